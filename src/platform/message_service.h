@@ -1,0 +1,36 @@
+#pragma once
+// Port: the modal message box. Every layer that tells the user something goes
+// through it; the front ends draw it, tests script it.
+
+#include <string_view>
+
+namespace fu {
+
+enum class MessageKind { Error, Information, Plain };
+
+enum class Buttons { YesNo, Ok, Cancel };
+
+enum class Answer { Yes, No, Ok, Cancel };
+
+class MessageService {
+ public:
+  virtual ~MessageService() = default;
+  // Shows text (code page 1252, lines separated by CR LF) and waits for the answer.
+  virtual Answer Show(std::string_view text, MessageKind kind, Buttons buttons) = 0;
+};
+
+// The answer a box gives when it is closed without a choice: No for a question,
+// otherwise its only button.
+constexpr Answer DismissAnswer(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::YesNo:
+      return Answer::No;
+    case Buttons::Ok:
+      return Answer::Ok;
+    case Buttons::Cancel:
+      return Answer::Cancel;
+  }
+  return Answer::Cancel;
+}
+
+}  // namespace fu
