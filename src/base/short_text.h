@@ -21,6 +21,7 @@ class ShortText {
   constexpr ShortText() = default;
   constexpr ShortText(std::string_view text) { Assign(text); }  // NOLINT: cuts like a field
   constexpr ShortText(const char* text) : ShortText(std::string_view(text)) {}  // NOLINT
+  ShortText(const std::string& text) : ShortText(std::string_view(text)) {}     // NOLINT
 
   constexpr void Assign(std::string_view text) {
     length_ = std::min(text.size(), N);
@@ -36,11 +37,12 @@ class ShortText {
 
   constexpr operator std::string_view() const { return view(); }  // NOLINT: reads as text
 
-  friend constexpr bool operator==(const ShortText& a, const ShortText& b) {
-    return a.view() == b.view();
-  }
-  friend constexpr bool operator==(const ShortText& a, std::string_view b) {
-    return a.view() == b;
+  // Characters after the text are always zero, so comparing the storage compares
+  // the texts.
+  constexpr bool operator==(const ShortText&) const = default;
+  friend constexpr bool operator==(const ShortText& a, std::string_view b) { return a.view() == b; }
+  friend constexpr bool operator==(const ShortText& a, const char* b) {
+    return a.view() == std::string_view(b);
   }
 
  private:

@@ -14,8 +14,26 @@ using ModelTableWords = std::array<std::uint32_t, kModelTableWords>;
 
 // Tables are named by their label number 1..20 (T1..T20).
 enum class TableLabel : std::uint8_t {
-  T1 = 1, T2, T3, T4, T5, T6, T7, T8, T9, T10,
-  T11, T12, T13, T14, T15, T16, T17, T18, T19, T20
+  T1 = 1,
+  T2,
+  T3,
+  T4,
+  T5,
+  T6,
+  T7,
+  T8,
+  T9,
+  T10,
+  T11,
+  T12,
+  T13,
+  T14,
+  T15,
+  T16,
+  T17,
+  T18,
+  T19,
+  T20
 };
 
 const ModelTableWords& ModelTable(TableLabel label);

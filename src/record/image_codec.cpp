@@ -78,8 +78,12 @@ class Encoder {
 };
 
 // Century for a year that does not start with '1' or '2': 19 after a '9', else 20.
-constexpr std::string_view Century(char first) { return first == '9' ? "19" : "20"; }
-constexpr bool HasCentury(char first) { return first == '1' || first == '2'; }
+constexpr std::string_view Century(char first) {
+  return first == '9' ? "19" : "20";
+}
+constexpr bool HasCentury(char first) {
+  return first == '1' || first == '2';
+}
 
 }  // namespace
 

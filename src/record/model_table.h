@@ -14,9 +14,9 @@ namespace fu {
 
 // Which of a row's tables is copied.
 enum class TableRule : std::uint8_t {
-  Standard,           // always the standard table
-  AlternateIfTtl,     // the alternate when "TTL Bitweise" is a hardware option name
-  AlternateIfHs1OrTtl // the alternate also when the untrimmed name is "nimbaPCI/HS_1"
+  Standard,            // always the standard table
+  AlternateIfTtl,      // the alternate when "TTL Bitweise" is a hardware option name
+  AlternateIfHs1OrTtl  // the alternate also when the untrimmed name is "nimbaPCI/HS_1"
 };
 
 enum class ModelEffect : std::uint8_t {

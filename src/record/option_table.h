@@ -8,7 +8,25 @@
 #include <span>
 #include <string_view>
 
+#include "base/cp1252.h"
+
 namespace fu {
+
+// Revision-1.2 option names that the upgrade also reads for other fields.
+namespace option_names {
+inline constexpr std::string_view kOneChannelIncremental = "1-Kanal Inkrementalzähler"_cp;
+inline constexpr std::string_view kMhCounterExtension = "MH-Zählererweiterung"_cp;
+inline constexpr std::string_view kPwmOutput = "PWM Ausgabe";
+inline constexpr std::string_view kPwm4 = "4-Kanal PWM";
+inline constexpr std::string_view kPwm8 = "8-Kanal PWM";
+inline constexpr std::string_view kPwm16 = "16-Kanal PWM";
+inline constexpr std::string_view kTtlBitwise = "TTL Bitweise";
+}  // namespace option_names
+
+// Hardware bits whose display texts the coprocessor presets test.
+inline constexpr int kTimestampBit = 9;
+inline constexpr int kCoprocessor56307Bit = 11;
+inline constexpr int kDualConverterBit = 8;
 
 inline constexpr std::uint8_t kHardwareGroup = 0;
 inline constexpr std::uint8_t kSoftwareGroup = 1;
@@ -19,7 +37,7 @@ struct OptionRow {
   std::string_view display;
   std::array<std::string_view, 3> accepted;  // unused entries empty
   std::array<std::string_view, 2> written;   // unused entries empty
-  bool writesPwmCount = false;  // written as PWM.Count + "-Kanal PWM" instead
+  bool writesPwmCount = false;               // written as PWM.Count + "-Kanal PWM" instead
 };
 
 // Rows with any text, in bit order.

@@ -32,7 +32,8 @@ std::string RecordV12::Get(V12String field) const {
 void RecordV12::Set(V12String field, std::string_view text) {
   const std::size_t length = std::min(text.size(), field.width);
   bytes_[field.offset] = static_cast<std::uint8_t>(length);
-  std::copy_n(text.begin(), length, bytes_.begin() + static_cast<std::ptrdiff_t>(field.offset + 1));
+  const auto first = bytes_.begin() + static_cast<std::ptrdiff_t>(field.offset + 1);
+  std::fill_n(std::copy_n(text.begin(), length, first), field.width - length, 0);
 }
 
 char RecordV12::At(V12String field, std::size_t p) const {

@@ -27,10 +27,18 @@ struct V12String {
 namespace v12 {
 
 // Version block k = 0, 1, 2.
-constexpr V12Int VersionMajor(std::size_t k) { return {28 + 28 * k}; }
-constexpr V12Int VersionMinor(std::size_t k) { return {32 + 28 * k}; }
-constexpr V12String VersionRevision(std::size_t k) { return {36 + 28 * k, 10}; }
-constexpr V12String VersionDate(std::size_t k) { return {47 + 28 * k, 8}; }
+constexpr V12Int VersionMajor(std::size_t k) {
+  return {28 + 28 * k};
+}
+constexpr V12Int VersionMinor(std::size_t k) {
+  return {32 + 28 * k};
+}
+constexpr V12String VersionRevision(std::size_t k) {
+  return {36 + 28 * k, 10};
+}
+constexpr V12String VersionDate(std::size_t k) {
+  return {47 + 28 * k, 8};
+}
 
 inline constexpr V12String ProcessorMaskSet{114, 12};
 inline constexpr V12String ProcessorClock{127, 10};
@@ -60,8 +68,12 @@ inline constexpr IoGroup iCT{{604}, {608}, {612, 10}};
 inline constexpr IoGroup CT{{624}, {628}, {632, 10}};
 
 inline constexpr std::size_t kOptionSlots = 10;
-constexpr V12String SoftwareOptionName(std::size_t k) { return {643 + 51 * k, 50}; }
-constexpr V12String HardwareOptionName(std::size_t k) { return {1153 + 51 * k, 50}; }
+constexpr V12String SoftwareOptionName(std::size_t k) {
+  return {643 + 51 * k, 50};
+}
+constexpr V12String HardwareOptionName(std::size_t k) {
+  return {1153 + 51 * k, 50};
+}
 inline constexpr V12String ExtraText{1663, 50};
 inline constexpr V12String SerialNumber{1714, 20};
 
@@ -78,8 +90,8 @@ class RecordV12 {
 
   // The text: as many characters as the length byte says, at most the field width.
   std::string Get(V12String field) const;
-  // Stores at most the field width characters and their count; positions after
-  // the text keep what they held.
+  // Stores at most the field width characters and their count; the positions
+  // after the text become 0.
   void Set(V12String field, std::string_view text);
   // Character position p (1-based) of a string field, read whatever its length.
   char At(V12String field, std::size_t p) const;
