@@ -19,6 +19,13 @@ std::string Decimal(long long value) {
   return std::to_string(value);
 }
 
+// The decimal number followed by a suffix such as " MHZ".
+std::string DecimalWith(long long value, std::string_view suffix) {
+  std::string text = Decimal(value);
+  text += suffix;
+  return text;
+}
+
 // Twelve bits for code 1, sixteen for code 2, twelve for anything else.
 std::int32_t ResolutionBits(std::uint8_t code) {
   return code == 2 ? 16 : 12;
@@ -61,7 +68,7 @@ class OptionFiller {
           continue;
         }
         if (row.writesPwmCount) {
-          Add(Decimal(pwm_count) + std::string(kPwmChannelSuffix));
+          Add(DecimalWith(pwm_count, kPwmChannelSuffix));
         }
         for (const auto name : row.written) {
           if (!name.empty()) {
@@ -97,10 +104,10 @@ bool DowngradeRecord(RecordV13 source, RecordV12& target) {
 
   const auto& processor = source.Processors[0];
   target.Set(v12::ProcessorMaskSet, processor.MaskSet);
-  target.Set(v12::ProcessorClock, Decimal(processor.ClockMHz) + std::string(kUnitMhz));
+  target.Set(v12::ProcessorClock, DecimalWith(processor.ClockMHz, kUnitMhz));
   target.Set(v12::ProcessorDateCode, processor.DateCode);
 
-  target.Set(v12::FlashClock, Decimal(source.FlashClockMHz) + std::string(kUnitMhz));
+  target.Set(v12::FlashClock, DecimalWith(source.FlashClockMHz, kUnitMhz));
   target.Set(v12::FlashValue, source.FlashValue);
   char code[8];
   std::snprintf(code, sizeof code, "%06X", static_cast<unsigned>(source.FlashCode) & 0xFFFFFFu);
@@ -110,7 +117,7 @@ bool DowngradeRecord(RecordV13 source, RecordV12& target) {
                                std::uint16_t rate, std::string_view unit) {
     target.Set(g.count, count);
     target.Set(g.bits, bits);
-    target.Set(g.rate, Decimal(rate) + std::string(unit));
+    target.Set(g.rate, DecimalWith(rate, unit));
   };
   group(v12::A_In, source.A_In.Count, ResolutionBits(source.A_In.Resolution), source.A_In.Rate,
         kUnitKhz);

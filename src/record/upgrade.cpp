@@ -137,7 +137,9 @@ void Upgrade::ConvertVersions() {
     if (!IsDigit(decade)) {
       throw IntegerConversionError(std::string(1, decade));
     }
-    v.Year = (decade < '2' ? "20" : "19") + Positions(old_, date, 7, 8);
+    std::string year = decade < '2' ? "20" : "19";
+    year += Positions(old_, date, 7, 8);
+    v.Year = year;
   }
 }
 
@@ -169,7 +171,8 @@ void Upgrade::ConvertFlash() {
   }
   new_.FlashClockMHz = static_cast<std::uint8_t>(mhz.value_or(0));
   new_.FlashValue = static_cast<std::uint16_t>(old_.Get(v12::FlashValue));
-  const std::string code = "$" + old_.Get(v12::FlashCode);
+  std::string code = "$";
+  code += old_.Get(v12::FlashCode);
   const auto value = ReadInteger(code);
   if (!value) {
     throw IntegerConversionError(code);
