@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/cp1252.h"
+#include "console/console_message_service.h"
+
+namespace fu {
+namespace {
+
+struct Console {
+  std::ostringstream out;
+  std::istringstream in;
+  Answer Ask(std::string input, bool terminal, std::optional<Answer> fixed = std::nullopt) {
+    in.str(std::move(input));
+    ConsoleMessageService service(out, in, terminal, fixed);
+    return service.Show("Weiter?", MessageKind::Plain, Buttons::YesNo);
+  }
+};
+
+TEST(ConsoleMessageService, WritesUtf8LinesWithPrefixByKind) {
+  std::ostringstream out;
+  std::istringstream in;
+  ConsoleMessageService service(out, in, true);
+  EXPECT_EQ(service.Show("Zähler\r\nzweite Zeile"_cp, MessageKind::Error, Buttons::Cancel),
+            Answer::Cancel);
+  EXPECT_EQ(service.Show("Flash aktualisiert", MessageKind::Information, Buttons::Ok), Answer::Ok);
+  EXPECT_EQ(service.Show("Dump\r\n\r\nfertig", MessageKind::Plain, Buttons::Ok), Answer::Ok);
+  EXPECT_EQ(out.str(),
+            "Fehler: Z\xC3\xA4hler\nzweite Zeile\n"
+            "Hinweis: Flash aktualisiert\n"
+            "Dump\n\nfertig\n");
+}
+
+TEST(ConsoleMessageService, FixedAnswerIsShownAndNoInputIsRead) {
+  for (const Answer fixed : {Answer::Yes, Answer::No}) {
+    Console c;
+    EXPECT_EQ(c.Ask("n\n", true, fixed), fixed);
+    EXPECT_NE(c.out.str().find(fixed == Answer::Yes ? "[j/n] j" : "[j/n] n"), std::string::npos);
+    EXPECT_EQ(c.in.tellg(), 0);
+  }
+}
+
+TEST(ConsoleMessageService, WithoutTerminalTheAnswerIsNo) {
+  Console c;
+  EXPECT_EQ(c.Ask("j\n", false), Answer::No);
+  EXPECT_NE(c.out.str().find("[j/n] n"), std::string::npos);
+  EXPECT_EQ(c.in.tellg(), 0);
+}
+
+TEST(ConsoleMessageService, TerminalAcceptsGermanAndEnglishWords) {
+  for (const char* yes : {"j", "ja", "y", "yes", " JA ", "Yes\r"}) {
+    Console c;
+    EXPECT_EQ(c.Ask(std::string(yes) + "\n", true), Answer::Yes) << yes;
+  }
+  for (const char* no : {"n", "nein", "no", "NEIN"}) {
+    Console c;
+    EXPECT_EQ(c.Ask(std::string(no) + "\n", true), Answer::No) << no;
+  }
+}
+
+TEST(ConsoleMessageService, TerminalRepeatsUntilAnAnswerAndTakesEndOfInputAsNo) {
+  Console repeated;
+  EXPECT_EQ(repeated.Ask("vielleicht\n\njein\nja\nn\n", true), Answer::Yes);
+  std::string rest;
+  std::getline(repeated.in, rest);
+  EXPECT_EQ(rest, "n");  // nothing read past the answer
+  const std::string shown = repeated.out.str();
+  std::size_t prompts = 0;
+  for (std::size_t at = shown.find("[j/n]"); at != std::string::npos;
+       at = shown.find("[j/n]", at + 1)) {
+    ++prompts;
+  }
+  EXPECT_EQ(prompts, 4u);
+
+  Console ended;
+  EXPECT_EQ(ended.Ask("egal\n", true), Answer::No);
+}
+
+}  // namespace
+}  // namespace fu
