@@ -1,0 +1,30 @@
+#pragma once
+// Reading the input files and writing the output files of the flashrecord program.
+// Failures come back as German texts (code page 1252), never as exceptions.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fu::flashrecord {
+
+// A path as code page 1252 text, for messages.
+std::string PathText(const std::filesystem::path& path);
+
+struct InputFile {
+  std::vector<std::uint8_t> bytes;
+  std::string error;  // empty when the file was read
+};
+
+// Reads at most limit + 1 bytes: enough to tell that a file is too large without
+// reading all of it.
+InputFile ReadInputFile(const std::filesystem::path& path, std::size_t limit);
+
+// Writes the bytes to a file beside path and renames it to path, so that path ends
+// up either complete or as it was. Returns the error text, empty on success.
+std::string WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace fu::flashrecord
