@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds everything (Linux and the Windows cross build) and runs every test: the
+# native tests directly, the Windows tests under Wine. Run as root on a fresh
+# Debian 12 machine: it installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+echo "== native build"
+cmake --preset native -DFU_WERROR=ON
+cmake --build --preset native -j "$jobs"
+echo "== native tests"
+ctest --preset native -j "$jobs"
+
+echo "== benchmarks"
+build/native/bench/record_bench --benchmark_min_time=0.05
+
+echo "== windows build"
+cmake --preset win32 -DFU_WERROR=ON
+cmake --build --preset win32 -j "$jobs"
+
+echo "== windows tests under Wine"
+# A throwaway prefix; the services Wine starts are started here, with their
+# output away from ctest's pipes, so that ctest neither waits on them nor hangs.
+WINEPREFIX="$(mktemp -d /tmp/flashupdate-wine.XXXXXX)/prefix"
+export WINEPREFIX WINEDEBUG=-all,err+module WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$(dirname "$WINEPREFIX")"
+}
+trap cleanup EXIT
+unset DISPLAY
+wineboot -i </dev/null >/dev/null 2>&1
+wineserver -w
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot </dev/null >/dev/null 2>&1
+ctest --preset win32 -j "$jobs"
