@@ -25,4 +25,24 @@ class IntegerConversionError : public RaisedError {
   std::string offending_;
 };
 
+// An input/output error of a file, by the system's error code: 2 "Datei nicht
+// gefunden", 3 "Ungültiger Dateiname", 4 "Zu viele Dateien geöffnet", 5
+// "Dateizugriff verweigert", 100 "Lesen nach Dateiende (EOF)" (a short read), any
+// other "I/O-Fehler %d".
+class FileError : public RaisedError {
+ public:
+  explicit FileError(int code);
+  int Code() const { return code_; }
+
+  static constexpr int kFileNotFound = 2;
+  static constexpr int kPathNotFound = 3;
+  static constexpr int kTooManyOpenFiles = 4;
+  static constexpr int kAccessDenied = 5;
+  static constexpr int kReadPastEnd = 100;
+  static constexpr int kDiskFull = 112;
+
+ private:
+  int code_;
+};
+
 }  // namespace fu

@@ -1,0 +1,37 @@
+#pragma once
+// Port: files by Windows path ("C:\FLASH_0_05.03.2003.SAV"). Every failure raises
+// FileError with the system's error code (2 not found, 3 bad path, 5 access
+// denied, 100 short read, 112 disk full, ...).
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace fu {
+
+// An open file; closed by Close or, at the latest, by its destructor.
+class File {
+ public:
+  virtual ~File() = default;
+  virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+  // Fills bytes completely from the current position; fewer bytes left in the
+  // file raise FileError 100.
+  virtual void ReadExact(std::span<std::uint8_t> bytes) = 0;
+  // Everything from the current position to the end.
+  virtual std::vector<std::uint8_t> ReadToEnd() = 0;
+  // A failure to flush what was written raises FileError.
+  virtual void Close() = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // Creates the file, or empties an existing one, for writing.
+  virtual std::unique_ptr<File> Create(std::string_view path) = 0;
+  virtual std::unique_ptr<File> OpenRead(std::string_view path) = 0;
+  virtual bool Exists(std::string_view path) = 0;
+};
+
+}  // namespace fu
