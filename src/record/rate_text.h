@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/integer_text.h"
+
 namespace fu {
 
 // Every byte 'a'..'z' becomes 'A'..'Z'; all others stay (also accented letters).
@@ -15,11 +17,6 @@ std::string UpperAscii(std::string_view text);
 
 // Removes blanks (0x20) from the end.
 std::string_view TrimTrailingBlanks(std::string_view text);
-
-// Optional leading blanks, then an optional sign and decimal digits within the
-// signed 32-bit range, or '$' and hexadecimal digits within 32 bits; nothing may
-// follow. The empty text and anything else give no value.
-std::optional<std::int32_t> ReadInteger(std::string_view text);
 
 // Unit texts that may follow the number of a clock or rate text.
 inline constexpr std::string_view kUnitMhz = " MHZ";
