@@ -1,0 +1,100 @@
+#pragma once
+// A simulated measurement card as seen through its memory window: the four
+// host interface registers with their FIFOs, the DSP behind them, and the
+// flash the DSP's flash service reads and writes.
+//
+// Time on the card is counted in HSTR reads: each one is a tick in which the
+// DSP takes one word from the transmit FIFO, or counts a delay down, or puts
+// one answer into the receive FIFO, before the status is reported.
+//
+// Host commands (HCVR with HC set):
+//   - 0x800B (HNMI, vector 5) boots the DSP: both FIFOs are flushed, whatever
+//     ran stops and the boot loader waits for a boot stream.
+//   - Any other command first lets the DSP take the words it is waiting for
+//     (it is far faster than the bus, so the last word of a boot stream is in
+//     before the first flash command). Then a vector the running program
+//     handles (0x44 read, 0x68 program/erase, only while the flash service
+//     runs) flushes both FIFOs and starts the new command: a command in
+//     progress is dropped, and no word of it can be mistaken for one of the
+//     new command. Anything else is ignored.
+// The busy and boot-done flags in HCTR are plain storage; the card never
+// changes them.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+
+#include "base/host_word.h"
+#include "sim/sim_card_types.h"
+#include "sim/sim_dsp.h"
+#include "sim/sim_flash.h"
+
+namespace fu::sim {
+
+inline constexpr std::uint32_t kHctrOffset = 0x10;
+inline constexpr std::uint32_t kHstrOffset = 0x14;
+inline constexpr std::uint32_t kHcvrOffset = 0x18;
+inline constexpr std::uint32_t kDataOffset = 0x1C;
+
+inline constexpr std::uint32_t kHstrTransmitRequest = 0x2;  // HTRQ
+inline constexpr std::uint32_t kHstrReceiveRequest = 0x4;   // HRRQ
+inline constexpr std::uint32_t kHctrBusy = 0x4000;
+inline constexpr std::uint32_t kHctrBootDone = 0x8000;
+inline constexpr std::uint32_t kBootHostCommand = 0x800B;
+
+// Words go through unchanged only in data format 2; any other format mangles
+// them (transmit: shifted right by 8, receive: shifted left by 8).
+inline constexpr std::uint32_t kPlainDataFormat = 2;
+
+inline constexpr std::size_t kFifoDepth = 4;
+
+class SimCard {
+ public:
+  SimCard();
+  SimCard(const SimCard&) = delete;
+  SimCard& operator=(const SimCard&) = delete;
+
+  // One 32-bit access at an offset into the card's window.
+  std::uint32_t ReadRegister(std::uint32_t offset);
+  void WriteRegister(std::uint32_t offset, std::uint32_t value);
+
+  SimFlash& Flash() { return flash_; }
+  const SimFlash& Flash() const { return flash_; }
+
+  // HCTR as stored, for saving and restoring a card; Set does not notify.
+  std::uint32_t Control() const { return control_; }
+  void SetControl(std::uint32_t value) { control_ = value; }
+
+  SimCardTiming& Timing() { return timing_; }
+  SimCardFaults& Faults() { return faults_; }
+
+  const SimCardDiagnostics& Diagnostics() const { return diagnostics_; }
+  void ResetDiagnostics();
+
+  DspMode Mode() const { return dsp_.Mode(); }
+  bool ServiceRunning() const { return dsp_.Mode() == DspMode::kService; }
+
+  // Called after every program or erase that reached the flash and after every
+  // host write that changed HCTR: the moments the card's state should be saved.
+  void SetStateChangedHandler(std::function<void()> handler) { stateChanged_ = std::move(handler); }
+
+ private:
+  std::uint32_t ReadStatus();
+  void WriteHostCommand(std::uint32_t value);
+  void FlushFifos();
+  void NotifyStateChanged();
+  std::uint32_t TransmitFormat() const { return (control_ >> 8) & 0x3; }
+  std::uint32_t ReceiveFormat() const { return (control_ >> 11) & 0x3; }
+
+  SimFlash flash_;
+  SimCardTiming timing_;
+  SimCardFaults faults_;
+  SimCardDiagnostics diagnostics_;
+  SimDsp dsp_;
+  std::uint32_t control_ = 0;
+  std::deque<HostWord> toDsp_;   // the host's transmit FIFO
+  std::deque<HostWord> toHost_;  // the host's receive FIFO
+  std::function<void()> stateChanged_;
+};
+
+}  // namespace fu::sim

@@ -1,0 +1,94 @@
+#pragma once
+// Settings and counters of a simulated card: how slow its flash is, which
+// faults it shows, and what it saw on its host interface.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "base/host_word.h"
+
+namespace fu::sim {
+
+// Slow operations answer their status word only after this many further
+// status-register reads. AlwaysReady() answers at the next read.
+struct SimCardTiming {
+  std::uint32_t eraseReads = 200;
+  std::uint32_t programReads = 50;
+  std::uint32_t programReadsPerByte = 1;
+
+  static constexpr SimCardTiming AlwaysReady() { return {0, 0, 0}; }
+};
+
+enum class CommandKind {
+  kRead,     // host command 0x44: address, count
+  kProgram,  // host command 0x68, word 2: offset, count, data
+  kErase,    // host command 0x68, word 3: address
+  kUnknown,  // host command 0x68 with another first word
+};
+
+enum class FaultAction {
+  // Program or erase: nothing changes, the status is 1.
+  // Read: no data word is answered (as kStop with amount 0).
+  kFail,
+  // Program: only the first `amount` bytes are programmed (0: none), the status is 0.
+  // Erase: nothing is erased, the status is 0.
+  // Read: all words are answered, those from index `amount` on with the byte inverted.
+  kLie,
+  // The card does the work up to a point, then falls silent until the next host command.
+  // Read: only the first `amount` data words are answered.
+  // Program: only the first `amount` data words are taken and programmed; no status.
+  // Erase: the sector is erased; no status.
+  kStop,
+};
+
+// Hits the nth command of a kind (1 = the first), counted from the moment the
+// fault is added to SimCardFaults::commands; nth 0 hits every one. A command
+// counts once its arguments (address and count, or the erase address) have
+// arrived. Several faults of one kind all count; the first that hits applies.
+struct CommandFault {
+  CommandKind kind = CommandKind::kProgram;
+  std::uint32_t nth = 1;
+  FaultAction action = FaultAction::kFail;
+  std::uint32_t amount = 0;
+  std::uint32_t seen = 0;  // commands of this kind met so far; kept by the card
+};
+
+struct SimCardFaults {
+  // The card takes no words and answers none: HTRQ and HRRQ never show, and
+  // the DSP stands still.
+  bool takesNoWords = false;
+  std::vector<CommandFault> commands;
+};
+
+struct CommandRecord {
+  CommandKind kind = CommandKind::kRead;
+  std::uint32_t address = 0;  // kUnknown: the unknown first word
+  std::uint32_t count = 0;
+  bool faulted = false;            // a CommandFault hit it
+  std::optional<HostWord> status;  // program, erase: the status word once answered
+};
+
+struct SimCardDiagnostics {
+  std::uint64_t statusReads = 0;     // HSTR reads: the card's ticks
+  std::uint64_t registerReads = 0;   // every read, whatever the offset
+  std::uint64_t registerWrites = 0;  // every write, whatever the offset
+  // Writes to HSTR, reads of HCVR, and accesses at offsets that hold no register.
+  std::uint64_t unsupportedAccesses = 0;
+  std::uint64_t overruns = 0;   // data written while HTRQ was clear: the word is lost
+  std::uint64_t underruns = 0;  // data read while HRRQ was clear: 0 is returned
+  // Words still in a FIFO when a host command or the boot command flushed it.
+  std::uint64_t discardedWords = 0;
+  // HCVR writes that started nothing: HC clear, or no handler for the vector.
+  std::uint64_t ignoredHostCommands = 0;
+  // Flash commands that a host command cut off before they were done.
+  std::uint64_t abortedCommands = 0;
+  // Program data words with bits beyond bit 7 set (the card uses bits 0-7).
+  std::uint64_t wideDataWords = 0;
+  std::uint32_t boots = 0;           // boot commands (0x800B)
+  std::uint32_t rejectedBoots = 0;   // boot streams that failed the check
+  std::uint32_t bootWordsTaken = 0;  // words the boot loader took since the last boot command
+  std::vector<CommandRecord> commands;
+};
+
+}  // namespace fu::sim

@@ -1,0 +1,92 @@
+#pragma once
+// Drive C: of the simulated PC, kept in a host folder that is the drive's root.
+//
+// Windows paths ("C:\FLASH_0_05.03.2003.SAV", "c:/programme/x.pci") are resolved
+// the way Windows does it: the drive letter and every name are matched without
+// regard to case (code page 1252 letters, so "PRÜF" finds "prüf"); '\' and '/'
+// both separate names; "." and ".." are followed, ".." stopping at the root;
+// repeated separators count as one. Trailing dots and blanks of a name are
+// dropped, as Windows drops them, so "A.SAV." and "A.SAV " name "A.SAV"; a name
+// of nothing but dots and blanks is invalid. Names go to the host as UTF-8; a new
+// name keeps the case it was given, an existing one keeps its own.
+//
+// Error codes (FileError): another drive or a path without "C:\" 3; a character
+// Windows forbids in names (: * ? " < > | and control characters) 123; a folder
+// on the way missing 3; a file to read missing 2; a folder opened as a file, or
+// a create or write on the read-only drive 5; a write beyond the free space 112
+// (nothing of that write is stored; what earlier writes stored stays); a short
+// read 100; an open file used after Close 6. Should the host itself fail, a
+// write or a close raises 29 and a read 30. A path that ends with a separator
+// names a folder: opening it as a file gives 5 when the folder exists, else 123.
+// Names are checked before folders are looked up, and the path before the
+// read-only state.
+//
+// Written bytes go to the host file as they come and are flushed by Close, so
+// the drive outlives the program. Files stay usable when the drive object goes.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace fu::sim {
+
+namespace sim_drive_detail {
+struct DriveState;
+}
+
+class SimDrive : public fu::Files {
+ public:
+  // root is drive C:'s root folder on the host; it is created when missing.
+  explicit SimDrive(std::filesystem::path root);
+  ~SimDrive() override;
+  SimDrive(const SimDrive&) = delete;
+  SimDrive& operator=(const SimDrive&) = delete;
+
+  std::unique_ptr<File> Create(std::string_view path) override;
+  std::unique_ptr<File> OpenRead(std::string_view path) override;
+  // True for an existing file (not a folder); false also for a path that is
+  // invalid or on another drive.
+  bool Exists(std::string_view path) override;
+
+  // Faults on demand. Free space is unlimited until set; std::nullopt lifts the
+  // limit again. Writes use it up; emptying a file by Create gives its bytes back.
+  void SetReadOnly(bool read_only);
+  bool ReadOnly() const;
+  void SetFreeSpace(std::optional<std::uint64_t> bytes);
+  std::optional<std::uint64_t> FreeSpace() const;
+
+  // What went through the port: files created (or emptied) by Create, and Write
+  // calls that stored bytes with their byte total. Failed calls do not count.
+  int FilesCreated() const;
+  int Writes() const;
+  std::uint64_t BytesWritten() const;
+  // True when nothing was created or written since the start or ResetCounts.
+  bool Untouched() const { return FilesCreated() == 0 && Writes() == 0; }
+  void ResetCounts();
+
+  // Setting up and looking at the drive, for the simulated PC and tests: these
+  // ignore the faults and do not count. Missing folders are created; an
+  // existing file is replaced.
+  void Install(std::string_view path, std::span<const std::uint8_t> bytes);
+  void InstallFolder(std::string_view path);
+  // The whole file; FileError as OpenRead.
+  std::vector<std::uint8_t> Contents(std::string_view path) const;
+  // Names (code page 1252) of the files and folders in a folder, sorted;
+  // FileError 3 when there is no such folder.
+  std::vector<std::string> List(std::string_view folder = "C:\\") const;
+  // The host path of an existing file or folder.
+  std::optional<std::filesystem::path> HostPath(std::string_view path) const;
+  const std::filesystem::path& Root() const;
+
+ private:
+  std::shared_ptr<sim_drive_detail::DriveState> state_;
+};
+
+}  // namespace fu::sim

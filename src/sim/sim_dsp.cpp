@@ -1,0 +1,322 @@
+#include "sim/sim_dsp.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "sim/sim_boot_stream.h"
+
+namespace fu::sim {
+
+namespace {
+
+constexpr std::uint32_t kRecordAreaSize = kRecordAreaEnd - kRecordAreaStart;
+
+}  // namespace
+
+SimDsp::SimDsp(SimFlash& flash, SimCardFaults& faults, const SimCardTiming& timing,
+               SimCardDiagnostics& diagnostics, std::function<void()> flashTouched)
+    : flash_(flash),
+      faults_(faults),
+      timing_(timing),
+      diagnostics_(diagnostics),
+      flashTouched_(std::move(flashTouched)) {}
+
+DspMode SimDsp::Mode() const {
+  switch (phase_) {
+    case Phase::kHalted:
+      return DspMode::kHalted;
+    case Phase::kBootCount:
+    case Phase::kBootSecond:
+    case Phase::kBootProgram:
+      return DspMode::kLoading;
+    case Phase::kRejected:
+      return DspMode::kRejected;
+    case Phase::kIdle:
+    case Phase::kReadAddress:
+    case Phase::kReadCount:
+    case Phase::kReading:
+    case Phase::kSubCommand:
+    case Phase::kProgramAddress:
+    case Phase::kProgramCount:
+    case Phase::kProgramData:
+    case Phase::kEraseAddress:
+    case Phase::kAnswer:
+      return DspMode::kService;
+  }
+  return DspMode::kHalted;
+}
+
+void SimDsp::Boot() {
+  ++diagnostics_.boots;
+  diagnostics_.bootWordsTaken = 0;
+  bootProgram_.clear();
+  fault_.reset();
+  record_.reset();
+  phase_ = Phase::kBootCount;
+}
+
+bool SimDsp::HandlesHostCommand(std::uint8_t vector) const {
+  return Mode() == DspMode::kService && (vector == kReadVector || vector == kProgramEraseVector);
+}
+
+void SimDsp::StartCommand(std::uint8_t vector) {
+  if (phase_ != Phase::kIdle) {
+    ++diagnostics_.abortedCommands;
+  }
+  data_.clear();
+  fault_.reset();
+  record_.reset();
+  phase_ = vector == kReadVector ? Phase::kReadAddress : Phase::kSubCommand;
+}
+
+bool SimDsp::WantsWord() const {
+  switch (phase_) {
+    case Phase::kBootCount:
+    case Phase::kBootSecond:
+    case Phase::kBootProgram:
+    case Phase::kReadAddress:
+    case Phase::kReadCount:
+    case Phase::kSubCommand:
+    case Phase::kProgramAddress:
+    case Phase::kProgramCount:
+    case Phase::kProgramData:
+    case Phase::kEraseAddress:
+      return true;
+    case Phase::kHalted:
+    case Phase::kRejected:
+    case Phase::kIdle:
+    case Phase::kReading:
+    case Phase::kAnswer:
+      return false;
+  }
+  return false;
+}
+
+void SimDsp::TakeWord(HostWord word) {
+  const std::uint32_t value = word & kWordMask;
+  switch (phase_) {
+    case Phase::kBootCount:
+    case Phase::kBootSecond:
+    case Phase::kBootProgram:
+      TakeBootWord(value);
+      return;
+    case Phase::kReadAddress:
+      address_ = value;
+      phase_ = Phase::kReadCount;
+      return;
+    case Phase::kReadCount:
+      count_ = value;
+      BeginRead();
+      return;
+    case Phase::kSubCommand:
+      if (value == kProgramSubCommand) {
+        phase_ = Phase::kProgramAddress;
+      } else if (value == kEraseSubCommand) {
+        phase_ = Phase::kEraseAddress;
+      } else {
+        BeginCommand(CommandKind::kUnknown, value, 0);
+        Answer(1, 0);
+      }
+      return;
+    case Phase::kProgramAddress:
+      address_ = value;
+      phase_ = Phase::kProgramCount;
+      return;
+    case Phase::kProgramCount:
+      count_ = value;
+      BeginCommand(CommandKind::kProgram, address_, count_);
+      limit_ = count_;
+      if (fault_ && fault_->action == FaultAction::kStop) {
+        limit_ = std::min(fault_->amount, count_);
+      }
+      phase_ = Phase::kProgramData;
+      if (limit_ == 0) {
+        FinishProgram();
+      }
+      return;
+    case Phase::kProgramData:
+      if ((value & ~std::uint32_t{0xFF}) != 0) {
+        ++diagnostics_.wideDataWords;
+      }
+      data_.push_back(static_cast<std::uint8_t>(value));
+      if (data_.size() == limit_) {
+        FinishProgram();
+      }
+      return;
+    case Phase::kEraseAddress:
+      address_ = value;
+      BeginCommand(CommandKind::kErase, address_, 0);
+      FinishErase();
+      return;
+    case Phase::kHalted:
+    case Phase::kRejected:
+    case Phase::kIdle:
+    case Phase::kReading:
+    case Phase::kAnswer:
+      return;
+  }
+}
+
+std::optional<HostWord> SimDsp::Step(bool answerFits) {
+  if (phase_ == Phase::kReading) {
+    if (!answerFits) {
+      return std::nullopt;
+    }
+    std::uint8_t byte = flash_.Read((address_ + done_) & kWordMask);
+    if (done_ >= lieFrom_) {
+      byte = static_cast<std::uint8_t>(~byte);
+    }
+    if (++done_ >= limit_) {
+      phase_ = Phase::kIdle;
+    }
+    return byte;
+  }
+  if (phase_ == Phase::kAnswer) {
+    if (delay_ > 0) {
+      --delay_;
+      return std::nullopt;
+    }
+    if (!answerFits) {
+      return std::nullopt;
+    }
+    phase_ = Phase::kIdle;
+    if (record_ && *record_ < diagnostics_.commands.size()) {
+      diagnostics_.commands[*record_].status = status_;
+    }
+    return status_;
+  }
+  return std::nullopt;
+}
+
+void SimDsp::TakeBootWord(HostWord word) {
+  ++diagnostics_.bootWordsTaken;
+  if (phase_ == Phase::kBootCount) {
+    bootCount_ = word;
+    const bool sane = word >= kMinProgramWords && word <= kMaxProgramWords;
+    phase_ = sane ? Phase::kBootSecond : Phase::kRejected;
+    if (!sane) {
+      ++diagnostics_.rejectedBoots;
+    }
+    return;
+  }
+  if (phase_ == Phase::kBootSecond) {
+    bootSecond_ = word;
+    bootProgram_.clear();
+    bootProgram_.reserve(bootCount_);
+    phase_ = Phase::kBootProgram;
+    return;
+  }
+  bootProgram_.push_back(word);
+  if (bootProgram_.size() < bootCount_) {
+    return;
+  }
+  if (IsFlashServiceProgram(bootSecond_, bootProgram_)) {
+    phase_ = Phase::kIdle;
+  } else {
+    ++diagnostics_.rejectedBoots;
+    phase_ = Phase::kRejected;
+  }
+}
+
+void SimDsp::BeginCommand(CommandKind kind, std::uint32_t address, std::uint32_t count) {
+  fault_.reset();
+  for (CommandFault& fault : faults_.commands) {
+    if (fault.kind != kind) {
+      continue;
+    }
+    ++fault.seen;
+    if (!fault_ && (fault.nth == 0 || fault.seen == fault.nth)) {
+      fault_ = fault;
+    }
+  }
+  diagnostics_.commands.push_back({kind, address, count, fault_.has_value(), std::nullopt});
+  record_ = diagnostics_.commands.size() - 1;
+}
+
+void SimDsp::BeginRead() {
+  BeginCommand(CommandKind::kRead, address_, count_);
+  done_ = 0;
+  limit_ = count_;
+  lieFrom_ = count_;
+  if (fault_) {
+    switch (fault_->action) {
+      case FaultAction::kFail:
+        limit_ = 0;
+        break;
+      case FaultAction::kLie:
+        lieFrom_ = fault_->amount;
+        break;
+      case FaultAction::kStop:
+        limit_ = std::min(fault_->amount, count_);
+        break;
+    }
+  }
+  phase_ = limit_ > 0 ? Phase::kReading : Phase::kIdle;
+}
+
+// Programs the first `bytes` data bytes from the offset on; true when all read back.
+bool SimDsp::ProgramData(std::size_t bytes) {
+  bool ok = true;
+  for (std::size_t i = 0; i < bytes; ++i) {
+    ok =
+        flash_.Program(kRecordAreaStart + address_ + static_cast<std::uint32_t>(i), data_[i]) && ok;
+  }
+  return ok;
+}
+
+void SimDsp::FinishProgram() {
+  const bool inArea = address_ <= kRecordAreaSize && count_ <= kRecordAreaSize - address_;
+  const std::optional<FaultAction> action =
+      fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
+  if (action == FaultAction::kStop) {
+    if (inArea) {
+      ProgramData(data_.size());
+      flashTouched_();
+    }
+    phase_ = Phase::kIdle;
+    return;
+  }
+  HostWord status = 1;
+  if (inArea && action != FaultAction::kFail) {
+    if (action == FaultAction::kLie) {
+      ProgramData(std::min<std::size_t>(fault_->amount, data_.size()));
+      status = 0;
+    } else {
+      status = ProgramData(data_.size()) ? 0 : 1;
+    }
+    flashTouched_();
+  }
+  Answer(status,
+         timing_.programReads + std::uint64_t{timing_.programReadsPerByte} * std::uint64_t{count_});
+}
+
+void SimDsp::FinishErase() {
+  const bool inFlash = SimFlash::Contains(address_);
+  const std::optional<FaultAction> action =
+      fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
+  if (action == FaultAction::kStop) {
+    if (inFlash) {
+      flash_.EraseSector(address_);
+      flashTouched_();
+    }
+    phase_ = Phase::kIdle;
+    return;
+  }
+  HostWord status = 1;
+  if (inFlash && action != FaultAction::kFail) {
+    if (action != FaultAction::kLie) {
+      flash_.EraseSector(address_);
+      flashTouched_();
+    }
+    status = 0;
+  }
+  Answer(status, timing_.eraseReads);
+}
+
+void SimDsp::Answer(HostWord status, std::uint64_t delay) {
+  status_ = status;
+  delay_ = delay;
+  phase_ = Phase::kAnswer;
+}
+
+}  // namespace fu::sim

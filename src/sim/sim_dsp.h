@@ -1,0 +1,106 @@
+#pragma once
+// The card's DSP as the host sees it: after the boot command a boot loader that
+// takes a boot stream and checks it, then the flash service that runs the read,
+// program and erase commands. It takes one word, or produces one answer, per
+// step; the card decides when a step happens and owns the FIFOs.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "base/host_word.h"
+#include "sim/sim_card_types.h"
+#include "sim/sim_flash.h"
+
+namespace fu::sim {
+
+inline constexpr std::uint8_t kReadVector = 0x44;
+inline constexpr std::uint8_t kProgramEraseVector = 0x68;
+inline constexpr HostWord kProgramSubCommand = 2;
+inline constexpr HostWord kEraseSubCommand = 3;
+
+enum class DspMode {
+  kHalted,    // since power-on: nothing runs until the boot command
+  kLoading,   // the boot loader takes a boot stream
+  kRejected,  // the stream failed the check: nothing runs until the next boot command
+  kService,   // the flash service runs
+};
+
+class SimDsp {
+ public:
+  // `flashTouched` is called after every erase or program that reached the flash.
+  SimDsp(SimFlash& flash, SimCardFaults& faults, const SimCardTiming& timing,
+         SimCardDiagnostics& diagnostics, std::function<void()> flashTouched);
+
+  DspMode Mode() const;
+
+  // The boot command: whatever ran stops; the boot loader waits for a stream.
+  void Boot();
+  // Whether the running program handles this maskable host command vector.
+  bool HandlesHostCommand(std::uint8_t vector) const;
+  // Starts a handled command; a command in progress is dropped.
+  void StartCommand(std::uint8_t vector);
+
+  // Whether the program is waiting for a word from the host.
+  bool WantsWord() const;
+  void TakeWord(HostWord word);
+  // A step in which no word is taken: counts a delay down or, when the host's
+  // receive FIFO has room, gives one answer word.
+  std::optional<HostWord> Step(bool answerFits);
+
+  // The diagnostics' command list was cleared: forget the entry to fill in.
+  void ForgetCommandRecord() { record_.reset(); }
+
+ private:
+  enum class Phase {
+    kHalted,
+    kBootCount,
+    kBootSecond,
+    kBootProgram,
+    kRejected,
+    kIdle,
+    kReadAddress,
+    kReadCount,
+    kReading,
+    kSubCommand,
+    kProgramAddress,
+    kProgramCount,
+    kProgramData,
+    kEraseAddress,
+    kAnswer,
+  };
+
+  void TakeBootWord(HostWord word);
+  void BeginCommand(CommandKind kind, std::uint32_t address, std::uint32_t count);
+  void BeginRead();
+  void FinishProgram();
+  void FinishErase();
+  bool ProgramData(std::size_t bytes);
+  void Answer(HostWord status, std::uint64_t delay);
+
+  SimFlash& flash_;
+  SimCardFaults& faults_;
+  const SimCardTiming& timing_;
+  SimCardDiagnostics& diagnostics_;
+  std::function<void()> flashTouched_;
+
+  Phase phase_ = Phase::kHalted;
+  // Boot loader
+  std::uint32_t bootCount_ = 0;
+  HostWord bootSecond_ = 0;
+  std::vector<HostWord> bootProgram_;
+  // Command in progress
+  std::uint32_t address_ = 0;
+  std::uint32_t count_ = 0;
+  std::uint32_t done_ = 0;     // read: words answered
+  std::uint32_t limit_ = 0;    // read: words to answer; program: data words to take
+  std::uint32_t lieFrom_ = 0;  // read: first word answered with the byte inverted
+  std::vector<std::uint8_t> data_;
+  std::optional<CommandFault> fault_;
+  std::optional<std::size_t> record_;
+  HostWord status_ = 0;
+  std::uint64_t delay_ = 0;
+};
+
+}  // namespace fu::sim
