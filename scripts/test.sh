@@ -16,6 +16,7 @@ ctest --preset native -j "$jobs"
 
 echo "== benchmarks"
 build/native/bench/record_bench --benchmark_min_time=0.05
+build/native/bench/flash_bench --benchmark_min_time=0.2
 
 echo "== windows build"
 cmake --preset win32 -DFU_WERROR=ON

@@ -1,0 +1,59 @@
+#pragma once
+// The command protocol of the flash-service program running on a card's DSP: a
+// host command starts a command, argument words follow, and the DSP answers with
+// data or a status word (0 = success). Flash data travel one byte per host word.
+
+#include <cstdint>
+#include <span>
+
+#include "base/host_word.h"
+#include "dsplink/host_interface.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+
+namespace fu {
+
+using FlashAddress = std::uint32_t;
+
+namespace flash_cmd {
+inline constexpr std::uint8_t kReadVector = 0x44;
+inline constexpr std::uint8_t kProgramEraseVector = 0x68;
+inline constexpr HostWord kProgram = 2;
+inline constexpr HostWord kErase = 3;
+}  // namespace flash_cmd
+
+class FlashCommands {
+ public:
+  FlashCommands(HostInterface& host, Clock& clock) : host_(host), clock_(clock) {}
+
+  bool SendWord(CardSlot slot, HostWord word);
+  // Always true: a failed transfer shows only in what the DSP answers next.
+  bool SendWords(CardSlot slot, std::span<const HostWord> words);
+  // The word, or ERROR_WORD when none arrived.
+  HostWord ReceiveWord(CardSlot slot);
+
+  bool RunCommand(CardSlot slot, std::uint8_t vector, std::span<const HostWord> args);
+  // False when the sub-command word could not be sent.
+  bool RunSubCommand(CardSlot slot, std::uint8_t vector, HostWord sub_command,
+                     std::span<const HostWord> args);
+
+  // Reads buffer.size() flash bytes from address, one per word (bits 8-31 zero).
+  // False for a slot outside 0..3 (nothing sent) or when a word did not arrive:
+  // that word then holds 0 and the words after it are untouched.
+  bool FlashRead(CardSlot slot, FlashAddress address, std::span<HostWord> buffer);
+  // Programs the low bytes of data at the program offset address; true when every
+  // data word went out and the DSP answered status 0.
+  bool FlashWrite(CardSlot slot, FlashAddress address, std::span<const HostWord> data);
+  // Erases the flash sector holding address; true when the DSP answered status 0.
+  bool FlashErase(CardSlot slot, FlashAddress address);
+
+ private:
+  HostInterface& host_;
+  Clock& clock_;
+};
+
+// Writes the words as 4-byte little-endian entries, then their OddByteParity and
+// OddByteCount. A write error of the file is raised (FileError). Returns true.
+bool WriteBlockWithChecks(File& file, std::span<const HostWord> words);
+
+}  // namespace fu

@@ -1,0 +1,35 @@
+#include "support/sim_card_rig.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace fu::test {
+
+std::vector<std::uint8_t> ShippedDspProgram() {
+  std::ifstream in(FU_SOURCE_DIR "/src/sim/dsp/QX4FLASH_PCI.PCI", std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+SimCardRig::SimCardRig() {
+  drive.Install(kDspProgramPath, ShippedDspProgram());
+}
+
+void SimCardRig::Open() {
+  bus.MapWindow(kWindow, card);
+  windows.Set(kSlot, kWindow);
+  host.SetTransmitFormat(kSlot, 2);
+  host.SetReceiveFormat(kSlot, 2);
+}
+
+bool SimCardRig::Boot() {
+  host.ReleaseCard(kSlot);
+  host.ClaimCard(kSlot);
+  int sent = 0;
+  const bool loaded = loader.LoadDspProgram(kSlot, kDspProgramPath, sent);
+  host.ReleaseCard(kSlot);
+  clock.Sleep(std::chrono::milliseconds(250));
+  host.ClearBootDoneFlag(kSlot);
+  return loaded;
+}
+
+}  // namespace fu::test
