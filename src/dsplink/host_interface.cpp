@@ -68,6 +68,9 @@ bool HostInterface::SetReceiveFormat(CardSlot slot, int format) {
 }
 
 int HostInterface::SetFlag(CardSlot slot, std::uint32_t flag) {
+  if (!windows_.HasWindow(slot)) {
+    return 1;  // nothing was set
+  }
   const std::uint32_t hctr = ReadHostRegister(slot, hi::HCTR);
   if (hctr & flag) {
     return 1;
@@ -85,12 +88,7 @@ int HostInterface::ClearFlag(CardSlot slot, std::uint32_t flag) {
   return 0;
 }
 
-int HostInterface::ClaimCard(CardSlot slot) {
-  if (!windows_.HasWindow(slot)) {
-    return 1;
-  }
-  return SetFlag(slot, hi::kBusyFlag);
-}
+int HostInterface::ClaimCard(CardSlot slot) { return SetFlag(slot, hi::kBusyFlag); }
 
 int HostInterface::ReleaseCard(CardSlot slot) {
   return ClearFlag(slot, hi::kBusyFlag);

@@ -4,7 +4,8 @@
 // and the busy and boot-done flags that the card keeps across programs.
 //
 // No register of a slot without a window is ever touched: reads give 0, writes
-// are dropped, polls fail at once.
+// are dropped, polls fail at once, and the flag operations report that nothing
+// changed (1).
 
 #include <cstdint>
 #include <span>
@@ -61,7 +62,7 @@ class HostInterface {
   int ReleaseCard(CardSlot slot);
   // 1 busy, 0 not busy, -1 no window.
   int IsCardBusy(CardSlot slot);
-  // As ClaimCard and ReleaseCard, for the boot-done flag.
+  // As ClaimCard and ReleaseCard, for the boot-done flag (1 also without a window).
   int SetBootDoneFlag(CardSlot slot);
   int ClearBootDoneFlag(CardSlot slot);
 

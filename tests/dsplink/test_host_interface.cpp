@@ -134,6 +134,9 @@ TEST_F(HostInterfaceTest, SlotsWithoutAWindowAreNeverTouched) {
     EXPECT_FALSE(host_.DSP_WriteFIFO(slot, words));
     EXPECT_EQ(host_.ClaimCard(slot), 1);
     EXPECT_EQ(host_.IsCardBusy(slot), -1);
+    EXPECT_EQ(host_.SetBootDoneFlag(slot), 1);  // nothing was set
+    EXPECT_EQ(host_.ReleaseCard(slot), 1);
+    EXPECT_EQ(host_.ClearBootDoneFlag(slot), 1);
     host_.SendHostCommand(slot, 0x44);
   }
   EXPECT_TRUE(bus_.log.empty());
