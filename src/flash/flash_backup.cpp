@@ -1,0 +1,83 @@
+#include "flash/flash_backup.h"
+
+#include <vector>
+
+#include "base/cp1252.h"
+#include "base/errors.h"
+#include "flash/backup_format.h"
+
+namespace fu {
+
+namespace {
+
+constexpr std::string_view kUnreadable = "\\/:*?\"<>|";
+constexpr int kMaxNumberedNames = 10000;
+constexpr int kFileExists = 80;  // the system's code for "the file exists"
+
+std::string_view ReadIncompleteText() {
+  return "Fehler beim Lesen des Flash: die Sicherung ist unvollständig. "
+         "Das Flash wurde nicht verändert."_cp;
+}
+
+}  // namespace
+
+std::string BackupFileStem(CardSlot slot, std::string_view short_date) {
+  std::string stem = "C:\\FLASH_" + std::to_string(slot) + "_";
+  for (const char c : short_date) {
+    stem += kUnreadable.find(c) == std::string_view::npos ? c : '-';
+  }
+  return stem;
+}
+
+std::string FlashBackup::UnusedFileName(CardSlot slot) {
+  const std::string stem = BackupFileStem(slot, clock_.ShortDate());
+  std::string name = stem + ".SAV";
+  for (int n = 1; files_.Exists(name); ++n) {
+    if (n > kMaxNumberedNames) {
+      throw FileError(kFileExists);
+    }
+    name = stem + "." + std::to_string(n) + ".SAV";
+  }
+  return name;
+}
+
+BackupResult FlashBackup::BackupFlash(CardSlot slot) {
+  BackupResult result;
+  std::vector<HostWord> area(kBackupWords, 0);
+  if (!flash_.FlashRead(slot, kBackupAreaStart, area)) {
+    messages_.Show(ReadIncompleteText(), MessageKind::Error, Buttons::Ok);
+    result.outcome = BackupOutcome::ReadIncomplete;
+    return result;
+  }
+
+  result.fileName = UnusedFileName(slot);
+  const std::vector<std::uint8_t> written = EncodeBlockWithChecks(area);
+  {
+    const auto file = files_.Create(result.fileName);
+    WriteBlockWithChecks(*file, area);
+    file->Close();
+  }
+  std::vector<std::uint8_t> back(written.size());
+  {
+    const auto file = files_.OpenRead(result.fileName);
+    file->ReadExact(back);
+    file->Close();
+  }
+
+  // Entry by entry, the two check words after the area counting as entries
+  // 65536 and 65537.
+  for (std::size_t k = 0; k * kBackupEntryBytes < written.size(); ++k) {
+    const auto at = static_cast<std::ptrdiff_t>(k * kBackupEntryBytes);
+    if (!std::equal(written.begin() + at, written.begin() + at + kBackupEntryBytes,
+                    back.begin() + at)) {
+      messages_.Show("Fehler: Differenz bei Byte " + std::to_string(k), MessageKind::Plain,
+                     Buttons::Ok);
+      result.outcome = BackupOutcome::ReadBackDiffers;
+      return result;
+    }
+  }
+  result.outcome = BackupOutcome::Ok;
+  return result;
+}
+
+}  // namespace fu

@@ -1,0 +1,51 @@
+#pragma once
+// The backup of a card's 64 KiB flash area to a file on drive C:, taken before
+// every write: read from the card, written, read back and compared. A write may
+// only erase the card when the backup came out whole and equal.
+
+#include <string>
+
+#include "flash/flash_commands.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/message_service.h"
+
+namespace fu {
+
+enum class BackupOutcome {
+  Ok,               // the file holds the whole area and reads back equal
+  ReadIncomplete,   // the card did not deliver the whole area; no file written
+  ReadBackDiffers,  // the file does not read back as written
+};
+
+struct BackupResult {
+  BackupOutcome outcome = BackupOutcome::ReadIncomplete;
+  std::string fileName;  // the file written (code page 1252), empty when none
+  bool Ok() const { return outcome == BackupOutcome::Ok; }
+};
+
+// "C:\FLASH_" + slot + "_" + date, without the ".SAV": characters of the date that
+// a file name cannot hold become '-'.
+std::string BackupFileStem(CardSlot slot, std::string_view short_date);
+
+class FlashBackup {
+ public:
+  FlashBackup(FlashCommands& flash, Files& files, Clock& clock, MessageService& messages)
+      : flash_(flash), files_(files), clock_(clock), messages_(messages) {}
+
+  // Reads the area and saves it under the first unused name of FLASH_s_d.SAV,
+  // FLASH_s_d.1.SAV, FLASH_s_d.2.SAV, ...; no backup file is ever replaced.
+  // Shows a message for each failure it reports. A file that cannot be created,
+  // written or read back raises FileError.
+  BackupResult BackupFlash(CardSlot slot);
+
+ private:
+  std::string UnusedFileName(CardSlot slot);
+
+  FlashCommands& flash_;
+  Files& files_;
+  Clock& clock_;
+  MessageService& messages_;
+};
+
+}  // namespace fu

@@ -1,0 +1,47 @@
+#include "flash/record_read.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "record/image_codec.h"
+
+namespace fu {
+
+RecordV13 DefaultCardRecord() {
+  RecordV13 r;
+  r.CardName = "Uninstalled Device";
+  r.Manufacturer = "Falkmoore GmbH";
+  r.Vendor = "Falkmoore GmbH";
+  r.A_In = {64, 0, 0};
+  r.A_Out = {64, 0, 0};
+  r.D_In = {32, 0, 0};
+  r.iCT = {16, 0, 0};
+  r.CT = {16, 0, 0};
+  return r;
+}
+
+RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
+  std::vector<HostWord> words(record_area::kReadLengthV12, 0);
+  flash_.FlashRead(slot, record_area::kStart, words);
+  std::array<std::uint8_t, kRecordV12Size> bytes;
+  std::transform(words.begin(), words.begin() + kRecordV12Size, bytes.begin(),
+                 [](HostWord w) { return static_cast<std::uint8_t>(w & 0xFF); });
+  return RecordV12(bytes);
+}
+
+RecordV13 RecordReader::ReadCardRecord(CardSlot slot) {
+  std::vector<HostWord> words(record_area::kReadLengthV13, 0);
+  if (!flash_.FlashRead(slot, record_area::kStart, words)) {
+    return DefaultCardRecord();
+  }
+  ImageV13 image;
+  WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
+  RecordV13 record;
+  DecodeImage(image, record);
+  if (record.SerialNumber.view().find(kForcedModelArticle) != std::string_view::npos) {
+    record.CardName = kForcedModelName;
+  }
+  return record;
+}
+
+}  // namespace fu

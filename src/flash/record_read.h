@@ -1,0 +1,39 @@
+#pragma once
+// Reading a card's record area in both forms, for the revision test to decide.
+
+#include "flash/flash_commands.h"
+#include "record/record_v12.h"
+#include "record/record_v13.h"
+
+namespace fu {
+
+namespace record_area {
+inline constexpr FlashAddress kStart = 0xD01000;
+inline constexpr std::size_t kReadLengthV12 = 6945;  // words read; 1736 kept
+inline constexpr std::size_t kReadLengthV13 = 7174;  // the whole image
+}  // namespace record_area
+
+// A card whose serial number holds this article number is shown as the forced
+// model, whatever its record says.
+inline constexpr std::string_view kForcedModelArticle = "2001-R48-7731-1-02";
+inline constexpr std::string_view kForcedModelName = "nimbaPCI/16/20/B";
+
+class RecordReader {
+ public:
+  explicit RecordReader(FlashCommands& flash) : flash_(flash) {}
+
+  // The first 1736 bytes of the record area, uninterpreted. A failed read is not
+  // looked at: bytes that did not arrive are 0.
+  RecordV12 ReadImageV12(CardSlot slot);
+  // The record area decoded; the default record ("Uninstalled Device") when the
+  // read failed anywhere.
+  RecordV13 ReadCardRecord(CardSlot slot);
+
+ private:
+  FlashCommands& flash_;
+};
+
+// The record of a card whose flash cannot be read.
+RecordV13 DefaultCardRecord();
+
+}  // namespace fu

@@ -1,0 +1,121 @@
+#include "flash/record_write.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "base/cp1252.h"
+#include "flash/record_read.h"
+#include "record/image_codec.h"
+
+namespace fu {
+
+namespace {
+
+constexpr std::string_view kWritingRecord = "Schreibe neuen Datensatz";
+constexpr std::string_view kEraseFailed = "Fehler beim Löschen des Flash"_cp;
+constexpr std::string_view kWriteFailed = "Fehler beim Schreiben des Flash";
+
+std::string BlockFailedText(int block) {
+  return "Fehler beim Schreiben des " + std::to_string(block) + ". Blockes";
+}
+
+std::string VerifyFailedText(std::size_t byte) {
+  return std::string("Fehler beim Überprüfen des Flash bei Byte "_cp) + std::to_string(byte);
+}
+
+// A word value a flash read never stores: it marks the words that did not arrive.
+constexpr HostWord kNotArrived = 0xFFFFFFFF;
+
+}  // namespace
+
+void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
+  messages_.Show(text, MessageKind::Error, buttons);
+}
+
+bool RecordWriter::Backup(CardSlot slot) {
+  const BackupResult result = backup_.BackupFlash(slot);
+  last_backup_ = result.fileName;
+  return result.Ok();
+}
+
+bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
+  std::vector<HostWord> back(expected.size(), kNotArrived);
+  const bool arrived = flash_.FlashRead(slot, record_area::kStart, back);
+  // A failed read stores 0 at the word where it stopped and leaves the rest.
+  std::size_t stop = back.size();
+  if (!arrived) {
+    const auto first_missing = std::find(back.begin(), back.end(), kNotArrived);
+    stop = static_cast<std::size_t>(first_missing - back.begin());
+    stop = stop == 0 ? 0 : stop - 1;
+  }
+  const auto differs = std::mismatch(
+      back.begin(), back.begin() + static_cast<std::ptrdiff_t>(stop), expected.begin(),
+      [](HostWord got, HostWord want) { return got == (want & 0xFF); });
+  const auto first_bad = static_cast<std::size_t>(differs.first - back.begin());
+  if (first_bad < stop || !arrived) {
+    ShowError(VerifyFailedText(std::min(first_bad, stop)));
+    return false;
+  }
+  return true;
+}
+
+HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
+  ImageV13 image;
+  EncodeImage(std::move(record), image);
+  std::vector<HostWord> words(kImageV13Size);
+  ImageToWords(image, std::span<HostWord, kImageV13Size>(words));
+
+  if (!Backup(slot)) {
+    return ERROR_WORD;
+  }
+
+  // Messages wait until the progress window, which stays on top, has closed.
+  std::optional<std::string> failure;
+  Buttons failure_buttons = Buttons::Ok;
+  {
+    const auto window = splash_.CreateAndShow();
+    if (!flash_.FlashErase(slot, record_write::kEraseV13)) {
+      failure = std::string(kEraseFailed);
+    }
+    for (int b = 1; !failure && b <= record_write::kBlocks; ++b) {
+      window->SetProgressBar1(100 * b / record_write::kBlocks);
+      window->SetLabel2(std::to_string(b));
+      window->SetLabel3(kWritingRecord);
+      window->ProcessMessages();
+      const std::size_t start = static_cast<std::size_t>(b - 1) * record_write::kBlockWords;
+      const std::size_t count = std::min(record_write::kBlockWords, words.size() - start);
+      if (!flash_.FlashWrite(slot, static_cast<FlashAddress>(start),
+                             std::span(words).subspan(start, count))) {
+        failure = BlockFailedText(b);
+        failure_buttons = Buttons::Cancel;
+      }
+    }
+    window->Close();
+  }
+  if (failure) {
+    ShowError(*failure, failure_buttons);
+    return ERROR_WORD;
+  }
+  return Verify(slot, words) ? 0 : ERROR_WORD;
+}
+
+int RecordWriter::WriteRecordV12(CardSlot slot, RecordV12 record) {
+  std::vector<HostWord> words(record_write::kWordsV12, 0xFF);
+  std::copy(record.Bytes().begin(), record.Bytes().end(), words.begin());
+
+  if (!Backup(slot)) {
+    return 1;
+  }
+  if (!flash_.FlashErase(slot, record_write::kEraseV12)) {
+    ShowError(kEraseFailed);
+    return 1;
+  }
+  if (!flash_.FlashWrite(slot, 0, words)) {
+    ShowError(kWriteFailed);
+    return 1;
+  }
+  return Verify(slot, std::span(words).first(kRecordV12Size)) ? 0 : 1;
+}
+
+}  // namespace fu

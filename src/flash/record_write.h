@@ -1,0 +1,53 @@
+#pragma once
+// Writing a record to a card: backup first, then erase, program and verify. The
+// card is erased only after a whole and equal backup; every failure is shown
+// once, here, and reported by the result.
+
+#include "flash/flash_backup.h"
+#include "flash/flash_commands.h"
+#include "platform/flash_splash_screen.h"
+#include "platform/message_service.h"
+#include "record/record_v12.h"
+#include "record/record_v13.h"
+
+namespace fu {
+
+namespace record_write {
+inline constexpr FlashAddress kEraseV13 = 0xD02000;
+inline constexpr FlashAddress kEraseV12 = 0xD01000;
+inline constexpr std::size_t kBlockWords = 2048;
+inline constexpr int kBlocks = 4;
+inline constexpr std::size_t kWordsV12 = 6945;  // the 1736 record bytes, then 0xFF
+}  // namespace record_write
+
+class RecordWriter {
+ public:
+  RecordWriter(FlashCommands& flash, FlashBackup& backup, MessageService& messages,
+               FlashSplashFactory& splash)
+      : flash_(flash), backup_(backup), messages_(messages), splash_(splash) {}
+
+  // Encodes the record and writes its image in four blocks, with the progress
+  // window shown from before the erase to the end. 0 when written and verified,
+  // ERROR_WORD otherwise.
+  HostWord WriteRecordV13(CardSlot slot, RecordV13 record);
+  // Writes the record in one block. 0 when written and verified, 1 otherwise.
+  int WriteRecordV12(CardSlot slot, RecordV12 record);
+
+  // The backup file of the last write, empty when none was made.
+  const std::string& LastBackupFile() const { return last_backup_; }
+
+ private:
+  bool Backup(CardSlot slot);
+  // Reads back expected.size() words from the record area; shows the first byte
+  // that differs or did not arrive.
+  bool Verify(CardSlot slot, std::span<const HostWord> expected);
+  void ShowError(std::string_view text, Buttons buttons = Buttons::Ok);
+
+  FlashCommands& flash_;
+  FlashBackup& backup_;
+  MessageService& messages_;
+  FlashSplashFactory& splash_;
+  std::string last_backup_;
+};
+
+}  // namespace fu
