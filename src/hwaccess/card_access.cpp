@@ -1,0 +1,96 @@
+#include "hwaccess/card_access.h"
+
+namespace fu {
+
+namespace {
+
+constexpr std::uint32_t ConfigAddress(int bus, int device, int reg) {
+  return 0x80000000u | (static_cast<std::uint32_t>(bus) << 16) |
+         (static_cast<std::uint32_t>(device) << 11) | (static_cast<std::uint32_t>(reg) << 2);
+}
+
+constexpr std::uint32_t kAbsent = 0xFFFFFFFF;  // what nobody answers
+
+}  // namespace
+
+void CardAccess::ScanPciBus() {
+  const bool ports_enabled = requests_.EnablePortRange(pci::kConfigAddress, pci::kPortCount);
+  cards_ = {};
+  // On the NT family the port instructions fault unless the driver opened the
+  // range: without it no port is touched and no card is found.
+  if (!ports_enabled) {
+    return;
+  }
+  std::size_t next = 0;
+  for (int bus = 0; bus < pci::kBuses; ++bus) {
+    for (int device = 0; device < pci::kDevices; ++device) {
+      std::array<std::uint32_t, pci::kRegisters> config{};
+      for (int reg = 0; reg < pci::kRegisters; ++reg) {
+        requests_.WritePortDword(pci::kConfigAddress, ConfigAddress(bus, device, reg));
+        const std::uint32_t value = requests_.ReadPortDword(pci::kConfigData);
+        if (value == kAbsent) {
+          break;
+        }
+        config[static_cast<std::size_t>(reg)] = value;
+      }
+      const std::uint32_t vendor = config[0] & 0xFFFF;
+      const std::uint32_t device_id = config[0] >> 16;
+      if (vendor == pci::kVendorId && device_id == pci::kDeviceId && config[4] != 0 &&
+          next < cards_.size()) {
+        cards_[next++] = {static_cast<std::uint32_t>(device), vendor, device_id, config[4]};
+      }
+    }
+  }
+  requests_.DisablePortRange(pci::kConfigAddress, pci::kPortCount);
+}
+
+bool CardAccess::MapRegisterWindow(std::uint32_t physical, std::uint32_t& linear) {
+  linear = requests_.MapPhysical(physical, pci::kWindowLength);
+  return linear != 0;
+}
+
+bool CardAccess::UnmapRegisterWindow(std::uint32_t linear) {
+  return requests_.UnmapPhysical(linear);
+}
+
+std::uint32_t CardAccess::OpenCard(int number) {
+  if (!driver_open_) {
+    if (!driver_.OpenDriver()) {
+      messages_.Show("Fehler bei HWAccess", MessageKind::Error, Buttons::Ok);
+      return ERROR_WORD;
+    }
+    ScanPciBus();
+    driver_open_ = true;
+  }
+  const CardSlot slot = number - 1;
+  if (slot < 0 || slot >= kSlotCount || cards_[static_cast<std::size_t>(slot)].deviceNumber == 0) {
+    return 0;
+  }
+  std::uint32_t linear = 0;
+  if (!MapRegisterWindow(cards_[static_cast<std::size_t>(slot)].baseAddress0, linear)) {
+    driver_.RestartDriverService();
+    return 0;
+  }
+  windows_.Set(slot, linear);
+  host_.SetTransmitFormat(slot, 2);
+  host_.SetReceiveFormat(slot, 2);
+  ++open_windows_;
+  return linear;
+}
+
+bool CardAccess::CloseCard(CardSlot slot) {
+  if (!windows_.HasWindow(slot)) {
+    return false;
+  }
+  UnmapRegisterWindow(windows_.Get(slot));
+  windows_.Clear(slot);
+  const int before = open_windows_;
+  open_windows_ = before > 0 ? before - 1 : 0;
+  if (open_windows_ == 0 && before == 1) {
+    driver_.CloseDriverDevice();
+    driver_open_ = false;
+  }
+  return true;
+}
+
+}  // namespace fu

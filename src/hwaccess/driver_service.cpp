@@ -1,0 +1,156 @@
+#include "hwaccess/driver_service.h"
+
+#include <cstdio>
+#include <string>
+
+#include "hwaccess/executable_dir.h"
+
+namespace fu {
+
+namespace {
+
+std::string Hex8(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
+
+bool DriverService::OpenDriver() {
+  if (OpenDriverDevice()) {
+    return true;
+  }
+  if (!StartDriverService()) {
+    if (!InstallDriverService()) {
+      DeleteDriverService();
+      if (!InstallDriverService()) {
+        return false;
+      }
+    }
+    if (!StartDriverService()) {
+      DeleteDriverService();
+      return false;
+    }
+  }
+  return OpenDriverDevice();
+}
+
+bool DriverService::OpenDriverDevice() {
+  if (IsNt()) {
+    handle_ = system_.CreateFile(driver::kDeviceNt, win::GENERIC_READ, win::FILE_SHARE_READ,
+                                 win::OPEN_EXISTING, 0);
+  } else if (IsWindows9x()) {
+    const std::string path = system_.GetModuleFileName();
+    if (path.empty()) {
+      return false;
+    }
+    const std::string vxd = ExecutableDirectory(path) + std::string(driver::kVxdFile);
+    handle_ =
+        system_.CreateFile("\\\\.\\" + vxd, 0, 0, win::CREATE_NEW, win::FILE_FLAG_DELETE_ON_CLOSE);
+    if (handle_ == kInvalidHandle) {
+      system_.CopyFile(vxd, driver::kVxdFallback, false);
+      handle_ = system_.CreateFile("\\\\.\\" + std::string(driver::kVxdFallback), 0, 0,
+                                   win::CREATE_NEW, win::FILE_FLAG_DELETE_ON_CLOSE);
+    }
+  } else {
+    handle_ = kInvalidHandle;  // no driver for other platforms
+  }
+  return handle_ != kInvalidHandle;
+}
+
+bool DriverService::CloseDriverDevice() {
+  return system_.CloseHandle(handle_);
+}
+
+bool DriverService::InstallDriverService() {
+  if (IsWindows9x()) {
+    return true;
+  }
+  const std::string dir = ExecutableDirectory(system_);
+  if (dir.empty()) {
+    return false;
+  }
+  const Handle manager = system_.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
+  if (manager == 0) {
+    return false;
+  }
+  ServiceRegistration registration;
+  registration.name = driver::kServiceName;
+  registration.displayName = driver::kServiceName;
+  registration.desiredAccess = win::SERVICE_ALL_ACCESS;
+  registration.serviceType = win::SERVICE_KERNEL_DRIVER;
+  registration.startType = win::SERVICE_AUTO_START;
+  registration.errorControl = win::SERVICE_ERROR_NORMAL;
+  registration.binaryPath = dir + std::string(driver::kDriverFile);
+  const Handle service = system_.CreateService(manager, registration);
+  if (service != 0) {
+    system_.CloseServiceHandle(service);
+  }
+  system_.CloseServiceHandle(manager);
+  return service != 0;
+}
+
+bool DriverService::StartDriverService() {
+  if (IsWindows9x()) {
+    return true;
+  }
+  const Handle manager = system_.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
+  if (manager == 0) {
+    return false;
+  }
+  bool started = false;
+  const Handle service =
+      system_.OpenService(manager, driver::kServiceName, win::SERVICE_ALL_ACCESS);
+  if (service != 0) {
+    started = system_.StartService(service);
+    system_.CloseServiceHandle(service);
+  }
+  system_.CloseServiceHandle(manager);
+  return started;
+}
+
+bool DriverService::DeleteDriverService() {
+  if (IsWindows9x()) {
+    return true;
+  }
+  const Handle manager = system_.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
+  if (manager == 0) {
+    return false;
+  }
+  bool deleted = false;
+  const Handle service =
+      system_.OpenService(manager, driver::kServiceName, win::SERVICE_ALL_ACCESS);
+  if (service != 0) {
+    deleted = system_.DeleteService(service);
+    system_.CloseServiceHandle(service);
+  }
+  system_.CloseServiceHandle(manager);
+  return deleted;
+}
+
+bool DriverService::RestartDriverService() {
+  const Handle manager = system_.OpenSCManager(win::SC_MANAGER_CONNECT);
+  if (manager == 0) {
+    return false;
+  }
+  const Handle service =
+      system_.OpenService(manager, driver::kServiceName, win::SERVICE_ALL_ACCESS);
+  if (service == 0) {
+    system_.CloseServiceHandle(manager);
+    return false;
+  }
+  if (!system_.ControlService(service, win::SERVICE_CONTROL_STOP)) {
+    messages_.Show("Failed in Stop Service", MessageKind::Plain, Buttons::Ok);
+  }
+  system_.ControlService(service, win::SERVICE_CONTROL_INTERROGATE);
+  if (!system_.StartService(service)) {
+    messages_.Show("Failed in Delete Service: " + Hex8(system_.GetLastError()), MessageKind::Plain,
+                   Buttons::Ok);
+  }
+  system_.CloseServiceHandle(service);
+  system_.CloseServiceHandle(manager);
+  return true;
+}
+
+}  // namespace fu
