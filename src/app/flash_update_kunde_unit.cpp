@@ -1,0 +1,167 @@
+#include "app/flash_update_kunde_unit.h"
+
+#include "base/cp1252.h"
+#include "base/errors.h"
+#include "hwaccess/executable_dir.h"
+#include "record/revision.h"
+
+namespace fu {
+
+namespace {
+
+constexpr std::string_view kUnknownCard = "Unbekannter Kartentyp";
+constexpr std::string_view kNotPresent = "Nicht vorhanden";
+constexpr std::string_view kUnknownRevision = "Unbekannt";
+constexpr std::string_view kRevision12Text = "1.2";
+constexpr std::string_view kRevision13Text = "1.3";
+constexpr auto kAfterLoadWait = std::chrono::milliseconds(250);
+
+}  // namespace
+
+TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view)
+    : sys_(system), view_(view), messages_(system.ports.messages) {}
+
+ActionResult TForm1::Guarded(const std::function<ActionResult()>& event) {
+  try {
+    return event();
+  } catch (const RaisedError& error) {
+    ShowError(error.Text());
+  } catch (const std::exception& error) {
+    ShowError(std::string("Interner Fehler: ") + error.what());
+  }
+  Busy(false);
+  if (open_slot_) {
+    sys_.slots.CloseSlot(*open_slot_);
+    open_slot_.reset();
+  }
+  return ActionResult::Raised;
+}
+
+void TForm1::ShowError(std::string_view text) {
+  messages_.Show(text, MessageKind::Error, Buttons::Ok);
+}
+
+void TForm1::Busy(bool on) {
+  view_.SetVisible(Control::Label6, on);
+  view_.SetVisible(Control::ProgressBar1, on);
+  if (!on) {
+    view_.SetHourglass(false);
+  }
+}
+
+void TForm1::Progress(int percent) {
+  view_.SetProgress(percent);
+  view_.ProcessMessages();
+}
+
+std::optional<CardSlot> TForm1::SelectedSlot() const {
+  const int index = view_.SelectedItem();
+  if (index < 0 || static_cast<std::size_t>(index) >= list_slots_.size()) {
+    return std::nullopt;
+  }
+  return list_slots_[static_cast<std::size_t>(index)];
+}
+
+void TForm1::ShowState(CardState state, const std::string& serial, const std::string& customer) {
+  state_ = state;
+  const bool known = state == CardState::Revision12 || state == CardState::Revision13;
+  view_.SetText(Control::Edit1, known ? std::string_view(serial) : kNotPresent);
+  view_.SetText(Control::Edit2, known ? std::string_view(customer) : kNotPresent);
+  view_.SetText(Control::Edit3, state == CardState::Revision12   ? kRevision12Text
+                                : state == CardState::Revision13 ? kRevision13Text
+                                                                 : kUnknownRevision);
+  view_.SetVisible(Control::Memo1, state != CardState::Revision13);
+  view_.SetEnabled(Control::Button2, state == CardState::Revision12);
+  view_.SetEnabled(Control::Button3, state == CardState::Revision13);
+}
+
+ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
+  sys_.host.ReleaseCard(slot);
+  try {
+    sys_.slots.LoadCardProgram(slot, directory, kDspProgramFile);
+  } catch (const RaisedError& error) {
+    // A damaged program file: shown, and the card is read as after a failed load.
+    ShowError(error.Text());
+  }
+  sys_.ports.clock.Sleep(kAfterLoadWait);
+  sys_.host.ClearBootDoneFlag(slot);
+  const RecordV12 image = sys_.reader.ReadImageV12(slot);
+  const RecordV13 record = sys_.reader.ReadCardRecord(slot);
+  const int revision = RecognizeRevision(image);
+  if (revision == kRevision12) {
+    view_.AddItem(image.Get(v12::CardName));
+  } else if (revision == kRevision13) {
+    view_.AddItem(record.CardName.view());
+  } else {
+    view_.AddItem(kUnknownCard);
+  }
+  list_slots_.push_back(slot);
+  return ActionResult::Done;
+}
+
+ActionResult TForm1::FormCreate() {
+  return Guarded([&] {
+    const std::string directory = ExecutableDirectory(sys_.ports.system);
+    for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+      if (sys_.slots.OpenSlot(slot) != 1) {
+        continue;
+      }
+      open_slot_ = slot;
+      StartUpCard(slot, directory);
+      open_slot_.reset();
+    }
+    for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+      sys_.slots.CloseSlot(slot);
+    }
+    if (!list_slots_.empty()) {
+      view_.SelectItem(0);
+    }
+    ComboBox1Change();
+    view_.SetVisible(Control::Button4, true);
+    return list_slots_.empty() ? ActionResult::Failed : ActionResult::Done;
+  });
+}
+
+void TForm1::ShowCard(CardSlot slot) {
+  const RecordV12 image = sys_.reader.ReadImageV12(slot);
+  const RecordV13 record = sys_.reader.ReadCardRecord(slot);
+  if (RecognizeRevision(image) == kRevision12) {
+    ShowState(CardState::Revision12, image.Get(v12::SerialNumber), image.Get(v12::Customer));
+  } else if (RecognizeRevision(record) == kRevision13) {
+    ShowState(CardState::Revision13, record.SerialNumber.str(), record.Customer.str());
+  } else {
+    ShowState(CardState::Unknown, {}, {});
+  }
+}
+
+ActionResult TForm1::ComboBox1Change() {
+  return Guarded([&] {
+    const auto slot = SelectedSlot();
+    // A card that cannot be opened is not touched: no window, no registers.
+    if (!slot || sys_.slots.OpenSlot(*slot) != 1) {
+      ShowState(CardState::NotPresent, {}, {});
+      return ActionResult::Failed;
+    }
+    open_slot_ = slot;
+    sys_.slots.SelectCard(*slot);
+    ShowCard(*slot);
+    sys_.slots.CloseSlot(*slot);
+    open_slot_.reset();
+    return state_ == CardState::Revision12 || state_ == CardState::Revision13
+               ? ActionResult::Done
+               : ActionResult::Failed;
+  });
+}
+
+ActionResult TForm1::Button1Click() {
+  view_.Quit();
+  return ActionResult::Done;
+}
+
+void TForm1::FormClose() {
+  for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+    sys_.slots.CloseSlot(slot);
+  }
+}
+
+}  // namespace fu

@@ -1,0 +1,78 @@
+#pragma once
+// The main window's controller, TForm1: start-up, the card list and the
+// selection refresh, the three update actions and the application's error
+// handler at every event. It drives the window through the view port and knows
+// no toolkit.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/flash_update_system.h"
+#include "platform/main_window_view.h"
+
+namespace fu {
+
+inline constexpr std::string_view kDspProgramFile = "QX4FLASH_PCI.PCI";
+
+// How an event ended, for front ends that report it (the console's exit status).
+enum class ActionResult {
+  Done,      // what the user asked for happened
+  Failed,    // it did not; the user was told why
+  Declined,  // the user said No
+  Raised,    // a raised error ended it; the error handler showed it
+  Refused,   // not possible for the selected card (nothing selected, wrong revision)
+};
+
+// What the window shows for the selected card after a refresh.
+enum class CardState { Revision12, Revision13, Unknown, NotPresent };
+
+class TForm1 {
+ public:
+  TForm1(FlashUpdateSystem& system, MainWindowView& view);
+
+  ActionResult FormCreate();
+  // The selection refresh: shows what the selected card's flash holds now.
+  ActionResult ComboBox1Change();
+  ActionResult Button1Click();  // Exit
+  ActionResult Button2Click();  // Flash upgraden
+  ActionResult Button3Click();  // Flash downgraden
+  ActionResult Button4Click();  // Dump
+  void FormClose();
+
+  // The card slot of each list item, in list order.
+  const std::vector<CardSlot>& ListSlots() const { return list_slots_; }
+  CardState SelectedState() const { return state_; }
+  // The backup file the last action wrote, empty when none.
+  const std::string& LastBackupFile() const { return last_backup_; }
+
+ private:
+  // Runs an event under the error handler: a raised error is shown and the
+  // window returns to idle.
+  ActionResult Guarded(const std::function<ActionResult()>& event);
+  std::optional<CardSlot> SelectedSlot() const;
+  void ShowCard(CardSlot slot);
+  // Opens the selected card for an action; tells the user when it cannot.
+  std::optional<CardSlot> OpenForAction();
+  void EndAction(CardSlot slot);
+  void ShowState(CardState state, const std::string& serial, const std::string& customer);
+  void ShowError(std::string_view text);
+  void Busy(bool on);
+  void Progress(int percent);
+  ActionResult StartUpCard(CardSlot slot, const std::string& directory);
+
+  ActionResult Upgrade(CardSlot slot);
+  ActionResult Downgrade(CardSlot slot);
+  ActionResult Dump(CardSlot slot);
+
+  FlashUpdateSystem& sys_;
+  MainWindowView& view_;
+  MessageService& messages_;
+  std::vector<CardSlot> list_slots_;
+  CardState state_ = CardState::NotPresent;
+  std::optional<CardSlot> open_slot_;  // opened by the running action
+  std::string last_backup_;
+};
+
+}  // namespace fu

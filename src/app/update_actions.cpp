@@ -1,0 +1,156 @@
+// The update actions of the main window: "Flash upgraden", "Flash downgraden"
+// and "Dump".
+
+#include "app/flash_update_kunde_unit.h"
+#include "base/cp1252.h"
+#include "record/downgrade.h"
+#include "record/revision.h"
+#include "record/upgrade.h"
+
+namespace fu {
+
+namespace {
+
+std::string_view ConvertAnywayQuestion() {
+  return "Fehler beim Konvertieren der Revision 1.2 in 1.3\r\n"
+         "Wenn Sie das Flash dennoch aktualisieren, kann es passieren,\r\n"
+         "daß die Karte nicht mehr korrekt erkannt wird!\r\n"
+         "\r\n"
+         "Möchten Sie die Karte dennoch aktualisieren?"_cp;
+}
+
+constexpr std::string_view kUpdated = "Flash erfolgreich aktualisiert";
+constexpr std::string_view kDumped =
+    "Dump erfolgreich erzeugt\r\n\r\nBitte sichern Sie die aktuelle .SAV-Datei von C:\\";
+constexpr std::string_view kCannotOpen = "Die Karte konnte nicht geöffnet werden"_cp;
+constexpr std::string_view kUnreadable =
+    "Der Datensatz der Karte konnte nicht gelesen werden.\r\n"
+    "Die Karte wurde nicht verändert."_cp;
+
+}  // namespace
+
+std::optional<CardSlot> TForm1::OpenForAction() {
+  const auto slot = SelectedSlot();
+  if (!slot) {
+    return std::nullopt;
+  }
+  if (sys_.slots.OpenSlot(*slot) != 1) {
+    Busy(false);
+    ShowError(kCannotOpen);
+    ComboBox1Change();
+    return std::nullopt;
+  }
+  open_slot_ = slot;
+  sys_.slots.SelectCard(*slot);
+  return slot;
+}
+
+void TForm1::EndAction(CardSlot slot) {
+  Busy(false);
+  sys_.slots.CloseSlot(slot);
+  open_slot_.reset();
+  ComboBox1Change();
+}
+
+ActionResult TForm1::Button2Click() {
+  return Guarded([&] {
+    if (!SelectedSlot()) {
+      return ActionResult::Refused;
+    }
+    Busy(true);
+    view_.SetProgress(0);
+    const auto slot = OpenForAction();
+    return slot ? Upgrade(*slot) : ActionResult::Failed;
+  });
+}
+
+ActionResult TForm1::Upgrade(CardSlot slot) {
+  const RecordV12 image = sys_.reader.ReadImageV12(slot);
+  Progress(20);
+  // Only a record that reads as revision 1.2 is converted: a failed read must
+  // never turn into a record written to the card.
+  if (RecognizeRevision(image) != kRevision12) {
+    ShowError(kUnreadable);
+    EndAction(slot);
+    return ActionResult::Failed;
+  }
+  RecordV13 record;
+  const bool converted = UpgradeRecord(image, record, messages_);
+  if (!converted &&
+      messages_.Show(ConvertAnywayQuestion(), MessageKind::Error, Buttons::YesNo) == Answer::No) {
+    Busy(false);
+    sys_.slots.CloseSlot(slot);
+    open_slot_.reset();
+    return ActionResult::Declined;
+  }
+  Progress(30);
+  view_.SetHourglass(true);
+  const HostWord written = sys_.writer.WriteRecordV13(slot, record);
+  last_backup_ = sys_.writer.LastBackupFile();
+  if (written == 0) {
+    Progress(100);
+    messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
+  }
+  EndAction(slot);
+  return written == 0 ? ActionResult::Done : ActionResult::Failed;
+}
+
+ActionResult TForm1::Button3Click() {
+  return Guarded([&] {
+    if (!SelectedSlot()) {
+      return ActionResult::Refused;
+    }
+    Busy(true);
+    view_.SetProgress(0);
+    const auto slot = OpenForAction();
+    return slot ? Downgrade(*slot) : ActionResult::Failed;
+  });
+}
+
+ActionResult TForm1::Downgrade(CardSlot slot) {
+  const RecordV13 record = sys_.reader.ReadCardRecord(slot);
+  Progress(20);
+  // The default record of a failed read has no revision stamp: never write it.
+  if (RecognizeRevision(record) != kRevision13) {
+    ShowError(kUnreadable);
+    EndAction(slot);
+    return ActionResult::Failed;
+  }
+  RecordV12 image;
+  DowngradeRecord(record, image);
+  Progress(30);
+  view_.SetHourglass(true);
+  const int written = sys_.writer.WriteRecordV12(slot, image);
+  last_backup_ = sys_.writer.LastBackupFile();
+  if (written == 0) {
+    Progress(100);
+    messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
+  }
+  EndAction(slot);
+  return written == 0 ? ActionResult::Done : ActionResult::Failed;
+}
+
+ActionResult TForm1::Button4Click() {
+  return Guarded([&] {
+    if (!SelectedSlot()) {
+      return ActionResult::Refused;  // an empty card list: nothing to dump
+    }
+    const auto slot = OpenForAction();
+    return slot ? Dump(*slot) : ActionResult::Failed;
+  });
+}
+
+ActionResult TForm1::Dump(CardSlot slot) {
+  const BackupResult backup = sys_.backup.BackupFlash(slot);
+  last_backup_ = backup.fileName;
+  sys_.slots.CloseSlot(slot);
+  open_slot_.reset();
+  ComboBox1Change();
+  if (!backup.Ok()) {
+    return ActionResult::Failed;
+  }
+  messages_.Show(kDumped, MessageKind::Plain, Buttons::Ok);
+  return ActionResult::Done;
+}
+
+}  // namespace fu
