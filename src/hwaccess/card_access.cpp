@@ -69,6 +69,12 @@ std::uint32_t CardAccess::OpenCard(int number) {
   std::uint32_t linear = 0;
   if (!MapRegisterWindow(cards_[static_cast<std::size_t>(slot)].baseAddress0, linear)) {
     driver_.RestartDriverService();
+    // Stopping the service unloaded the driver under our handle. With no window
+    // open, let the next open start over with a fresh handle and a fresh scan.
+    if (open_windows_ == 0) {
+      driver_.CloseDriverDevice();
+      driver_open_ = false;
+    }
     return 0;
   }
   windows_.Set(slot, linear);

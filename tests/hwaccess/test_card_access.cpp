@@ -144,6 +144,12 @@ TEST_F(CardAccessTest, RefusedMapRestartsTheServiceAndReportsNoWindow) {
             system_.calls.end());
   EXPECT_TRUE(messages_.Shown().empty());  // stop and start went through
   EXPECT_TRUE(bus_.log.empty());           // no register touched
+  // The restart unloaded the driver under the handle: the next open starts over.
+  EXPECT_FALSE(cards_.DriverOpen());
+  EXPECT_EQ(system_.calls.back(), "CloseHandle 4096");
+  mapAnswer_ = FakeBus::kBase;
+  EXPECT_EQ(cards_.OpenCard(1), FakeBus::kBase);
+  EXPECT_EQ(Requests(1), 2);  // scanned again
 }
 
 TEST_F(CardAccessTest, UnopenableDriverIsShownAndNothingScanned) {
