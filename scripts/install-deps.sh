@@ -3,7 +3,7 @@
 # already present are left alone, so a second run takes seconds.
 set -euo pipefail
 
-native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format)
+native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format nlohmann-json3-dev)
 windows=(g++-mingw-w64-i686-posix wine wine32:i386)
 
 want=("${native[@]}")

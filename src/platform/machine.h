@@ -1,0 +1,23 @@
+#pragma once
+// The ports of one computer: the real Windows PC or a simulated one. A front end
+// builds one and hands its ports to the system.
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/port_io.h"
+#include "platform/register_bus.h"
+#include "platform/system_calls.h"
+
+namespace fu {
+
+class Machine {
+ public:
+  virtual ~Machine() = default;
+  virtual SystemCalls& System() = 0;
+  virtual PortIo& Ports() = 0;
+  virtual RegisterBus& Bus() = 0;
+  virtual Clock& Time() = 0;
+  virtual Files& Drive() = 0;
+};
+
+}  // namespace fu

@@ -1,0 +1,33 @@
+#pragma once
+// What the simulated PC needs from the host's operating system and cannot say
+// in standard C++: a lock on its folder that dies with the program, and where
+// its state lives by default. The only code of the simulated PC that differs by host.
+
+#include <cstdint>
+#include <filesystem>
+
+namespace fu::sim {
+
+// An exclusive lock held through an open lock file. The operating system drops
+// it when the program ends in any way, so a crashed holder blocks nothing.
+class FolderLock {
+ public:
+  // Creates the lock file when missing; Held() tells whether the lock was had.
+  explicit FolderLock(const std::filesystem::path& lock_file);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+  std::intptr_t handle_ = -1;  // a file descriptor or a Windows handle
+};
+
+// Linux: $XDG_STATE_HOME/flashupdate/pc, else ~/.local/state/flashupdate/pc.
+// Windows: %LOCALAPPDATA%\FlashUpdate\SimPC.
+// Relative to the working folder when the environment names no home.
+std::filesystem::path DefaultPcFolder();
+
+}  // namespace fu::sim

@@ -1,0 +1,711 @@
+#include "sim/sim_pc.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "base/cp1252.h"
+#include "base/errors.h"
+#include "sim/default_cards.h"
+#include "sim/shipped_files.h"
+
+namespace fu::sim {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+constexpr int kFormat = 1;
+constexpr std::string_view kDescriptionFile = "pc.json";
+constexpr std::string_view kLockFile = "pc.lock";
+constexpr std::string_view kDriveFolder = "C";
+constexpr std::string_view kCardsFolder = "cards";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr std::string_view kDefaultPicture = "dd.MM.yyyy";
+
+// --- texts ---
+
+std::string FolderText(const fs::path& folder) {
+  const std::u8string utf8 = folder.u8string();
+  return Utf8ToCp1252(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+std::string InUse(const fs::path& folder) {
+  std::string text = "Der simulierte PC in ";
+  text += FolderText(folder);
+  text += " wird schon von einem anderen Programm benutzt.";
+  return text;
+}
+
+std::string NotAPc(const fs::path& folder) {
+  std::string text = "Der Ordner ";
+  text += FolderText(folder);
+  text += " enthält keinen simulierten PC (pc.json fehlt) und ist nicht leer."_cp;
+  return text;
+}
+
+std::string BadDescription(const fs::path& file, std::string_view detail) {
+  std::string text = "Die Beschreibung des simulierten PCs in ";
+  text += FolderText(file);
+  text += " ist fehlerhaft: ";
+  text += Utf8ToCp1252(detail);
+  return text;
+}
+
+std::string CannotSave(const fs::path& folder, std::string_view detail) {
+  std::string text = "Der simulierte PC in ";
+  text += FolderText(folder);
+  text += " kann nicht gespeichert werden: ";
+  text += Utf8ToCp1252(detail);
+  return text;
+}
+
+// --- files ---
+
+// Replaces the file in one step: a program that dies meanwhile leaves the old
+// file or the new one, never a part.
+void WriteAtomically(const fs::path& file, std::span<const std::uint8_t> bytes) {
+  fs::path temp = file;
+  temp += kTempSuffix;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      throw std::runtime_error("cannot write " + temp.string());
+    }
+  }
+  fs::rename(temp, file);
+}
+
+void WriteAtomically(const fs::path& file, std::string_view text) {
+  WriteAtomically(file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+std::vector<std::uint8_t> ReadWhole(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    throw std::runtime_error("cannot read " + file.string());
+  }
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// --- description values ---
+
+std::string Hex32(std::uint32_t value) {
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+// A number written as such or as a "0x..." text.
+std::uint32_t ReadU32(const json& value) {
+  if (value.is_number_unsigned()) {
+    return value.get<std::uint32_t>();
+  }
+  const std::string text = value.get<std::string>();
+  std::size_t used = 0;
+  const unsigned long long number = std::stoull(text, &used, 0);
+  if (used != text.size() || number > 0xFFFFFFFFull) {
+    throw std::invalid_argument("not a 32-bit number: " + text);
+  }
+  return static_cast<std::uint32_t>(number);
+}
+
+std::uint8_t ReadSmall(const json& value, unsigned limit, std::string_view what) {
+  const auto number = value.get<unsigned>();
+  if (number > limit) {
+    throw std::invalid_argument(std::string(what) + " out of range");
+  }
+  return static_cast<std::uint8_t>(number);
+}
+
+std::string PlatformText(Platform platform) {
+  switch (platform) {
+    case Platform::kNt:
+      return "NT";
+    case Platform::kWindows9x:
+      return "9x";
+  }
+  return "NT";
+}
+
+Platform ReadPlatform(const json& value) {
+  const std::string text = value.get<std::string>();
+  if (text == "NT") {
+    return Platform::kNt;
+  }
+  if (text == "9x") {
+    return Platform::kWindows9x;
+  }
+  throw std::invalid_argument("platform is \"NT\" or \"9x\", not \"" + text + "\"");
+}
+
+std::string NowText(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u.%03u", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, t.millisecond);
+  return text;
+}
+
+LocalDateTime ReadNow(const json& value) {
+  const std::string text = value.get<std::string>();
+  LocalDateTime t;
+  char rest = 0;
+  if (std::sscanf(text.c_str(), "%d-%u-%uT%u:%u:%u.%u%c", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute, &t.second, &t.millisecond, &rest) != 7) {
+    throw std::invalid_argument("now is YYYY-MM-DDThh:mm:ss.fff, not \"" + text + "\"");
+  }
+  VirtualClock check(t);  // throws for a date or time that does not exist
+  return t;
+}
+
+constexpr std::pair<CommandKind, std::string_view> kCommandKinds[] = {
+    {CommandKind::kRead, "read"},
+    {CommandKind::kProgram, "program"},
+    {CommandKind::kErase, "erase"},
+    {CommandKind::kUnknown, "unknown"},
+};
+constexpr std::pair<FaultAction, std::string_view> kFaultActions[] = {
+    {FaultAction::kFail, "fail"},
+    {FaultAction::kLie, "lie"},
+    {FaultAction::kStop, "stop"},
+};
+
+template <typename Enum, std::size_t N>
+std::string NameOf(const std::pair<Enum, std::string_view> (&names)[N], Enum value) {
+  for (const auto& [e, name] : names) {
+    if (e == value) {
+      return std::string(name);
+    }
+  }
+  return "?";
+}
+
+template <typename Enum, std::size_t N>
+Enum Named(const std::pair<Enum, std::string_view> (&names)[N], const json& value) {
+  const std::string text = value.get<std::string>();
+  for (const auto& [e, name] : names) {
+    if (name == text) {
+      return e;
+    }
+  }
+  throw std::invalid_argument("unknown name \"" + text + "\"");
+}
+
+json TimingJson(const SimCardTiming& t) {
+  return {{"eraseReads", t.eraseReads},
+          {"programReads", t.programReads},
+          {"programReadsPerByte", t.programReadsPerByte}};
+}
+
+SimCardTiming ReadTiming(const json& value) {
+  SimCardTiming t;
+  t.eraseReads = value.value("eraseReads", t.eraseReads);
+  t.programReads = value.value("programReads", t.programReads);
+  t.programReadsPerByte = value.value("programReadsPerByte", t.programReadsPerByte);
+  return t;
+}
+
+json FaultsJson(const SimCardFaults& f) {
+  json commands = json::array();
+  for (const CommandFault& c : f.commands) {
+    commands.push_back({{"kind", NameOf(kCommandKinds, c.kind)},
+                        {"nth", c.nth},
+                        {"action", NameOf(kFaultActions, c.action)},
+                        {"amount", c.amount}});
+  }
+  return {{"takesNoWords", f.takesNoWords}, {"commands", commands}};
+}
+
+SimCardFaults ReadFaults(const json& value) {
+  SimCardFaults f;
+  f.takesNoWords = value.value("takesNoWords", false);
+  for (const json& c : value.value("commands", json::array())) {
+    f.commands.push_back(CommandFault{Named(kCommandKinds, c.at("kind")), c.value("nth", 1u),
+                                      Named(kFaultActions, c.at("action")), c.value("amount", 0u),
+                                      0});
+  }
+  return f;
+}
+
+json ServiceJson(const ServiceEntry& s) {
+  return {{"name", s.name},
+          {"displayName", s.displayName},
+          {"type", s.serviceType},
+          {"startType", s.startType},
+          {"errorControl", s.errorControl},
+          {"binaryPath", Cp1252ToUtf8(s.binaryPath)},
+          {"running", s.running},
+          {"deletePending", s.deletePending}};
+}
+
+ServiceEntry ReadService(const json& value) {
+  return ServiceEntry{value.at("name").get<std::string>(),
+                      value.value("displayName", std::string()),
+                      value.value("type", 1u),
+                      value.value("startType", 2u),
+                      value.value("errorControl", 1u),
+                      Utf8ToCp1252(value.at("binaryPath").get<std::string>()),
+                      value.value("running", false),
+                      value.value("deletePending", false)};
+}
+
+json DeviceJson(const PciDevice& d) {
+  char vendor[7];
+  char device[7];
+  char class_code[9];
+  std::snprintf(vendor, sizeof vendor, "0x%04X", static_cast<unsigned>(d.VendorId()));
+  std::snprintf(device, sizeof device, "0x%04X", static_cast<unsigned>(d.DeviceId()));
+  std::snprintf(class_code, sizeof class_code, "0x%06X", static_cast<unsigned>(d.ClassCode()));
+  return {{"bus", d.bus},       {"device", d.device},  {"vendorId", vendor},
+          {"deviceId", device}, {"class", class_code}, {"bar0", Hex32(d.Bar0())}};
+}
+
+PciDevice ReadDevice(const json& value) {
+  return MakePciDevice(ReadSmall(value.at("bus"), 255, "bus"),
+                       ReadSmall(value.at("device"), 31, "device"),
+                       static_cast<std::uint16_t>(ReadU32(value.at("vendorId"))),
+                       static_cast<std::uint16_t>(ReadU32(value.at("deviceId"))),
+                       ReadU32(value.at("class")), ReadU32(value.value("bar0", json(0u))));
+}
+
+// The windows of the default cards; 64 KiB aligned, as a BIOS places them.
+constexpr std::uint32_t kDefaultWindow0 = 0xFEBF0000;
+constexpr std::uint32_t kDefaultWindow1 = 0xFEAF0000;
+
+}  // namespace
+
+// --- the clock ---
+
+PcClock::PcClock(ClockKind kind, const LocalDateTime& now, std::string_view picture)
+    : picture_(picture) {
+  switch (kind) {
+    case ClockKind::kVirtual:
+      virtual_.emplace(now, picture);
+      break;
+    case ClockKind::kSystem:
+      system_.emplace(picture);
+      break;
+  }
+}
+
+void PcClock::Sleep(std::chrono::milliseconds duration) {
+  if (virtual_) {
+    virtual_->Sleep(duration);
+  } else {
+    system_->Sleep(duration);
+  }
+}
+
+std::string PcClock::ShortDate() {
+  return virtual_ ? virtual_->ShortDate() : system_->ShortDate();
+}
+
+void PcClock::SetPicture(std::string_view picture) {
+  if (virtual_) {
+    virtual_->SetShortDatePicture(picture);
+  } else {
+    system_.emplace(picture);
+  }
+  picture_ = picture;
+}
+
+// --- the PC ---
+
+SimPc::SimPc(const fs::path& folder, ClockKind clock) : folder_(folder), clockKind_(clock) {
+  std::error_code ec;
+  fs::create_directories(folder_, ec);
+  if (ec) {
+    throw SimPcError(CannotSave(folder_, ec.message()));
+  }
+  const fs::path lock_file = folder_ / kLockFile;
+  const bool had_lock_file = fs::exists(lock_file, ec);
+  lock_ = std::make_unique<FolderLock>(lock_file);
+  if (!lock_->Held()) {
+    throw SimPcError(InUse(folder_));
+  }
+  if (!fs::exists(folder_ / kDescriptionFile)) {
+    if (!HoldsOnlyUnfinishedCreation()) {
+      lock_.reset();
+      if (!had_lock_file) {
+        fs::remove(lock_file, ec);  // a foreign folder keeps nothing of ours
+      }
+      throw SimPcError(NotAPc(folder_));
+    }
+    CreateDefault();
+  }
+  Load();
+}
+
+SimPc::~SimPc() {
+  for (auto& card : cards_) {
+    card->card.SetStateChangedHandler({});
+  }
+  system_->SetServicesChangedHandler({});
+}
+
+bool SimPc::HoldsOnlyUnfinishedCreation() const {
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
+    const fs::path name = entry.path().filename();
+    const bool ours = name == kLockFile || name == kDriveFolder || name == kCardsFolder ||
+                      name.string().ends_with(kTempSuffix);
+    if (!ours) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Lays the default PC into the folder; pc.json comes last, so a creation that
+// dies half-way is recognised as unfinished and started again.
+void SimPc::CreateDefault() {
+  try {
+    fs::remove_all(folder_ / kDriveFolder);
+    fs::remove_all(folder_ / kCardsFolder);
+    fs::create_directories(folder_ / kCardsFolder);
+    SimDrive drive(folder_ / kDriveFolder);
+    const std::string dir = "C:\\Programme\\FlashUpdate\\";
+    drive.Install(dir + std::string(kDspProgramFileName), ShippedDspProgram());
+    drive.Install(dir + std::string(kDriverFileNt), DriverFileNtContents());
+    drive.Install(dir + std::string(kDriverFile9x), DriverFile9xContents());
+
+    const SimFlash::Bytes flashes[] = {FlashWithRecord(DefaultRecordV12()),
+                                       FlashWithRecord(DefaultRecordV13())};
+    for (std::size_t i = 0; i < 2; ++i) {
+      WriteAtomically(CardFile(i, ".flash"), flashes[i]);
+      WriteAtomically(CardFile(i, ".json"), json{{"hctr", Hex32(0)}}.dump(2) + "\n");
+    }
+
+    const json description = {
+        {"format", kFormat},
+        {"platform", PlatformText(Platform::kNt)},
+        {"programPath", std::string(kDefaultProgramPath)},
+        {"shortDateFormat", std::string(kDefaultPicture)},
+        {"now", NowText(LocalDateTime{})},
+        {"drive", {{"readOnly", false}, {"freeSpace", nullptr}}},
+        {"driver",
+         {{"refuseServiceManager", false},
+          {"refuseMap", false},
+          {"refuseUnmap", false},
+          {"failingStop", false}}},
+        {"pci",
+         {DeviceJson(MakePciDevice(0, 0, 0x8086, 0x7190, 0x060000, 0xE0000008)),
+          DeviceJson(MakePciDevice(0, 2, 0x10DE, 0x0110, 0x030000, 0xFD000000))}},
+        {"cards",
+         {{{"bus", 0},
+           {"device", 9},
+           {"window", Hex32(kDefaultWindow0)},
+           {"timing", TimingJson(SimCardTiming{})},
+           {"faults", FaultsJson(SimCardFaults{})}},
+          {{"bus", 1},
+           {"device", 4},
+           {"window", Hex32(kDefaultWindow1)},
+           {"timing", TimingJson(SimCardTiming{})},
+           {"faults", FaultsJson(SimCardFaults{})}}}},
+        {"services", json::array()},
+    };
+    WriteAtomically(folder_ / kDescriptionFile, description.dump(2) + "\n");
+  } catch (const SimPcError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw SimPcError(CannotSave(folder_, e.what()));
+  }
+}
+
+void SimPc::Load() {
+  const fs::path file = folder_ / kDescriptionFile;
+  try {
+    const std::vector<std::uint8_t> bytes = ReadWhole(file);
+    const json d = json::parse(bytes.begin(), bytes.end());
+    if (d.at("format").get<int>() != kFormat) {
+      throw std::invalid_argument("unknown format");
+    }
+    drive_ = std::make_unique<SimDrive>(folder_ / kDriveFolder);
+    system_ = std::make_unique<SimSystem>(*drive_, bus_);
+    ports_ = std::make_unique<SimPortIo>(*system_);
+
+    system_->SetPlatform(ReadPlatform(d.at("platform")));
+    system_->SetProgramPath(Utf8ToCp1252(d.at("programPath").get<std::string>()));
+    storedNow_ = d.contains("now") ? ReadNow(d.at("now")) : LocalDateTime{};
+    clock_ = std::make_unique<PcClock>(clockKind_, storedNow_,
+                                       d.at("shortDateFormat").get<std::string>());
+
+    const json drive = d.value("drive", json::object());
+    drive_->SetReadOnly(drive.value("readOnly", false));
+    if (drive.contains("freeSpace") && !drive.at("freeSpace").is_null()) {
+      drive_->SetFreeSpace(drive.at("freeSpace").get<std::uint64_t>());
+    }
+
+    const json driver = d.value("driver", json::object());
+    DriverFaults& faults = system_->Faults();
+    faults.refuseServiceManager = driver.value("refuseServiceManager", false);
+    faults.refuseMap = driver.value("refuseMap", false);
+    faults.refuseUnmap = driver.value("refuseUnmap", false);
+    faults.failingStop = driver.value("failingStop", false);
+
+    for (const json& device : d.value("pci", json::array())) {
+      ports_->AddDevice(ReadDevice(device));
+    }
+    for (const json& c : d.at("cards")) {
+      AddCard(CardPlace{ReadSmall(c.at("bus"), 255, "bus"), ReadSmall(c.at("device"), 31, "device"),
+                        ReadU32(c.at("window"))});
+      SimCard& card = cards_.back()->card;
+      card.Timing() = ReadTiming(c.value("timing", json::object()));
+      card.Faults() = ReadFaults(c.value("faults", json::object()));
+    }
+
+    std::vector<ServiceEntry> services;
+    for (const json& s : d.value("services", json::array())) {
+      services.push_back(ReadService(s));
+    }
+    system_->RestoreServices(std::move(services));
+  } catch (const SimPcError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw SimPcError(BadDescription(file, e.what()));
+  }
+  system_->SetServicesChangedHandler([this] { SaveDescriptionQuietly(); });
+}
+
+void SimPc::AddCard(const CardPlace& place) {
+  const std::size_t index = cards_.size();
+  auto pc_card = std::make_unique<PcCard>();
+  pc_card->place = place;
+
+  const fs::path flash_file = CardFile(index, ".flash");
+  std::vector<std::uint8_t> flash;
+  try {
+    flash = ReadWhole(flash_file);
+  } catch (const std::exception&) {
+    throw std::invalid_argument("card " + std::to_string(index) + ": no flash file");
+  }
+  if (flash.size() != kFlashSize) {
+    throw std::invalid_argument("card " + std::to_string(index) + ": the flash file holds " +
+                                std::to_string(flash.size()) + " bytes, not 65536");
+  }
+  std::ranges::copy(flash, pc_card->card.Flash().AllBytes().begin());
+  pc_card->savedFlash = std::move(flash);
+
+  const std::vector<std::uint8_t> flags = ReadWhole(CardFile(index, ".json"));
+  const std::uint32_t control = ReadU32(json::parse(flags.begin(), flags.end()).at("hctr"));
+  pc_card->card.SetControl(control);
+  pc_card->savedControl = control;
+
+  ports_->AddDevice(MakeCardDevice(place.bus, place.device, place.window));
+  system_->AttachCardWindow(place.window, pc_card->card);
+  pc_card->card.SetStateChangedHandler([this, index] { SaveCard(index); });
+  cards_.push_back(std::move(pc_card));
+}
+
+fs::path SimPc::CardFile(std::size_t index, std::string_view extension) const {
+  return folder_ / kCardsFolder / ("card" + std::to_string(index) + std::string(extension));
+}
+
+std::string SimPc::ProgramDirectory() const {
+  const std::string& path = system_->ProgramPath();
+  const auto cut = path.find_last_of('\\');
+  return cut == std::string::npos ? std::string("C:\\") : path.substr(0, cut + 1);
+}
+
+// --- saving ---
+
+void SimPc::SaveDescription() {
+  json pci = json::array();
+  for (const PciDevice& device : ports_->Devices()) {
+    const bool is_card = std::ranges::any_of(cards_, [&device](const auto& c) {
+      return c->place.bus == device.bus && c->place.device == device.device;
+    });
+    if (!is_card) {
+      pci.push_back(DeviceJson(device));
+    }
+  }
+  json cards = json::array();
+  for (const auto& c : cards_) {
+    cards.push_back({{"bus", c->place.bus},
+                     {"device", c->place.device},
+                     {"window", Hex32(c->place.window)},
+                     {"timing", TimingJson(c->card.Timing())},
+                     {"faults", FaultsJson(c->card.Faults())}});
+  }
+  json services = json::array();
+  for (const ServiceEntry& s : system_->Services()) {
+    services.push_back(ServiceJson(s));
+  }
+  const DriverFaults& faults = system_->Faults();
+  const auto free_space = drive_->FreeSpace();
+  VirtualClock* virtual_clock = clock_->Virtual();
+  const json description = {
+      {"format", kFormat},
+      {"platform", PlatformText(system_->GetPlatform())},
+      {"programPath", Cp1252ToUtf8(system_->ProgramPath())},
+      {"shortDateFormat", clock_->Picture()},
+      {"now", NowText(virtual_clock != nullptr ? virtual_clock->Now() : storedNow_)},
+      {"drive",
+       {{"readOnly", drive_->ReadOnly()},
+        {"freeSpace", free_space ? json(*free_space) : json(nullptr)}}},
+      {"driver",
+       {{"refuseServiceManager", faults.refuseServiceManager},
+        {"refuseMap", faults.refuseMap},
+        {"refuseUnmap", faults.refuseUnmap},
+        {"failingStop", faults.failingStop}}},
+      {"pci", pci},
+      {"cards", cards},
+      {"services", services},
+  };
+  WriteAtomically(folder_ / kDescriptionFile, description.dump(2) + "\n");
+}
+
+void SimPc::SaveDescriptionQuietly() {
+  try {
+    SaveDescription();
+  } catch (const std::exception&) {
+    ++saveFailures_;
+  }
+}
+
+// Only what changed is written: a flag change does not rewrite the flash.
+void SimPc::SaveCard(std::size_t index) {
+  PcCard& c = *cards_.at(index);
+  try {
+    const SimFlash::Bytes& flash = c.card.Flash().AllBytes();
+    if (!std::ranges::equal(flash, c.savedFlash)) {
+      WriteAtomically(CardFile(index, ".flash"), flash);
+      c.savedFlash.assign(flash.begin(), flash.end());
+    }
+    if (c.savedControl != c.card.Control()) {
+      WriteAtomically(CardFile(index, ".json"),
+                      json{{"hctr", Hex32(c.card.Control())}}.dump(2) + "\n");
+      c.savedControl = c.card.Control();
+    }
+  } catch (const std::exception&) {
+    ++saveFailures_;
+  }
+}
+
+void SimPc::Save() {
+  SaveDescriptionQuietly();
+  for (std::size_t i = 0; i < cards_.size(); ++i) {
+    SaveCard(i);
+  }
+}
+
+// --- settings and faults ---
+
+void SimPc::SetPlatform(Platform platform) {
+  system_->SetPlatform(platform);
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetProgramPath(std::string_view path) {
+  system_->SetProgramPath(path);
+  InstallProgramFiles(true, true);
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetRefuseServiceManager(bool refuse) {
+  system_->Faults().refuseServiceManager = refuse;
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetRefuseMap(bool refuse) {
+  system_->Faults().refuseMap = refuse;
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetRefuseUnmap(bool refuse) {
+  system_->Faults().refuseUnmap = refuse;
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetFailingStop(bool fail) {
+  system_->Faults().failingStop = fail;
+  SaveDescriptionQuietly();
+}
+
+// Puts the chosen program files into the program directory unless they are
+// there already.
+void SimPc::InstallProgramFiles(bool dsp, bool driver) {
+  const std::string dir = ProgramDirectory();
+  const auto install = [&](std::string_view name, std::span<const std::uint8_t> bytes) {
+    const std::string path = dir + std::string(name);
+    if (!drive_->Exists(path)) {
+      drive_->Install(path, bytes);
+    }
+  };
+  if (dsp) {
+    install(kDspProgramFileName, ShippedDspProgram());
+  }
+  if (driver) {
+    install(kDriverFileNt, DriverFileNtContents());
+    install(kDriverFile9x, DriverFile9xContents());
+  }
+}
+
+void SimPc::RemoveProgramFile(std::string_view name) {
+  if (const auto host = drive_->HostPath(ProgramDirectory() + std::string(name))) {
+    std::error_code ec;
+    fs::remove(*host, ec);
+  }
+}
+
+void SimPc::SetDriverFilesPresent(bool present) {
+  if (present) {
+    InstallProgramFiles(false, true);
+  } else {
+    RemoveProgramFile(kDriverFileNt);
+    RemoveProgramFile(kDriverFile9x);
+  }
+}
+
+void SimPc::SetDspProgramPresent(bool present) {
+  if (present) {
+    InstallProgramFiles(true, false);
+  } else {
+    RemoveProgramFile(kDspProgramFileName);
+  }
+}
+
+void SimPc::SetDriveReadOnly(bool read_only) {
+  drive_->SetReadOnly(read_only);
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetDriveFreeSpace(std::optional<std::uint64_t> bytes) {
+  drive_->SetFreeSpace(bytes);
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetShortDateFormat(std::string_view picture) {
+  clock_->SetPicture(picture);
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetNow(const LocalDateTime& now) {
+  if (VirtualClock* v = clock_->Virtual()) {
+    v->Set(now);
+  }
+  storedNow_ = now;
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetJustBeforeMidnight(std::chrono::milliseconds before) {
+  LocalDateTime day = clock_->Virtual() != nullptr ? clock_->Virtual()->Now() : storedNow_;
+  day.hour = day.minute = day.second = day.millisecond = 0;
+  VirtualClock moved(day);
+  moved.Advance(std::chrono::hours(24) - before);
+  SetNow(moved.Now());
+}
+
+void SimPc::SetBusyHeldByOther(std::size_t card, bool held) {
+  SimCard& c = Card(card);
+  c.SetControl(held ? c.Control() | kHctrBusy : c.Control() & ~kHctrBusy);
+  SaveCard(card);
+}
+
+}  // namespace fu::sim

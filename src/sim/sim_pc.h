@@ -1,0 +1,180 @@
+#pragma once
+// The whole simulated PC, kept in one folder:
+//
+//   pc.json          what the PC is: platform, program path, short date format,
+//                    date and time, drive C: faults, driver faults, the other
+//                    PCI devices, the cards (place, window, timing, faults) and
+//                    the service registry
+//   C/               drive C:
+//   cards/cardN.flash  card N's 64 KiB flash, byte k at 0xD00000 + k
+//   cards/cardN.json   card N's HCTR
+//   pc.lock          the lock file
+//
+// A folder that is missing or empty (or holds only the remains of a creation
+// that did not finish) gets the default PC: Windows NT, the program in
+// C:\Programme\FlashUpdate\ beside the DSP program file and the driver files,
+// the short date format dd.MM.yyyy, a host bridge and a graphics device on bus
+// 0, a card with a revision-1.2 record on bus 0 and one with a revision-1.3
+// record on bus 1. A folder that holds other things and no pc.json is refused.
+//
+// Every file is replaced atomically (a temporary file renamed over it): the
+// cards after every program or erase command and every HCTR change, pc.json
+// after every change of a service or a setting. Drive C: writes go straight
+// to C/. A failed save during a run is counted, not raised, so the system code
+// on top never sees it.
+//
+// The folder is locked while a SimPc uses it; the lock dies with the program.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/clock.h"
+#include "sim/host_os.h"
+#include "sim/sim_card.h"
+#include "sim/sim_drive.h"
+#include "sim/sim_port_io.h"
+#include "sim/sim_register_bus.h"
+#include "sim/sim_system.h"
+#include "sim/system_clock.h"
+#include "sim/virtual_clock.h"
+
+namespace fu::sim {
+
+// A folder that cannot serve as a simulated PC. The text is German, in code
+// page 1252.
+class SimPcError : public std::runtime_error {
+ public:
+  explicit SimPcError(const std::string& text) : std::runtime_error(text) {}
+};
+
+enum class ClockKind {
+  kVirtual,  // tests: sleeps return at once, the date and time come from pc.json
+  kSystem,   // real runs: sleeps wait, the date is the host's (pc.json's is kept, not used)
+};
+
+// The PC's clock with its short date format; the format can change while the
+// code on top holds the clock.
+class PcClock : public fu::Clock {
+ public:
+  PcClock(ClockKind kind, const LocalDateTime& now, std::string_view picture);
+
+  void Sleep(std::chrono::milliseconds duration) override;
+  std::string ShortDate() override;
+
+  void SetPicture(std::string_view picture);
+  const std::string& Picture() const { return picture_; }
+  VirtualClock* Virtual() { return virtual_ ? &*virtual_ : nullptr; }
+
+ private:
+  std::string picture_;
+  std::optional<VirtualClock> virtual_;
+  std::optional<SystemClock> system_;
+};
+
+// Where a card sits: its PCI place and the physical address of its window.
+struct CardPlace {
+  std::uint8_t bus = 0;
+  std::uint8_t device = 0;
+  std::uint32_t window = 0;
+};
+
+class SimPc {
+ public:
+  static constexpr std::string_view kDefaultProgramPath =
+      "C:\\Programme\\FlashUpdate\\FlashUpdate.exe";
+
+  // Loads the PC kept in folder, or creates the default PC there. Throws
+  // SimPcError when another program uses the folder or it holds no valid PC.
+  explicit SimPc(const std::filesystem::path& folder, ClockKind clock = ClockKind::kVirtual);
+  ~SimPc();
+  SimPc(const SimPc&) = delete;
+  SimPc& operator=(const SimPc&) = delete;
+
+  const std::filesystem::path& Folder() const { return folder_; }
+
+  // The ports.
+  SimDrive& Drive() { return *drive_; }
+  fu::Clock& Clock() { return *clock_; }
+  SimSystem& System() { return *system_; }
+  SimPortIo& Ports() { return *ports_; }
+  SimRegisterBus& Bus() { return bus_; }
+
+  // The virtual clock, or nullptr when the PC runs on the host's clock.
+  VirtualClock* Virtual() { return clock_->Virtual(); }
+
+  std::size_t CardCount() const { return cards_.size(); }
+  SimCard& Card(std::size_t index) { return cards_.at(index)->card; }
+  const CardPlace& Place(std::size_t index) const { return cards_.at(index)->place; }
+
+  // The folder of the program, ending in a backslash.
+  std::string ProgramDirectory() const;
+
+  // Settings and faults on demand; each is saved at once.
+  void SetPlatform(Platform platform);
+  // Also puts the DSP program file and the driver files into the new folder.
+  void SetProgramPath(std::string_view path);
+  void SetRefuseServiceManager(bool refuse);
+  void SetRefuseMap(bool refuse);
+  void SetRefuseUnmap(bool refuse);
+  void SetFailingStop(bool fail);
+  // Removes or puts back HWACCESS.SYS and HWAccess.VxD in the program directory.
+  void SetDriverFilesPresent(bool present);
+  void SetDspProgramPresent(bool present);
+  void SetDriveReadOnly(bool read_only);
+  void SetDriveFreeSpace(std::optional<std::uint64_t> bytes);
+  // A picture as the regional settings write it, for example "M/d/yyyy";
+  // std::invalid_argument for one the clocks do not support.
+  void SetShortDateFormat(std::string_view picture);
+  // The virtual clock's date and time (kept in pc.json; the host's clock ignores it).
+  void SetNow(const LocalDateTime& now);
+  // The virtual clock at `before` ahead of the coming midnight.
+  void SetJustBeforeMidnight(std::chrono::milliseconds before = std::chrono::seconds(1));
+  // HCTR's busy flag, as another program holding the card leaves it.
+  void SetBusyHeldByOther(std::size_t card, bool held);
+
+  // Saves the description and every card, for changes made directly on a
+  // card's timing or faults.
+  void Save();
+  std::uint64_t SaveFailures() const { return saveFailures_; }
+
+ private:
+  struct PcCard {
+    CardPlace place;
+    SimCard card;
+    std::vector<std::uint8_t> savedFlash;
+    std::optional<std::uint32_t> savedControl;
+  };
+
+  bool HoldsOnlyUnfinishedCreation() const;
+  void CreateDefault();
+  void Load();
+  void AddCard(const CardPlace& place);
+  void InstallProgramFiles(bool dsp, bool driver);
+  void RemoveProgramFile(std::string_view name);
+  void SaveDescription();
+  void SaveCard(std::size_t index);
+  // Writes that may fail during a run: counted instead of raised.
+  void SaveDescriptionQuietly();
+  std::filesystem::path CardFile(std::size_t index, std::string_view extension) const;
+
+  std::filesystem::path folder_;
+  std::unique_ptr<FolderLock> lock_;
+  std::unique_ptr<SimDrive> drive_;
+  SimRegisterBus bus_;
+  std::unique_ptr<SimSystem> system_;
+  std::unique_ptr<SimPortIo> ports_;
+  std::vector<std::unique_ptr<PcCard>> cards_;
+  std::unique_ptr<PcClock> clock_;
+  ClockKind clockKind_;
+  LocalDateTime storedNow_;
+  std::uint64_t saveFailures_ = 0;
+};
+
+}  // namespace fu::sim
