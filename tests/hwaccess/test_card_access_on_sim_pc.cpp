@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "dsplink/dsp_loader.h"
+#include "flash/flash_commands.h"
+#include "flash/record_read.h"
+#include "hwaccess/card_access.h"
+#include "platform/scripted_message_service.h"
+#include "record/revision.h"
+#include "sim/sim_pc.h"
+#include "support/temp_folder.h"
+
+namespace fu {
+namespace {
+
+// The driver layer and the host link of one program on a simulated PC.
+class OnSimPc : public ::testing::Test {
+ protected:
+  bool BootAndRead(CardSlot slot, int& revision) {
+    int sent = 0;
+    const bool loaded =
+        loader_.LoadDspProgram(slot, pc_.ProgramDirectory() + "QX4FLASH_PCI.PCI", sent);
+    host_.ClearBootDoneFlag(slot);
+    revision = RecognizeRevision(reader_.ReadImageV12(slot));
+    return loaded;
+  }
+
+  test::TempFolder folder_;
+  sim::SimPc pc_{folder_.Path() / "pc"};
+  ScriptedMessageService messages_;
+  WindowTable windows_;
+  HostInterface host_{pc_.Bus(), windows_};
+  DriverService driver_{pc_.System(), messages_};
+  DriverRequests requests_{pc_.System(), driver_, pc_.Ports()};
+  CardAccess cards_{driver_, requests_, host_, windows_, messages_};
+  DspLoader loader_{host_, pc_.Drive(), pc_.Clock(), messages_};
+  FlashCommands flash_{host_, pc_.Clock()};
+  RecordReader reader_{flash_};
+};
+
+TEST_F(OnSimPc, FromOpenCardToTheRecordOfABootedCard) {
+  const std::uint32_t window = cards_.OpenCard(1);
+  ASSERT_NE(window, 0u);
+  ASSERT_NE(window, ERROR_WORD);
+  EXPECT_EQ(windows_.Get(0), window);
+  EXPECT_EQ(cards_.Cards()[0].deviceNumber, 9u);
+  EXPECT_EQ(cards_.Cards()[1].deviceNumber, 4u);
+  EXPECT_EQ(cards_.Cards()[0].baseAddress0, pc_.Place(0).window);
+  EXPECT_EQ(host_.ReadHostRegister(0, hi::HCTR) & 0x1B00, 0x1200u);  // both formats 2
+  EXPECT_EQ(pc_.Ports().Diagnostics().refusedAccesses, 0u);
+  ASSERT_NE(pc_.System().FindService("HWACCESS"), nullptr);  // installed on first use
+
+  int revision = 0;
+  ASSERT_TRUE(BootAndRead(0, revision));
+  EXPECT_EQ(revision, kRevision12);
+  ASSERT_NE(cards_.OpenCard(2), 0u);
+  ASSERT_TRUE(BootAndRead(1, revision));
+  EXPECT_EQ(revision, kRevision13);
+  EXPECT_EQ(cards_.OpenCard(3), 0u);
+  EXPECT_TRUE(messages_.Shown().empty());
+
+  EXPECT_TRUE(cards_.CloseCard(0));
+  EXPECT_EQ(pc_.System().OpenDeviceHandles(), 1u);
+  EXPECT_TRUE(cards_.CloseCard(1));
+  EXPECT_EQ(pc_.System().OpenDeviceHandles(), 0u);  // the last window closed the driver
+  EXPECT_FALSE(cards_.DriverOpen());
+  EXPECT_TRUE(pc_.System().Mappings().empty());
+}
+
+TEST_F(OnSimPc, Windows9xLoadsTheVxdAndNeedsNoPortRange) {
+  pc_.SetPlatform(sim::Platform::kWindows9x);
+  ASSERT_NE(cards_.OpenCard(1), 0u);
+  EXPECT_TRUE(pc_.System().VxdLoaded());
+  EXPECT_EQ(pc_.System().FindService("HWACCESS"), nullptr);
+  int revision = 0;
+  ASSERT_TRUE(BootAndRead(0, revision));
+  EXPECT_EQ(revision, kRevision12);
+  EXPECT_TRUE(cards_.CloseCard(0));
+  EXPECT_FALSE(pc_.System().VxdLoaded());  // closing the handle unloads it
+}
+
+TEST_F(OnSimPc, MissingDriverFileLeavesNoServiceBehind) {
+  pc_.SetDriverFilesPresent(false);
+  EXPECT_EQ(cards_.OpenCard(1), ERROR_WORD);
+  EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{"Fehler bei HWAccess"}));
+  EXPECT_EQ(pc_.System().FindService("HWACCESS"), nullptr);
+  EXPECT_EQ(pc_.Ports().Diagnostics().configReads, 0u);  // no scan
+}
+
+TEST_F(OnSimPc, RefusedMapRestartsTheDriver) {
+  pc_.SetRefuseMap(true);
+  pc_.SetFailingStop(true);
+  EXPECT_EQ(cards_.OpenCard(1), 0u);
+  // The stop failed, so the service still runs and cannot be started (1056).
+  EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{"Failed in Stop Service",
+                                                         "Failed in Delete Service: 00000420"}));
+  EXPECT_FALSE(windows_.HasWindow(0));
+  pc_.SetRefuseMap(false);
+  EXPECT_NE(cards_.OpenCard(1), 0u);  // a fresh handle after the restart
+}
+
+}  // namespace
+}  // namespace fu
