@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/cp1252.h"
+#include "base/errors.h"
+#include "record/image_codec.h"
+#include "sim/default_cards.h"
+#include "support/app_rig.h"
+
+namespace fu {
+namespace {
+
+constexpr std::size_t kRecordOffset = 0x1000;  // the record area in a card's flash
+
+class MainWindow : public ::testing::Test {
+ protected:
+  RecordingMainWindow& View() { return *rig_.view; }
+  TForm1& Form() { return *rig_.form; }
+  void Select(int index) {
+    View().SelectItem(index);
+    Form().ComboBox1Change();
+  }
+  void WriteRecord(std::size_t card, const RecordV12& record) {
+    auto& flash = rig_.Pc().Card(card).Flash().AllBytes();
+    std::copy(record.Bytes().begin(), record.Bytes().end(), flash.begin() + kRecordOffset);
+  }
+  void ExpectIdle() {
+    EXPECT_FALSE(View().Visible(Control::Label6));
+    EXPECT_FALSE(View().Visible(Control::ProgressBar1));
+    EXPECT_FALSE(View().Hourglass());
+    for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+      EXPECT_EQ(rig_.system->slots.OpenCount(slot), 0) << slot;
+    }
+    EXPECT_FALSE(rig_.system->cards.DriverOpen());
+  }
+
+  test::AppRig rig_;
+};
+
+TEST_F(MainWindow, StartUpListsTheCardsAndShowsTheFirst) {
+  rig_.Start();
+  EXPECT_EQ(View().Items(), (std::vector<std::string>{"nimbaPCI/HS", "RT/Count16"}));
+  EXPECT_EQ(View().SelectedItem(), 0);
+  const RecordV12 first = sim::DefaultRecordV12();
+  EXPECT_EQ(View().Text(Control::Edit1), first.Get(v12::SerialNumber));
+  EXPECT_EQ(View().Text(Control::Edit2), first.Get(v12::Customer));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
+  EXPECT_TRUE(View().Visible(Control::Memo1));
+  EXPECT_TRUE(View().Enabled(Control::Button2));
+  EXPECT_FALSE(View().Enabled(Control::Button3));
+  EXPECT_TRUE(View().Visible(Control::Button4));  // hidden at design time
+  EXPECT_TRUE(rig_.messages.Shown().empty());
+  ExpectIdle();
+  for (std::size_t card = 0; card < 2; ++card) {
+    EXPECT_EQ(rig_.Pc().Card(card).Control() & 0xC000, 0u);  // neither busy nor boot-done
+    EXPECT_TRUE(rig_.Pc().Card(card).ServiceRunning());
+  }
+  EXPECT_EQ(rig_.system->cards.Cards()[0].deviceNumber, 9u);
+}
+
+TEST_F(MainWindow, SecondCardIsRevision13) {
+  rig_.Start();
+  Select(1);
+  const RecordV13 second = sim::DefaultRecordV13();
+  EXPECT_EQ(View().Text(Control::Edit1), second.SerialNumber.view());
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
+  EXPECT_FALSE(View().Visible(Control::Memo1));
+  EXPECT_FALSE(View().Enabled(Control::Button2));
+  EXPECT_TRUE(View().Enabled(Control::Button3));
+  ExpectIdle();
+}
+
+TEST_F(MainWindow, UnrecognisedRecordIsListedAsUnknown) {
+  RecordV12 garbage;
+  garbage.Set(v12::CardName, "nimbaPCI");  // no revision mark
+  WriteRecord(1, garbage);
+  rig_.Start();
+  EXPECT_EQ(View().Items()[1], "Unbekannter Kartentyp");
+  Select(1);
+  EXPECT_EQ(View().Text(Control::Edit1), "Nicht vorhanden");
+  EXPECT_EQ(View().Text(Control::Edit2), "Nicht vorhanden");
+  EXPECT_EQ(View().Text(Control::Edit3), "Unbekannt");
+  EXPECT_TRUE(View().Visible(Control::Memo1));
+  EXPECT_FALSE(View().Enabled(Control::Button2));
+  EXPECT_FALSE(View().Enabled(Control::Button3));
+}
+
+TEST_F(MainWindow, WithoutADriverNoCardIsListedAndNoneTouched) {
+  rig_.Pc().SetDriverFilesPresent(false);
+  rig_.Start();
+  EXPECT_TRUE(View().Items().empty());
+  EXPECT_EQ(View().SelectedItem(), -1);
+  EXPECT_EQ(View().Text(Control::Edit1), "Nicht vorhanden");
+  EXPECT_EQ(View().Text(Control::Edit3), "Unbekannt");
+  EXPECT_FALSE(View().Enabled(Control::Button2));
+  EXPECT_FALSE(View().Enabled(Control::Button3));
+  // Each failing open says so once.
+  EXPECT_EQ(rig_.messages.Texts(), std::vector<std::string>(4, "Fehler bei HWAccess"));
+  EXPECT_EQ(Form().Button4Click(), ActionResult::Refused);  // nothing to dump
+  EXPECT_EQ(rig_.Pc().Drive().FilesCreated(), 0);
+}
+
+TEST_F(MainWindow, ProgramDirectoryIsUpperCased) {
+  rig_.Pc().SetProgramPath("c:\\Tools\\upd\\flashupdate.exe");
+  rig_.Pc().SetDspProgramPresent(false);
+  rig_.Start();
+  ASSERT_EQ(rig_.messages.Shown().size(), 2u);  // one per card
+  EXPECT_EQ(rig_.messages.Shown()[0].text,
+            std::string("Fehler beim Öffnen des DSP-Programmes "_cp) +
+                "C:\\TOOLS\\UPD\\QX4FLASH_PCI.PCI\r\nFehlercode: 2");
+  EXPECT_EQ(View().Items(),
+            (std::vector<std::string>{"Unbekannter Kartentyp", "Unbekannter Kartentyp"}));
+  ExpectIdle();
+}
+
+TEST_F(MainWindow, DamagedProgramFileIsShownAndStartUpGoesOn) {
+  const std::string text = "3\r\n0\r\nXYZ\r\n1\r\n2\r\n";
+  rig_.Pc().Drive().Install(
+      rig_.Pc().ProgramDirectory() + "QX4FLASH_PCI.PCI",
+      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  rig_.Start();
+  EXPECT_EQ(rig_.messages.Texts(),
+            std::vector<std::string>(2, std::string("'XYZ' ist kein gültiger Integerwert"_cp)));
+  EXPECT_EQ(View().Items().size(), 2u);
+  EXPECT_TRUE(View().Visible(Control::Button4));
+  for (std::size_t card = 0; card < 2; ++card) {
+    EXPECT_EQ(rig_.Pc().Card(card).Control() & 0x4000, 0u);  // the busy flag was released
+  }
+  ExpectIdle();
+}
+
+TEST_F(MainWindow, CardBusyWithAnotherProgramIsTakenOverAtStartUp) {
+  rig_.Pc().SetBusyHeldByOther(0, true);
+  rig_.Start();
+  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
+  EXPECT_EQ(rig_.Pc().Card(0).Control() & 0x4000, 0u);
+}
+
+TEST_F(MainWindow, NestedOpensKeepTheCardMapped) {
+  rig_.Start();
+  SlotLayer& slots = rig_.system->slots;
+  ASSERT_EQ(slots.OpenSlot(1), 1);
+  ASSERT_EQ(slots.OpenSlot(1), 1);
+  EXPECT_EQ(slots.OpenCount(1), 2);
+  EXPECT_EQ(slots.CloseSlot(1), 1);  // the remaining count
+  EXPECT_TRUE(rig_.system->windows.HasWindow(1));
+  EXPECT_EQ(slots.CloseSlot(1), 1);  // unmapped
+  EXPECT_FALSE(rig_.system->windows.HasWindow(1));
+  EXPECT_EQ(slots.CloseSlot(1), 0);
+  EXPECT_EQ(slots.OpenCount(1), 0);
+}
+
+TEST_F(MainWindow, SlotThatCannotBeOpenedIsTriedAgainLater) {
+  rig_.Start();
+  rig_.Pc().SetRefuseMap(true);
+  EXPECT_EQ(rig_.system->slots.OpenSlot(0), 0);
+  EXPECT_EQ(rig_.system->slots.WindowHandle(0), 0u);
+  EXPECT_EQ(rig_.system->slots.CurrentHandle(), 0u);
+  rig_.Pc().SetRefuseMap(false);
+  EXPECT_EQ(rig_.system->slots.OpenSlot(0), 1);
+  EXPECT_NE(rig_.system->slots.WindowHandle(0), 0u);
+  rig_.system->slots.CloseSlot(0);
+}
+
+TEST_F(MainWindow, RemovedCardIsShownAsNotPresentWithoutTouchingIt) {
+  rig_.Start();
+  rig_.Pc().SetRefuseMap(true);
+  rig_.messages.Clear();
+  const auto reads = rig_.Pc().Card(0).Diagnostics().registerReads;
+  Select(0);
+  EXPECT_EQ(View().Text(Control::Edit1), "Nicht vorhanden");
+  EXPECT_EQ(View().Text(Control::Edit3), "Unbekannt");
+  EXPECT_FALSE(View().Enabled(Control::Button2));
+  EXPECT_EQ(rig_.Pc().Card(0).Diagnostics().registerReads, reads);
+
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Texts().back(), std::string("Die Karte konnte nicht geöffnet werden"_cp));
+  ExpectIdle();
+}
+
+TEST_F(MainWindow, ExitAndClose) {
+  rig_.Start();
+  Form().Button1Click();
+  EXPECT_TRUE(View().QuitRequested());
+  Form().FormClose();
+  ExpectIdle();
+}
+
+}  // namespace
+}  // namespace fu

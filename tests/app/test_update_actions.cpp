@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/cp1252.h"
+#include "flash/backup_format.h"
+#include "record/image_codec.h"
+#include "record/revision.h"
+#include "sim/default_cards.h"
+#include "support/app_rig.h"
+
+namespace fu {
+namespace {
+
+using sim::CommandFault;
+using sim::CommandKind;
+using sim::FaultAction;
+
+constexpr std::size_t kRecordOffset = 0x1000;
+
+const std::string kUpdated = "Flash erfolgreich aktualisiert";
+
+class UpdateActions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig_.Start();
+    rig_.messages.Clear();
+  }
+  RecordingMainWindow& View() { return *rig_.view; }
+  TForm1& Form() { return *rig_.form; }
+  sim::SimCard& Card(std::size_t i) { return rig_.Pc().Card(i); }
+  void Select(int index) {
+    View().SelectItem(index);
+    Form().ComboBox1Change();
+  }
+  RecordV12 CardRecordV12(std::size_t card) {
+    const auto& flash = Card(card).Flash().AllBytes();
+    return RecordV12(std::span(flash).subspan(kRecordOffset, kRecordV12Size));
+  }
+  void WriteRecord(std::size_t card, const RecordV12& record) {
+    std::copy(record.Bytes().begin(), record.Bytes().end(),
+              Card(card).Flash().AllBytes().begin() + kRecordOffset);
+  }
+  void Fault(std::size_t card, CommandKind kind, std::uint32_t nth, FaultAction action,
+             std::uint32_t amount = 0) {
+    Card(card).Faults().commands.push_back({kind, nth, action, amount});
+  }
+  void ExpectIdle() {
+    EXPECT_FALSE(View().Visible(Control::Label6));
+    EXPECT_FALSE(View().Visible(Control::ProgressBar1));
+    EXPECT_FALSE(View().Hourglass());
+    for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+      EXPECT_EQ(rig_.system->slots.OpenCount(slot), 0) << slot;
+    }
+  }
+  bool RecordSectorIs(std::size_t card, const sim::SimFlash::Bytes& before) {
+    return Card(card).Flash().AllBytes() == before;
+  }
+  // The backup files at the root of drive C:.
+  std::vector<std::string> Saved() {
+    std::vector<std::string> saved;
+    for (const auto& name : rig_.Pc().Drive().List("C:\\")) {
+      if (name.ends_with(".SAV")) {
+        saved.push_back(name);
+      }
+    }
+    return saved;
+  }
+
+  test::AppRig rig_;
+};
+
+TEST_F(UpdateActions, UpgradeWritesRevision13AndRefreshes) {
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
+  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{kUpdated}));
+  EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Information);
+  EXPECT_EQ(View().ProgressSteps(), (std::vector<int>{0, 20, 30, 100}));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
+  EXPECT_FALSE(View().Visible(Control::Memo1));
+  EXPECT_FALSE(View().Enabled(Control::Button2));
+  EXPECT_TRUE(View().Enabled(Control::Button3));
+  EXPECT_EQ(View().Items()[0], "nimbaPCI/HS");  // list items stay as start-up made them
+  EXPECT_EQ(rig_.splash.Created(), 1);
+  EXPECT_EQ(Form().LastBackupFile(), "C:\\FLASH_0_05.03.2003.SAV");
+  EXPECT_TRUE(rig_.Pc().Drive().Exists("C:\\FLASH_0_05.03.2003.SAV"));
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, DowngradeWritesRevision12AndRefreshes) {
+  Select(1);
+  EXPECT_EQ(Form().Button3Click(), ActionResult::Done);
+  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{kUpdated}));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
+  EXPECT_TRUE(View().Visible(Control::Memo1));
+  EXPECT_TRUE(View().Enabled(Control::Button2));
+  EXPECT_FALSE(View().Enabled(Control::Button3));
+  EXPECT_EQ(rig_.splash.Created(), 0);  // the downgrade shows no progress window
+  EXPECT_EQ(Form().LastBackupFile(), "C:\\FLASH_1_05.03.2003.SAV");
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, UpgradeThenDowngradeKeepsWhatBothRevisionsHold) {
+  const RecordV12 before = CardRecordV12(0);
+  ASSERT_EQ(Form().Button2Click(), ActionResult::Done);
+  ASSERT_EQ(Form().Button3Click(), ActionResult::Done);
+  const RecordV12 after = CardRecordV12(0);
+  EXPECT_EQ(RecognizeRevision(after), kRevision12);
+  for (const auto field : {v12::SerialNumber, v12::Customer, v12::Manufacturer, v12::Vendor,
+                           v12::ShortCode, v12::Date, v12::ProcessorMaskSet}) {
+    EXPECT_EQ(after.Get(field), before.Get(field)) << field.offset;
+  }
+  for (std::size_t k = 0; k < v12::kOptionSlots; ++k) {
+    EXPECT_EQ(after.Get(v12::SoftwareOptionName(k)), before.Get(v12::SoftwareOptionName(k)));
+    EXPECT_EQ(after.Get(v12::HardwareOptionName(k)), before.Get(v12::HardwareOptionName(k)));
+  }
+  // Dropped or rewritten by design: the old name "nimbaPCI/HS" becomes
+  // "nimbaPCI/HS_1"; clock and rate texts come back as numbers with " MHZ" or
+  // " KHZ"; the FlashCode in upper case.
+  EXPECT_EQ(after.Get(v12::CardName), "nimbaPCI/HS_1");
+  EXPECT_EQ(after.Get(v12::ProcessorClock), "80 MHZ");
+  EXPECT_EQ(after.Get(v12::A_In.rate), "250 KHZ");
+  EXPECT_EQ(after.Get(v12::FlashCode), "D01000");
+}
+
+TEST_F(UpdateActions, CardNameWithoutModelAsksTwiceBeforeWriting) {
+  RecordV12 record = CardRecordV12(0);
+  record.Set(v12::CardName, "Eigenbau 7");
+  WriteRecord(0, record);
+  const auto before = Card(0).Flash().AllBytes();
+  rig_.messages.Script(Answer::No);  // the model question: the conversion gives false
+  rig_.messages.Script(Answer::No);  // write anyway? No
+  const int steps = static_cast<int>(View().ProgressSteps().size());
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Declined);
+  ASSERT_EQ(rig_.messages.Shown().size(), 2u);
+  EXPECT_EQ(rig_.messages.Shown()[1].text,
+            "Fehler beim Konvertieren der Revision 1.2 in 1.3\r\n"
+            "Wenn Sie das Flash dennoch aktualisieren, kann es passieren,\r\n"
+            "daß die Karte nicht mehr korrekt erkannt wird!\r\n\r\n"
+            "Möchten Sie die Karte dennoch aktualisieren?"_cp);
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  EXPECT_TRUE(Saved().empty());
+  EXPECT_EQ(View().ProgressSteps().size(),
+            static_cast<std::size_t>(steps + 2));  // 0, 20: no refresh
+  ExpectIdle();
+
+  rig_.messages.Clear();
+  rig_.messages.Script(Answer::No);
+  rig_.messages.Script(Answer::Yes);  // write anyway
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
+  EXPECT_EQ(rig_.messages.Texts().back(), kUpdated);
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
+}
+
+TEST_F(UpdateActions, FailedEraseShowsOneMessageAndNoSuccess) {
+  const auto before = Card(0).Flash().AllBytes();
+  Fault(0, CommandKind::kErase, 1, FaultAction::kFail);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp)}));
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, FailedThirdBlockShowsOneMessageAndKeepsTheBackup) {
+  Fault(0, CommandKind::kProgram, 3, FaultAction::kFail);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{"Fehler beim Schreiben des 3. Blockes"}));
+  EXPECT_EQ(rig_.splash.Current().progress, 75);
+  EXPECT_EQ(Saved(), (std::vector<std::string>{"FLASH_0_05.03.2003.SAV"}));
+  const auto backup = ParseBackupFile(rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV"));
+  EXPECT_TRUE(backup.Restorable());
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, UnwritableDriveEndsTheActionBeforeTheErase) {
+  const auto before = Card(0).Flash().AllBytes();
+  rig_.Pc().SetDriveReadOnly(true);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Raised);
+  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{"Dateizugriff verweigert"}));
+  EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Error);
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  ExpectIdle();
+  EXPECT_FALSE(rig_.system->cards.DriverOpen());
+  // The program goes on: with the drive writable again the upgrade works.
+  rig_.Pc().SetDriveReadOnly(false);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
+}
+
+TEST_F(UpdateActions, ConversionErrorEndsTheUpgradeBeforeAnythingIsWritten) {
+  RecordV12 record = CardRecordV12(0);
+  record.Set(v12::FlashCode, "D0-10");
+  WriteRecord(0, record);
+  const auto before = Card(0).Flash().AllBytes();
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Raised);
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{std::string("'$D0-10' ist kein gültiger Integerwert"_cp)}));
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  EXPECT_TRUE(Saved().empty());
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, RecordThatCannotBeReadIsNeverConverted) {
+  Fault(0, CommandKind::kRead, 1, FaultAction::kStop, 40);
+  const auto before = Card(0).Flash().AllBytes();
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{std::string(
+                                       "Der Datensatz der Karte konnte nicht gelesen werden.\r\n"
+                                       "Die Karte wurde nicht verändert."_cp)}));
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  ExpectIdle();
+
+  Select(1);
+  rig_.messages.Clear();
+  Fault(1, CommandKind::kRead, 2, FaultAction::kStop, 40);  // the action's record read
+  EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_TRUE(Saved().empty());
+}
+
+TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
+  EXPECT_EQ(Form().Button4Click(), ActionResult::Done);
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{"Dump erfolgreich erzeugt\r\n\r\n"
+                                      "Bitte sichern Sie die aktuelle .SAV-Datei von C:\\"}));
+  EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Plain);
+  const auto bytes = rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV");
+  ASSERT_EQ(bytes.size(), 262152u);
+  const auto backup = ParseBackupFile(bytes);
+  ASSERT_TRUE(backup.Restorable());
+  EXPECT_TRUE(
+      std::equal(backup.flash.begin(), backup.flash.end(), Card(0).Flash().AllBytes().begin()));
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, FailedDumpShowsOnlyItsOwnMessage) {
+  Fault(0, CommandKind::kRead, 1, FaultAction::kStop, 100);
+  EXPECT_EQ(Form().Button4Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{
+                std::string("Fehler beim Lesen des Flash: die Sicherung ist unvollständig. "
+                            "Das Flash wurde nicht verändert."_cp)}));
+  EXPECT_TRUE(Saved().empty());
+  ExpectIdle();
+}
+
+TEST_F(UpdateActions, FailedDowngradeWriteIsShownOnce) {
+  Select(1);
+  Fault(1, CommandKind::kProgram, 1, FaultAction::kFail);
+  EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
+  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{"Fehler beim Schreiben des Flash"}));
+  ExpectIdle();
+}
+
+}  // namespace
+}  // namespace fu

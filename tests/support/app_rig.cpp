@@ -1,0 +1,16 @@
+#include "support/app_rig.h"
+
+namespace fu::test {
+
+void AppRig::Start() {
+  form.reset();
+  system.reset();
+  view = std::make_unique<RecordingMainWindow>();
+  system =
+      std::make_unique<FlashUpdateSystem>(Ports{machine.System(), machine.Ports(), machine.Bus(),
+                                                machine.Time(), machine.Drive(), messages, splash});
+  form = std::make_unique<TForm1>(*system, *view);
+  form->FormCreate();
+}
+
+}  // namespace fu::test

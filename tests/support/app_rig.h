@@ -1,0 +1,33 @@
+#pragma once
+// The whole program on a simulated PC in a temporary folder: the system over the
+// PC's ports, the main window's controller over a recording window, scripted
+// message boxes and a recording progress window.
+
+#include <memory>
+
+#include "app/flash_update_kunde_unit.h"
+#include "platform/recording_flash_splash.h"
+#include "platform/recording_main_window.h"
+#include "platform/scripted_message_service.h"
+#include "sim/sim_machine.h"
+#include "support/temp_folder.h"
+
+namespace fu::test {
+
+struct AppRig {
+  AppRig() = default;
+
+  // Starts (or restarts) the program: a new system and window over the same PC.
+  void Start();
+  sim::SimPc& Pc() { return machine.Pc(); }
+
+  TempFolder folder;
+  sim::SimMachine machine{folder.Path() / "pc"};
+  ScriptedMessageService messages;
+  RecordingFlashSplash splash;
+  std::unique_ptr<RecordingMainWindow> view;
+  std::unique_ptr<FlashUpdateSystem> system;
+  std::unique_ptr<TForm1> form;
+};
+
+}  // namespace fu::test
