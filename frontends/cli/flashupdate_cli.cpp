@@ -1,0 +1,199 @@
+#include "flashupdate_cli.h"
+
+#include <istream>
+#include <ostream>
+
+#include "app/flash_update_kunde_unit.h"
+#include "base/cp1252.h"
+#include "console/console_message_service.h"
+#include "console_view.h"
+
+namespace fu {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Aufruf: flashupdate-cli BEFEHL [--yes | --no] [--machine ORDNER]\n"
+    "  list          die gefundenen Karten mit Nummer, Name, Seriennummer, Kunde,\n"
+    "                Flashversion und möglicher Aktion\n"
+    "  show N        Karte N anzeigen\n"
+    "  upgrade N     Karte N von Revision 1.2 auf 1.3 bringen (\"Flash upgraden\")\n"
+    "  downgrade N   Karte N von Revision 1.3 auf 1.2 bringen (\"Flash downgraden\")\n"
+    "  dump N        den Flash-Bereich von Karte N sichern (\"Dump\")\n"
+    "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen;\n"
+    "ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
+    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler, 3 falscher Aufruf.\n";
+
+struct Arguments {
+  std::string command;
+  std::optional<int> card;
+  std::optional<Answer> answer;
+  std::optional<std::string> machine;
+  std::string error;
+};
+
+bool NeedsCard(const std::string& command) {
+  return command != "list";
+}
+
+Arguments Parse(std::span<const std::string> args) {
+  Arguments a;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--yes" || arg == "--no") {
+      const Answer answer = arg == "--yes" ? Answer::Yes : Answer::No;
+      if (a.answer && *a.answer != answer) {
+        a.error = "--yes und --no schließen sich aus.";
+      }
+      a.answer = answer;
+    } else if (arg == "--machine") {
+      if (i + 1 >= args.size()) {
+        a.error = "--machine braucht einen Ordner.";
+      } else {
+        a.machine = args[++i];
+      }
+    } else if (arg.starts_with("--")) {
+      a.error = "Unbekannte Option " + arg + ".";
+    } else if (a.command.empty()) {
+      a.command = arg;
+    } else if (!a.card) {
+      try {
+        std::size_t used = 0;
+        const int n = std::stoi(arg, &used);
+        if (used != arg.size() || n < 0) {
+          throw std::invalid_argument(arg);
+        }
+        a.card = n;
+      } catch (const std::exception&) {
+        a.error = "\"" + arg + "\" ist keine Kartennummer.";
+      }
+    } else {
+      a.error = "Zu viele Argumente.";
+    }
+  }
+  const bool known = a.command == "list" || a.command == "show" || a.command == "upgrade" ||
+                     a.command == "downgrade" || a.command == "dump";
+  if (a.error.empty()) {
+    if (a.command.empty()) {
+      a.error = "Es fehlt ein Befehl.";
+    } else if (!known) {
+      a.error = "Unbekannter Befehl \"" + a.command + "\".";
+    } else if (NeedsCard(a.command) && !a.card) {
+      a.error = "\"" + a.command + "\" braucht die Nummer einer Karte.";
+    } else if (!NeedsCard(a.command) && a.card) {
+      a.error = "\"list\" nimmt keine Kartennummer.";
+    }
+  }
+  return a;
+}
+
+std::string_view ActionText(const RecordingMainWindow& view) {
+  if (view.Enabled(Control::Button2)) {
+    return "Flash upgraden";
+  }
+  if (view.Enabled(Control::Button3)) {
+    return "Flash downgraden";
+  }
+  return "keine";
+}
+
+void PrintCard(std::ostream& out, int index, const RecordingMainWindow& view) {
+  out << index << ": " << Cp1252ToUtf8(view.Items()[static_cast<std::size_t>(index)]) << "\n"
+      << "   Seriennummer: " << Cp1252ToUtf8(view.Text(Control::Edit1)) << "\n"
+      << "   Kunde:        " << Cp1252ToUtf8(view.Text(Control::Edit2)) << "\n"
+      << "   Flashversion: " << Cp1252ToUtf8(view.Text(Control::Edit3)) << "\n"
+      << "   Aktion:       " << ActionText(view) << "\n";
+}
+
+int ExitCode(ActionResult result) {
+  switch (result) {
+    case ActionResult::Done:
+      return kCliOk;
+    case ActionResult::Failed:
+    case ActionResult::Declined:
+      return kCliFailed;
+    case ActionResult::Raised:
+      return kCliRaised;
+    case ActionResult::Refused:
+      return kCliUsage;
+  }
+  return kCliFailed;
+}
+
+}  // namespace
+
+int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+                      std::istream& in, bool input_is_terminal,
+                      const MachineFactory& make_machine) {
+  const Arguments a = Parse(args);
+  if (!a.error.empty()) {
+    err << a.error << "\n\n" << kUsage;
+    return kCliUsage;
+  }
+  std::unique_ptr<Machine> machine;
+  try {
+    machine = make_machine(a.machine);
+  } catch (const std::exception& e) {
+    err << Cp1252ToUtf8(e.what()) << "\n";
+    return kCliUsage;
+  }
+
+  ConsoleMessageService messages(out, in, input_is_terminal, a.answer);
+  ConsoleMainWindow view(out);
+  ConsoleFlashSplash splash(out);
+  FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),
+                                 machine->Time(), machine->Drive(), messages, splash});
+  TForm1 form(system, view);
+  form.FormCreate();
+  const int cards = static_cast<int>(view.Items().size());
+
+  int status = kCliOk;
+  if (a.command == "list") {
+    if (cards == 0) {
+      out << "Keine Karte gefunden.\n";
+    }
+    for (int i = 0; i < cards; ++i) {
+      view.SelectItem(i);
+      form.ComboBox1Change();
+      PrintCard(out, i, view);
+    }
+  } else if (*a.card >= cards) {
+    err << "Karte " << *a.card << " gibt es nicht"
+        << (cards == 0
+                ? ": es wurde keine Karte gefunden.\n"
+                : "; die Karten sind von 0 bis " + std::to_string(cards - 1) + " nummeriert.\n");
+    status = kCliUsage;
+  } else {
+    view.SelectItem(*a.card);
+    form.ComboBox1Change();
+    if (a.command == "show") {
+      PrintCard(out, *a.card, view);
+    } else {
+      const bool upgrade = a.command == "upgrade";
+      const bool downgrade = a.command == "downgrade";
+      if ((upgrade && !view.Enabled(Control::Button2)) ||
+          (downgrade && !view.Enabled(Control::Button3))) {
+        err << (upgrade ? "Flash upgraden" : "Flash downgraden") << " ist für Karte " << *a.card
+            << " nicht möglich (Flashversion " << Cp1252ToUtf8(view.Text(Control::Edit3)) << ").\n";
+        status = kCliUsage;
+      } else {
+        out << (upgrade     ? "Flash upgraden"
+                : downgrade ? "Flash downgraden"
+                            : "Dump")
+            << ", Karte " << *a.card << "\n";
+        const ActionResult result = upgrade     ? form.Button2Click()
+                                    : downgrade ? form.Button3Click()
+                                                : form.Button4Click();
+        status = ExitCode(result);
+        if (!form.LastBackupFile().empty()) {
+          out << "Sicherung: " << Cp1252ToUtf8(form.LastBackupFile()) << "\n";
+        }
+        PrintCard(out, *a.card, view);
+      }
+    }
+  }
+  form.FormClose();
+  return status;
+}
+
+}  // namespace fu

@@ -1,0 +1,34 @@
+#pragma once
+// The console front end: the main window's controller driven from the command
+// line, over the machine the caller builds (the real PC or a simulated one).
+//
+//   list | show N | upgrade N | downgrade N | dump N   [--yes|--no] [--machine DIR]
+//
+// Exit status: 0 success, 1 failed or declined, 2 a raised error, 3 usage or
+// input error.
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "platform/machine.h"
+
+namespace fu {
+
+inline constexpr int kCliOk = 0;
+inline constexpr int kCliFailed = 1;
+inline constexpr int kCliRaised = 2;
+inline constexpr int kCliUsage = 3;
+
+// Builds the machine named by --machine (nullopt: the default one). Throws
+// std::runtime_error with a German text when it cannot.
+using MachineFactory =
+    std::function<std::unique_ptr<Machine>(const std::optional<std::string>& folder)>;
+
+int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+                      std::istream& in, bool input_is_terminal, const MachineFactory& make_machine);
+
+}  // namespace fu

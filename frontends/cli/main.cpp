@@ -1,0 +1,40 @@
+// flashupdate-cli (Linux) and FlashUpdateCli.exe (Windows): the console front end.
+// On Linux it runs on the simulated PC in its default folder or the one named by
+// --machine; on Windows on the real PC, or on a simulated one with --machine.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "console/terminal.h"
+#include "flashupdate_cli.h"
+#include "sim/sim_machine.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_machine.h"
+#include "platform/win32/windows_api.h"
+#endif
+
+namespace {
+
+std::unique_ptr<fu::Machine> MakeMachine(const std::optional<std::string>& folder) {
+#ifdef _WIN32
+  if (!folder) {
+    return std::make_unique<fu::Win32Machine>();
+  }
+#endif
+  const std::filesystem::path path =
+      folder ? std::filesystem::path(*folder) : fu::sim::DefaultPcFolder();
+  return std::make_unique<fu::sim::SimMachine>(path, fu::sim::ClockKind::kSystem);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  SetConsoleOutputCP(CP_UTF8);
+#endif
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return fu::RunFlashUpdateCli(args, std::cout, std::cerr, std::cin, fu::StandardInputIsTerminal(),
+                               MakeMachine);
+}

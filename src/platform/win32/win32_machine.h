@@ -1,0 +1,29 @@
+#pragma once
+// The real Windows PC as the machine the system runs on.
+
+#include "platform/machine.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_port_io.h"
+#include "platform/win32/win32_register_bus.h"
+#include "platform/win32/win32_system_calls.h"
+
+namespace fu {
+
+class Win32Machine : public Machine {
+ public:
+  SystemCalls& System() override { return system_; }
+  PortIo& Ports() override { return ports_; }
+  RegisterBus& Bus() override { return bus_; }
+  Clock& Time() override { return clock_; }
+  Files& Drive() override { return files_; }
+
+ private:
+  Win32SystemCalls system_;
+  Win32PortIo ports_;
+  Win32RegisterBus bus_;
+  Win32Clock clock_;
+  Win32Files files_;
+};
+
+}  // namespace fu

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "flashupdate_cli.h"
+#include "record/record_v12.h"
+#include "sim/sim_machine.h"
+#include "support/temp_folder.h"
+
+namespace fu {
+namespace {
+
+class Cli : public ::testing::Test {
+ protected:
+  // Runs the program on the test's simulated PC; the PC is set up anew from its
+  // folder each run, as a new process would.
+  int Run(std::vector<std::string> args, std::string input = "") {
+    out_.str("");
+    err_.str("");
+    std::istringstream in(input);
+    return RunFlashUpdateCli(args, out_, err_, in, false, [this](const auto& folder) {
+      EXPECT_FALSE(folder.has_value());
+      auto machine = std::make_unique<sim::SimMachine>(folder_.Path() / "pc");
+      if (prepare_) {
+        prepare_(machine->Pc());
+      }
+      return machine;
+    });
+  }
+  std::string Out() const { return out_.str(); }
+  std::string Err() const { return err_.str(); }
+
+  test::TempFolder folder_;
+  std::function<void(sim::SimPc&)> prepare_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(Cli, ListsTheCardsWithTheirActions) {
+  EXPECT_EQ(Run({"list"}), kCliOk);
+  EXPECT_NE(Out().find("0: nimbaPCI/HS"), std::string::npos);
+  EXPECT_NE(Out().find("Kunde:        Motorenprüfstand Halle 3"), std::string::npos);  // UTF-8
+  EXPECT_NE(Out().find("1: RT/Count16"), std::string::npos);
+  EXPECT_NE(Out().find("Aktion:       Flash downgraden"), std::string::npos);
+}
+
+TEST_F(Cli, UpgradeThenTheCardListsAsRevision13) {
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliOk);
+  EXPECT_NE(Out().find("Block 4: Schreibe neuen Datensatz (100 %)"), std::string::npos);
+  EXPECT_NE(Out().find("Hinweis: Flash erfolgreich aktualisiert"), std::string::npos);
+  EXPECT_NE(Out().find("Sicherung: C:\\FLASH_0_05.03.2003.SAV"), std::string::npos);
+  EXPECT_EQ(Run({"show", "0"}), kCliOk);
+  EXPECT_NE(Out().find("Flashversion: 1.3"), std::string::npos);
+  // The button is disabled for a revision-1.3 card: refused.
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliUsage);
+  EXPECT_NE(Err().find("nicht möglich"), std::string::npos);
+  EXPECT_EQ(Run({"downgrade", "0"}), kCliOk);
+  EXPECT_EQ(Run({"dump", "1"}), kCliOk);
+  EXPECT_NE(Out().find("Dump erfolgreich erzeugt"), std::string::npos);
+}
+
+TEST_F(Cli, QuestionsFollowTheFlagOrAreDeclined) {
+  prepare_ = [](sim::SimPc& pc) {
+    auto& flash = pc.Card(0).Flash().AllBytes();
+    RecordV12 record(std::span<const std::uint8_t>(flash).subspan(0x1000, kRecordV12Size));
+    if (record.Get(v12::CardName) == "nimbaPCI/HS") {
+      record.Set(v12::CardName, "Eigenbau");
+      std::copy(record.Bytes().begin(), record.Bytes().end(), flash.begin() + 0x1000);
+    }
+  };
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);  // no terminal, no flag: No
+  EXPECT_NE(Out().find("ACHTUNG"), std::string::npos);
+  EXPECT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
+  EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliOk);
+}
+
+TEST_F(Cli, RaisedErrorGivesStatusTwo) {
+  prepare_ = [](sim::SimPc& pc) { pc.SetDriveReadOnly(true); };
+  EXPECT_EQ(Run({"dump", "0"}), kCliRaised);
+  EXPECT_NE(Out().find("Fehler: Dateizugriff verweigert"), std::string::npos);
+}
+
+TEST_F(Cli, UsageErrors) {
+  EXPECT_EQ(Run({}), kCliUsage);
+  EXPECT_EQ(Run({"flash", "0"}), kCliUsage);
+  EXPECT_EQ(Run({"upgrade"}), kCliUsage);
+  EXPECT_EQ(Run({"upgrade", "x"}), kCliUsage);
+  EXPECT_EQ(Run({"list", "0"}), kCliUsage);
+  EXPECT_EQ(Run({"upgrade", "0", "--yes", "--no"}), kCliUsage);
+  EXPECT_EQ(Run({"upgrade", "7"}), kCliUsage);
+  EXPECT_NE(Err().find("von 0 bis 1"), std::string::npos);
+}
+
+TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {
+  std::ostringstream out, err;
+  std::istringstream in;
+  const std::vector<std::string> args = {"list", "--machine", "/nowhere"};
+  EXPECT_EQ(RunFlashUpdateCli(args, out, err, in, false,
+                              [](const auto& folder) -> std::unique_ptr<Machine> {
+                                EXPECT_EQ(folder, std::optional<std::string>("/nowhere"));
+                                throw std::runtime_error("Der simulierte PC ist belegt.");
+                              }),
+            kCliUsage);
+  EXPECT_NE(err.str().find("belegt"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace fu
