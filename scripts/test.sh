@@ -17,6 +17,7 @@ ctest --preset native -j "$jobs"
 echo "== benchmarks"
 build/native/bench/record_bench --benchmark_min_time=0.05
 build/native/bench/flash_bench --benchmark_min_time=0.2
+build/native/bench/app_bench
 
 echo "== windows build"
 cmake --preset win32 -DFU_WERROR=ON

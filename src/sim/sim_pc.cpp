@@ -503,6 +503,15 @@ void SimPc::AddCard(const CardPlace& place) {
   cards_.push_back(std::move(pc_card));
 }
 
+void SimPc::AddCardLike(std::size_t template_index, const CardPlace& place) {
+  const SimCard& model = Card(template_index);
+  const std::size_t index = cards_.size();
+  WriteAtomically(CardFile(index, ".flash"), model.Flash().AllBytes());
+  WriteAtomically(CardFile(index, ".json"), json{{"hctr", Hex32(model.Control())}}.dump());
+  AddCard(place);
+  SaveDescription();
+}
+
 fs::path SimPc::CardFile(std::size_t index, std::string_view extension) const {
   return folder_ / kCardsFolder / ("card" + std::to_string(index) + std::string(extension));
 }

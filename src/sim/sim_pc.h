@@ -138,6 +138,9 @@ class SimPc {
   void SetJustBeforeMidnight(std::chrono::milliseconds before = std::chrono::seconds(1));
   // HCTR's busy flag, as another program holding the card leaves it.
   void SetBusyHeldByOther(std::size_t card, bool held);
+  // Plugs in a further card at place, with the flash and control flags of the
+  // card at template_index (a PC with up to four or more cards).
+  void AddCardLike(std::size_t template_index, const CardPlace& place);
 
   // Saves the description and every card, for changes made directly on a
   // card's timing or faults.

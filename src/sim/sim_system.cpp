@@ -471,7 +471,9 @@ bool SimSystem::Request(std::uint32_t kind, std::uint32_t address, std::uint32_t
   if (kind == kMapPhysical) {
     const auto window = std::ranges::find_if(
         cardWindows_, [address](const auto& entry) { return entry.first == address; });
-    if (!faults_.refuseMap && window != cardWindows_.end() && length > 0 && length <= kWindowSize) {
+    const bool refused =
+        faults_.refuseMap || (faults_.refuseMapOf != 0 && faults_.refuseMapOf == address);
+    if (!refused && window != cardWindows_.end() && length > 0 && length <= kWindowSize) {
       for (LinearAddress base = kFirstMappingAddress; base >= kFirstMappingAddress;
            base += kWindowSize) {
         if (bus_.MapWindow(base, *window->second)) {

@@ -101,6 +101,7 @@ struct ServiceEntry {
 struct DriverFaults {
   bool refuseServiceManager = false;  // OpenSCManager gives no handle (5)
   bool refuseMap = false;             // kind 3 answers 0
+  std::uint32_t refuseMapOf = 0;      // kind 3 answers 0 for this physical window only
   bool refuseUnmap = false;           // kind 4 answers the status 0
   bool failingStop = false;           // ControlService STOP fails (1052)
 

@@ -59,6 +59,37 @@ TEST_F(MainWindow, StartUpListsTheCardsAndShowsTheFirst) {
   EXPECT_EQ(rig_.system->cards.Cards()[0].deviceNumber, 9u);
 }
 
+TEST_F(MainWindow, FourCardsInBusOrderAndAFifthIgnored) {
+  rig_.Pc().AddCardLike(1, {2, 3, 0xFE900000});
+  rig_.Pc().AddCardLike(0, {2, 1, 0xFE800000});
+  rig_.Pc().AddCardLike(0, {2, 5, 0xFE700000});
+  rig_.Start();
+  EXPECT_EQ(View().Items(),
+            (std::vector<std::string>{"nimbaPCI/HS", "RT/Count16", "nimbaPCI/HS", "RT/Count16"}));
+  Select(3);
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
+  EXPECT_EQ(rig_.system->cards.Cards()[3].baseAddress0, 0xFE900000u);
+  ExpectIdle();
+}
+
+TEST_F(MainWindow, SlotThatFailsAtStartUpHoldsNoListPlace) {
+  rig_.Pc().AddCardLike(0, {2, 1, 0xFE800000});
+  rig_.Pc().System().Faults().refuseMapOf = rig_.Pc().Place(1).window;
+  rig_.Start();
+  EXPECT_EQ(View().Items(), (std::vector<std::string>{"nimbaPCI/HS", "nimbaPCI/HS"}));
+  EXPECT_EQ(Form().ListSlots(), (std::vector<CardSlot>{0, 2}));
+  rig_.Pc().System().Faults().refuseMapOf = 0;
+  // The second item is the card in slot 2: an action on it changes that card only.
+  const auto card1 = rig_.Pc().Card(1).Flash().AllBytes();
+  const auto card0 = rig_.Pc().Card(0).Flash().AllBytes();
+  Select(1);
+  ASSERT_EQ(Form().Button2Click(), ActionResult::Done);
+  EXPECT_EQ(rig_.Pc().Card(1).Flash().AllBytes(), card1);
+  EXPECT_EQ(rig_.Pc().Card(0).Flash().AllBytes(), card0);
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
+  EXPECT_EQ(Form().LastBackupFile(), "C:\\FLASH_2_05.03.2003.SAV");
+}
+
 TEST_F(MainWindow, SecondCardIsRevision13) {
   rig_.Start();
   Select(1);
