@@ -3,7 +3,8 @@
 # already present are left alone, so a second run takes seconds.
 set -euo pipefail
 
-native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format nlohmann-json3-dev)
+native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format nlohmann-json3-dev
+        qt6-base-dev xvfb xauth x11-apps imagemagick)
 windows=(g++-mingw-w64-i686-posix wine wine32:i386)
 
 want=("${native[@]}")

@@ -39,3 +39,8 @@ wineserver -w
 wineserver -p </dev/null >/dev/null 2>&1
 wineboot </dev/null >/dev/null 2>&1
 ctest --preset win32 -j "$jobs"
+
+# Screenshots of the windows, into the build folders, for anyone to look at.
+for shots in scripts/screenshots-*.sh; do
+  [ -f "$shots" ] && bash "$shots"
+done
