@@ -20,6 +20,8 @@ constexpr std::string_view kUsage =
     "  upgrade N     Karte N von Revision 1.2 auf 1.3 bringen (\"Flash upgraden\")\n"
     "  downgrade N   Karte N von Revision 1.3 auf 1.2 bringen (\"Flash downgraden\")\n"
     "  dump N        den Flash-Bereich von Karte N sichern (\"Dump\")\n"
+    "  restore N DATEI  den Datensatz von Karte N aus der Sicherungsdatei DATEI\n"
+    "                zurückschreiben (DATEI wie C:\\FLASH_0_05.03.2003.SAV)\n"
     "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen;\n"
     "ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
     "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler, 3 falscher Aufruf.\n";
@@ -29,6 +31,7 @@ struct Arguments {
   std::optional<int> card;
   std::optional<Answer> answer;
   std::optional<std::string> machine;
+  std::string file;  // restore: the backup file
   std::string error;
 };
 
@@ -67,12 +70,14 @@ Arguments Parse(std::span<const std::string> args) {
       } catch (const std::exception&) {
         a.error = "\"" + arg + "\" ist keine Kartennummer.";
       }
+    } else if (a.command == "restore" && a.file.empty()) {
+      a.file = arg;
     } else {
       a.error = "Zu viele Argumente.";
     }
   }
   const bool known = a.command == "list" || a.command == "show" || a.command == "upgrade" ||
-                     a.command == "downgrade" || a.command == "dump";
+                     a.command == "downgrade" || a.command == "dump" || a.command == "restore";
   if (a.error.empty()) {
     if (a.command.empty()) {
       a.error = "Es fehlt ein Befehl.";
@@ -82,6 +87,8 @@ Arguments Parse(std::span<const std::string> args) {
       a.error = "\"" + a.command + "\" braucht die Nummer einer Karte.";
     } else if (!NeedsCard(a.command) && a.card) {
       a.error = "\"list\" nimmt keine Kartennummer.";
+    } else if (a.command == "restore" && a.file.empty()) {
+      a.error = "\"restore\" braucht die Sicherungsdatei.";
     }
   }
   return a;
@@ -177,12 +184,15 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
             << " nicht möglich (Flashversion " << Cp1252ToUtf8(view.Text(Control::Edit3)) << ").\n";
         status = kCliUsage;
       } else {
+        const bool restore = a.command == "restore";
         out << (upgrade     ? "Flash upgraden"
                 : downgrade ? "Flash downgraden"
+                : restore   ? "Wiederherstellen"
                             : "Dump")
             << ", Karte " << *a.card << "\n";
         const ActionResult result = upgrade     ? form.Button2Click()
                                     : downgrade ? form.Button3Click()
+                                    : restore   ? form.RestoreClick(Utf8ToCp1252(a.file))
                                                 : form.Button4Click();
         status = ExitCode(result);
         if (!form.LastBackupFile().empty()) {

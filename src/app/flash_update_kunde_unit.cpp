@@ -118,6 +118,7 @@ ActionResult TForm1::FormCreate() {
     }
     ComboBox1Change();
     view_.SetVisible(Control::Button4, true);
+    ReportUnfinishedWrites();
     return list_slots_.empty() ? ActionResult::Failed : ActionResult::Done;
   });
 }

@@ -39,6 +39,9 @@ class TForm1 {
   ActionResult Button2Click();  // Flash upgraden
   ActionResult Button3Click();  // Flash downgraden
   ActionResult Button4Click();  // Dump
+  // Writes the selected card's record area back from a backup file (the console
+  // front end's "restore"; the window has no control for it).
+  ActionResult RestoreClick(std::string_view backup_file);
   void FormClose();
 
   // The card slot of each list item, in list order.
@@ -65,6 +68,8 @@ class TForm1 {
   ActionResult Upgrade(CardSlot slot);
   ActionResult Downgrade(CardSlot slot);
   ActionResult Dump(CardSlot slot);
+  // Tells the user of every write that was begun and never finished.
+  void ReportUnfinishedWrites();
 
   FlashUpdateSystem& sys_;
   MainWindowView& view_;

@@ -8,8 +8,10 @@
 #include "dsplink/window_table.h"
 #include "flash/flash_backup.h"
 #include "flash/flash_commands.h"
+#include "flash/flash_restore.h"
 #include "flash/record_read.h"
 #include "flash/record_write.h"
+#include "flash/update_journal.h"
 #include "hwaccess/card_access.h"
 #include "hwaccess/driver_requests.h"
 #include "hwaccess/driver_service.h"
@@ -45,7 +47,9 @@ class FlashUpdateSystem {
         flash(host, p.clock),
         reader(flash),
         backup(flash, p.files, p.clock, p.messages),
-        writer(flash, backup, p.messages, p.splash),
+        journal(p.files),
+        writer(flash, backup, p.messages, p.splash, &journal),
+        restore(p.files, writer, p.messages),
         slots(cards, host, loader) {}
 
   FlashUpdateSystem(const FlashUpdateSystem&) = delete;
@@ -61,7 +65,9 @@ class FlashUpdateSystem {
   FlashCommands flash;
   RecordReader reader;
   FlashBackup backup;
+  UpdateJournal journal;
   RecordWriter writer;
+  FlashRestore restore;
   SlotLayer slots;
 };
 

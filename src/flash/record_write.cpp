@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/cp1252.h"
+#include "base/errors.h"
 #include "flash/record_read.h"
 #include "record/image_codec.h"
 
@@ -33,10 +34,35 @@ void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
   messages_.Show(text, MessageKind::Error, buttons);
 }
 
-bool RecordWriter::Backup(CardSlot slot) {
+bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_view operation) {
   const BackupResult result = backup_.BackupFlash(slot);
   last_backup_ = result.fileName;
-  return result.Ok();
+  if (!result.Ok()) {
+    return false;
+  }
+  if (journal_ != nullptr) {
+    try {
+      journal_->Begin({slot, std::string(serial), result.fileName, std::string(operation), false});
+    } catch (const FileError& error) {
+      ShowError(std::string("Das Änderungsprotokoll "_cp) + UpdateJournal::FileName(slot) +
+                " kann nicht geschrieben werden: " + std::string(error.Text()) +
+                std::string(". Die Karte wurde nicht verändert."_cp));
+      return false;
+    }
+  }
+  return true;
+}
+
+void RecordWriter::Finish(CardSlot slot) {
+  if (journal_ == nullptr) {
+    return;
+  }
+  try {
+    journal_->Done(slot);
+  } catch (const FileError&) {
+    // The card is written and verified. A note left "begun" only makes the next
+    // start-up point at the backup, which restores what is on the card now.
+  }
 }
 
 bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
@@ -61,15 +87,19 @@ bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
 }
 
 HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
+  const std::string serial = record.SerialNumber.str();
   ImageV13 image;
   EncodeImage(std::move(record), image);
   std::vector<HostWord> words(kImageV13Size);
   ImageToWords(image, std::span<HostWord, kImageV13Size>(words));
+  return WriteImageWords(slot, words, serial, "upgrade") ? 0 : ERROR_WORD;
+}
 
-  if (!Backup(slot)) {
-    return ERROR_WORD;
+bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> words,
+                                   std::string_view serial, std::string_view operation) {
+  if (!Prepare(slot, serial, operation)) {
+    return false;
   }
-
   // Messages wait until the progress window, which stays on top, has closed.
   std::optional<std::string> failure;
   Buttons failure_buttons = Buttons::Ok;
@@ -85,8 +115,7 @@ HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
       window->ProcessMessages();
       const std::size_t start = static_cast<std::size_t>(b - 1) * record_write::kBlockWords;
       const std::size_t count = std::min(record_write::kBlockWords, words.size() - start);
-      if (!flash_.FlashWrite(slot, static_cast<FlashAddress>(start),
-                             std::span(words).subspan(start, count))) {
+      if (!flash_.FlashWrite(slot, static_cast<FlashAddress>(start), words.subspan(start, count))) {
         failure = BlockFailedText(b);
         failure_buttons = Buttons::Cancel;
       }
@@ -95,27 +124,41 @@ HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
   }
   if (failure) {
     ShowError(*failure, failure_buttons);
-    return ERROR_WORD;
+    return false;
   }
-  return Verify(slot, words) ? 0 : ERROR_WORD;
+  if (!Verify(slot, words)) {
+    return false;
+  }
+  Finish(slot);
+  return true;
 }
 
 int RecordWriter::WriteRecordV12(CardSlot slot, RecordV12 record) {
   std::vector<HostWord> words(record_write::kWordsV12, 0xFF);
   std::copy(record.Bytes().begin(), record.Bytes().end(), words.begin());
+  return WriteV12Words(slot, words, kRecordV12Size, record.Get(v12::SerialNumber), "downgrade") ? 0
+                                                                                                : 1;
+}
 
-  if (!Backup(slot)) {
-    return 1;
+bool RecordWriter::WriteV12Words(CardSlot slot, std::span<const HostWord> words,
+                                 std::size_t verify_words, std::string_view serial,
+                                 std::string_view operation) {
+  if (!Prepare(slot, serial, operation)) {
+    return false;
   }
   if (!flash_.FlashErase(slot, record_write::kEraseV12)) {
     ShowError(kEraseFailed);
-    return 1;
+    return false;
   }
   if (!flash_.FlashWrite(slot, 0, words)) {
     ShowError(kWriteFailed);
-    return 1;
+    return false;
   }
-  return Verify(slot, std::span(words).first(kRecordV12Size)) ? 0 : 1;
+  if (!Verify(slot, words.first(std::min(verify_words, words.size())))) {
+    return false;
+  }
+  Finish(slot);
+  return true;
 }
 
 }  // namespace fu

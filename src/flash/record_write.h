@@ -5,6 +5,7 @@
 
 #include "flash/flash_backup.h"
 #include "flash/flash_commands.h"
+#include "flash/update_journal.h"
 #include "platform/flash_splash_screen.h"
 #include "platform/message_service.h"
 #include "record/record_v12.h"
@@ -23,8 +24,8 @@ inline constexpr std::size_t kWordsV12 = 6945;  // the 1736 record bytes, then 0
 class RecordWriter {
  public:
   RecordWriter(FlashCommands& flash, FlashBackup& backup, MessageService& messages,
-               FlashSplashFactory& splash)
-      : flash_(flash), backup_(backup), messages_(messages), splash_(splash) {}
+               FlashSplashFactory& splash, UpdateJournal* journal = nullptr)
+      : flash_(flash), backup_(backup), messages_(messages), splash_(splash), journal_(journal) {}
 
   // Encodes the record and writes its image in four blocks, with the progress
   // window shown from before the erase to the end. 0 when written and verified,
@@ -33,11 +34,23 @@ class RecordWriter {
   // Writes the record in one block. 0 when written and verified, 1 otherwise.
   int WriteRecordV12(CardSlot slot, RecordV12 record);
 
+  // The raw writes behind both, also used to restore a record area from a backup
+  // file: image words of revision 1.3 (7174, in four blocks after an erase of
+  // 0xD02000), or revision-1.2 words (6945, one block after an erase of 0xD01000)
+  // of which the first verify_words are read back. True when written and verified.
+  bool WriteImageWords(CardSlot slot, std::span<const HostWord> words, std::string_view serial,
+                       std::string_view operation);
+  bool WriteV12Words(CardSlot slot, std::span<const HostWord> words, std::size_t verify_words,
+                     std::string_view serial, std::string_view operation);
+
   // The backup file of the last write, empty when none was made.
   const std::string& LastBackupFile() const { return last_backup_; }
 
  private:
-  bool Backup(CardSlot slot);
+  // The backup, then the journal note: true when both are in place, so that the
+  // card may be erased.
+  bool Prepare(CardSlot slot, std::string_view serial, std::string_view operation);
+  void Finish(CardSlot slot);
   // Reads back expected.size() words from the record area; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);
@@ -47,6 +60,7 @@ class RecordWriter {
   FlashBackup& backup_;
   MessageService& messages_;
   FlashSplashFactory& splash_;
+  UpdateJournal* journal_;
   std::string last_backup_;
 };
 
