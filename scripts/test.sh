@@ -19,6 +19,12 @@ build/native/bench/record_bench --benchmark_min_time=0.05
 build/native/bench/flash_bench --benchmark_min_time=0.2
 build/native/bench/app_bench
 
+echo "== sanitizers"
+bash scripts/sanitizers.sh
+
+echo "== fuzzing"
+bash scripts/fuzz.sh
+
 echo "== windows build"
 cmake --preset win32 -DFU_WERROR=ON
 cmake --build --preset win32 -j "$jobs"

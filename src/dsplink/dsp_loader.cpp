@@ -13,7 +13,8 @@ namespace {
 constexpr auto kBootWait = std::chrono::milliseconds(500);
 
 std::string OpenErrorText(std::string_view path, int code) {
-  std::string text("Fehler beim Öffnen des DSP-Programmes "_cp);
+  std::string text;
+  text += "Fehler beim Öffnen des DSP-Programmes "_cp;
   text += path;
   text += "\r\nFehlercode: ";
   text += std::to_string(code);

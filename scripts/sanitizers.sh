@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the native tests with the address and undefined behaviour sanitizers and
+# runs them (the window tests aside, whose toolkit is not built for it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFU_SANITIZE=ON -DFU_WERROR=ON \
+  -DFU_BUILD_BENCHMARKS=OFF -DFU_BUILD_QT=OFF >/dev/null
+cmake --build build/asan -j "$(nproc)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan -j "$(nproc)" --output-on-failure
