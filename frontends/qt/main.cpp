@@ -1,0 +1,147 @@
+// flashupdate (Linux): the main window over a simulated PC, kept in its default
+// folder or in the one named by --machine.
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "app/flash_update_kunde_unit.h"
+#include "console/console_message_service.h"
+#include "qt_flash_splash.h"
+#include "qt_main_window.h"
+#include "qt_message_service.h"
+#include "sim/sim_machine.h"
+
+namespace {
+
+constexpr int kGrabBlock = 2;
+constexpr int kGrabProgress = 50;
+constexpr std::string_view kGrabActivity = "Schreibe neuen Datensatz";
+
+QWidget* TopLevel(const QString& name) {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == name) {
+      return widget;
+    }
+  }
+  return nullptr;
+}
+
+bool Save(QWidget& widget, const QString& file) {
+  if (widget.grab().save(file, "PNG")) {
+    return true;
+  }
+  std::cerr << "Das Bild konnte nicht gespeichert werden: " << file.toStdString() << "\n";
+  return false;
+}
+
+// The progress window as it stands while block 2 is written.
+bool GrabSplash(const QString& file) {
+  fu::QtFlashSplash factory;
+  const auto screen = factory.CreateAndShow();
+  screen->SetProgressBar1(kGrabProgress);
+  screen->SetLabel2(std::to_string(kGrabBlock));
+  screen->SetLabel3(kGrabActivity);
+  screen->ProcessMessages();
+  QWidget* window = TopLevel(QStringLiteral("FlashSplashScreen"));
+  const bool saved = window != nullptr && Save(*window, file);
+  screen->Close();
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("flashupdate"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Bringt den Datensatz im Flash einer Messkarte von Revision 1.2 auf 1.3 und zurück,\n"
+      "hier auf einem simulierten PC."));
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Diese Hilfe anzeigen."));
+  const QCommandLineOption machine_option(
+      QStringLiteral("machine"),
+      QStringLiteral("Der Ordner des simulierten PCs; ohne die Option der Standardordner."),
+      QStringLiteral("ORDNER"));
+  const QCommandLineOption grab_option(
+      QStringLiteral("grab"),
+      QStringLiteral("Für die Bildschirmfotos der Tests: das Hauptfenster nach dem Start als "
+                     "PNG in DATEI speichern und beenden."),
+      QStringLiteral("DATEI"));
+  const QCommandLineOption grab_splash_option(
+      QStringLiteral("grab-splash"),
+      QStringLiteral("Für die Bildschirmfotos der Tests: das Fortschrittsfenster beim "
+                     "Schreiben von Block 2 als PNG in DATEI speichern und beenden."),
+      QStringLiteral("DATEI"));
+  parser.addOptions({help, machine_option, grab_option, grab_splash_option});
+  const bool parsed = parser.parse(QApplication::arguments());
+  if (!parsed || !parser.positionalArguments().isEmpty()) {
+    const QString error =
+        !parser.unknownOptionNames().isEmpty()
+            ? QStringLiteral("Unbekannte Option %1.").arg(parser.unknownOptionNames()[0])
+        : !parsed
+            ? parser.errorText()
+            : QStringLiteral("Unerwartetes Argument %1.").arg(parser.positionalArguments()[0]);
+    std::cerr << error.toStdString() << "\n\n" << parser.helpText().toStdString();
+    return 3;
+  }
+  if (parser.isSet(help)) {
+    std::cout << parser.helpText().toStdString();
+    return 0;
+  }
+
+  const bool grab_main = parser.isSet(grab_option);
+  const bool grab_splash = parser.isSet(grab_splash_option);
+  int status = 0;
+  if (grab_splash && !GrabSplash(parser.value(grab_splash_option))) {
+    status = 2;
+  }
+  if (grab_splash && !grab_main) {
+    return status;
+  }
+
+  // For the screenshots nothing may wait for the user: messages go to the error
+  // output and questions are answered No.
+  fu::QtMessageService boxes;
+  fu::ConsoleMessageService printed(std::cerr, std::cin, false);
+  fu::MessageService& messages = grab_main ? static_cast<fu::MessageService&>(printed) : boxes;
+
+  std::unique_ptr<fu::sim::SimMachine> machine;
+  try {
+    const std::filesystem::path folder =
+        parser.isSet(machine_option)
+            ? std::filesystem::path(parser.value(machine_option).toStdString())
+            : fu::sim::DefaultPcFolder();
+    machine = std::make_unique<fu::sim::SimMachine>(folder, fu::sim::ClockKind::kSystem);
+  } catch (const std::exception& error) {
+    messages.Show(error.what(), fu::MessageKind::Error, fu::Buttons::Ok);
+    return 1;
+  }
+
+  fu::QtMainWindow window;
+  boxes.SetOwner(&window);
+  fu::QtFlashSplash splash;
+  fu::FlashUpdateSystem system(fu::Ports{machine->System(), machine->Ports(), machine->Bus(),
+                                         machine->Time(), machine->Drive(), messages, splash});
+  fu::TForm1 form(system, window);
+  window.Attach(form);
+  window.show();
+  QTimer::singleShot(0, &window, [&] {
+    window.Start();
+    if (grab_main) {
+      if (!Save(window, parser.value(grab_option))) {
+        status = 2;
+      }
+      window.close();
+      QCoreApplication::quit();
+    }
+  });
+  const int result = QApplication::exec();
+  return status != 0 ? status : result;
+}

@@ -1,0 +1,428 @@
+// The Linux window on a simulated PC in a temporary folder, with scripted
+// message boxes, driven the way a user drives it: clicks and keys.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/flash_update_kunde_unit.h"
+#include "platform/scripted_message_service.h"
+#include "qt_flash_splash.h"
+#include "qt_main_window.h"
+#include "qt_message_service.h"
+#include "qt_text.h"
+#include "sim/sim_machine.h"
+
+namespace {
+
+using fu::Answer;
+using fu::Buttons;
+using fu::MessageKind;
+
+QWidget* TopLevel(const QString& name) {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == name) {
+      return widget;
+    }
+  }
+  return nullptr;
+}
+
+// What a progress window and the main window showed at one repaint point of a write.
+struct WriteStep {
+  QString title;
+  bool visible = false;
+  bool on_top = false;
+  QString label1, label2, label3;
+  int progress = -1;
+  bool main_label6_visible = false;
+  bool main_progress_visible = false;
+};
+
+// The real progress windows, watched: a snapshot at every repaint point of a
+// write, and a hook that acts there as a user would.
+class WatchedSplash : public fu::FlashSplashFactory {
+ public:
+  std::unique_ptr<fu::TFlashSplashScreen> CreateAndShow() override {
+    return std::make_unique<Screen>(inner_.CreateAndShow(), *this);
+  }
+
+  QWidget* main_window = nullptr;
+  std::vector<WriteStep> steps;
+  std::function<void(int step)> at_step;
+
+ private:
+  class Screen : public fu::TFlashSplashScreen {
+   public:
+    Screen(std::unique_ptr<fu::TFlashSplashScreen> inner, WatchedSplash& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    void SetProgressBar1(int percent) override { inner_->SetProgressBar1(percent); }
+    void SetLabel2(std::string_view text) override { inner_->SetLabel2(text); }
+    void SetLabel3(std::string_view text) override { inner_->SetLabel3(text); }
+    void Close() override { inner_->Close(); }
+    void ProcessMessages() override {
+      inner_->ProcessMessages();
+      owner_.steps.push_back(Snapshot());
+      if (owner_.at_step) {
+        owner_.at_step(static_cast<int>(owner_.steps.size()));
+      }
+    }
+
+   private:
+    WriteStep Snapshot() const {
+      WriteStep step;
+      if (QWidget* window = TopLevel(QStringLiteral("FlashSplashScreen"))) {
+        step.title = window->windowTitle();
+        step.visible = window->isVisible();
+        step.on_top = window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        step.label1 = window->findChild<QLabel*>(QStringLiteral("Label1"))->text();
+        step.label2 = window->findChild<QLabel*>(QStringLiteral("Label2"))->text();
+        step.label3 = window->findChild<QLabel*>(QStringLiteral("Label3"))->text();
+        step.progress = window->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->value();
+      }
+      if (owner_.main_window != nullptr) {
+        step.main_label6_visible =
+            owner_.main_window->findChild<QLabel*>(QStringLiteral("Label6"))->isVisible();
+        step.main_progress_visible =
+            owner_.main_window->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))
+                ->isVisible();
+      }
+      return step;
+    }
+
+    std::unique_ptr<fu::TFlashSplashScreen> inner_;
+    WatchedSplash& owner_;
+  };
+
+  fu::QtFlashSplash inner_;
+};
+
+std::filesystem::path PcFolder(const QTemporaryDir& dir) {
+  return std::filesystem::path(dir.path().toStdString()) / "pc";
+}
+
+// The program as flashupdate builds it, on a fresh default PC with a virtual clock.
+struct Rig {
+  QTemporaryDir dir;
+  fu::sim::SimMachine machine{PcFolder(dir), fu::sim::ClockKind::kVirtual};
+  fu::ScriptedMessageService messages;
+  WatchedSplash splash;
+  fu::QtMainWindow window;
+  fu::FlashUpdateSystem system{fu::Ports{machine.System(), machine.Ports(), machine.Bus(),
+                                         machine.Time(), machine.Drive(), messages, splash}};
+  fu::TForm1 form{system, window};
+
+  template <typename W>
+  W* Find(const char* name) {
+    W* widget = window.findChild<W*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+      qFatal("no control %s", name);
+    }
+    return widget;
+  }
+  QString Text(const char* edit) { return Find<QLineEdit>(edit)->text(); }
+  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+  bool Visible(const char* name) { return Find<QWidget>(name)->isVisible(); }
+};
+
+// Answers the next modal message box by clicking the button with the caption, and
+// keeps what the box showed. A box without such a button is rejected, so that no
+// test waits on it.
+struct BoxSeen {
+  QString title, text;
+  QStringList buttons;
+  bool arrow_cursor = false;
+};
+
+void AnswerNextBox(const QString& caption, BoxSeen& seen) {
+  auto* timer = new QTimer;
+  timer->setInterval(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, caption, &seen] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    seen.title = box->windowTitle();
+    seen.text = box->text();
+    seen.arrow_cursor = QApplication::overrideCursor() != nullptr &&
+                        QApplication::overrideCursor()->shape() == Qt::ArrowCursor;
+    QAbstractButton* chosen = nullptr;
+    for (QAbstractButton* button : box->buttons()) {
+      seen.buttons << button->text();
+      if (button->text() == caption) {
+        chosen = button;
+      }
+    }
+    if (chosen != nullptr) {
+      chosen->click();
+    } else {
+      box->reject();
+    }
+  });
+  timer->start();
+}
+
+}  // namespace
+
+class QtWindowTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() {
+    rig_ = std::make_unique<Rig>();
+    rig_->splash.main_window = &rig_->window;
+    rig_->window.Attach(rig_->form);
+    rig_->window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig_->window));
+    rig_->window.Start();
+  }
+  void cleanup() { rig_.reset(); }
+
+  void startUpListsTheCardsAndShowsTheFirst() {
+    Rig& r = *rig_;
+    QCOMPARE(r.window.windowTitle(), QStringLiteral("Veridomatic PCI: Flashupdate V1.2 --> V1.3"));
+    auto* list = r.Find<QComboBox>("ComboBox1");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->itemText(0), QStringLiteral("nimbaPCI/HS"));
+    QCOMPARE(list->itemText(1), QStringLiteral("RT/Count16"));
+    QCOMPARE(list->currentIndex(), 0);
+    QVERIFY(!list->isEditable());
+    QCOMPARE(r.Text("Edit1"), QStringLiteral("NHS-0202-0117"));
+    QCOMPARE(r.Text("Edit2"), QStringLiteral(u"Motorenprüfstand Halle 3"));
+    QCOMPARE(r.Text("Edit3"), QStringLiteral("1.2"));
+    QVERIFY(r.Visible("Memo1"));
+    QVERIFY(r.Enabled("Button2"));
+    QVERIFY(!r.Enabled("Button3"));
+    QVERIFY(r.Visible("Button4"));
+    QVERIFY(!r.Visible("Label6"));
+    QVERIFY(!r.Visible("ProgressBar1"));
+    QVERIFY(r.messages.Shown().empty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  void onlyTheUsersChoiceRefreshes() {
+    Rig& r = *rig_;
+    auto* list = r.Find<QComboBox>("ComboBox1");
+    // The controller selecting an item is no choice of the user's.
+    r.window.SelectItem(1);
+    QCOMPARE(r.Text("Edit3"), QStringLiteral("1.2"));
+    r.window.SelectItem(0);
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentIndex(), 1);
+    QCOMPARE(r.Text("Edit1"), QStringLiteral("RTC-0302-0031"));
+    QCOMPARE(r.Text("Edit2"), QStringLiteral(u"Getriebeprüfstand Nord"));
+    QCOMPARE(r.Text("Edit3"), QStringLiteral("1.3"));
+    QVERIFY(!r.Visible("Memo1"));
+    QVERIFY(!r.Enabled("Button2"));
+    QVERIFY(r.Enabled("Button3"));
+
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(r.Text("Edit3"), QStringLiteral("1.2"));
+    QVERIFY(r.Visible("Memo1"));
+    QVERIFY(r.Enabled("Button2"));
+    QVERIFY(!r.Enabled("Button3"));
+  }
+
+  void upgradeClickWritesRevision13() {
+    Rig& r = *rig_;
+    QTest::mouseClick(r.Find<QPushButton>("Button2"), Qt::LeftButton);
+
+    QCOMPARE(r.messages.Texts(), std::vector<std::string>{"Flash erfolgreich aktualisiert"});
+    QCOMPARE(r.messages.Shown()[0].kind, MessageKind::Information);
+    QCOMPARE(r.Text("Edit3"), QStringLiteral("1.3"));
+    QVERIFY(!r.Enabled("Button2"));
+    QVERIFY(r.Enabled("Button3"));
+    QVERIFY(!r.Visible("Memo1"));
+    QVERIFY(!r.Visible("Label6"));
+    QVERIFY(!r.Visible("ProgressBar1"));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // One progress window, shown on top through the four blocks, gone afterwards;
+    // the main window shows its own progress meanwhile.
+    QCOMPARE(r.splash.steps.size(), std::size_t{4});
+    for (std::size_t i = 0; i < r.splash.steps.size(); ++i) {
+      const WriteStep& step = r.splash.steps[i];
+      QCOMPARE(step.title, QStringLiteral("FlashSplashScreen"));
+      QVERIFY(step.visible);
+      QVERIFY(step.on_top);
+      QCOMPARE(step.label1, QStringLiteral("Flash wird beschrieben..."));
+      QCOMPARE(step.label2, QString::number(i + 1));
+      QCOMPARE(step.label3, QStringLiteral("Schreibe neuen Datensatz"));
+      QCOMPARE(step.progress, static_cast<int>(25 * (i + 1)));
+      QVERIFY(step.main_label6_visible);
+      QVERIFY(step.main_progress_visible);
+    }
+    QVERIFY(TopLevel(QStringLiteral("FlashSplashScreen")) == nullptr);
+  }
+
+  void clicksDuringAWriteAreDropped() {
+    Rig& r = *rig_;
+    r.splash.at_step = [&r](int step) {
+      if (step == 2) {
+        QTest::mouseClick(r.Find<QPushButton>("Button4"), Qt::LeftButton);
+        QTest::mouseClick(r.Find<QPushButton>("Button1"), Qt::LeftButton);
+        r.window.close();
+      }
+    };
+    QTest::mouseClick(r.Find<QPushButton>("Button2"), Qt::LeftButton);
+    QCOMPARE(r.splash.steps.size(), std::size_t{4});
+    QCOMPARE(r.messages.Texts(), std::vector<std::string>{"Flash erfolgreich aktualisiert"});
+    QVERIFY(r.window.isVisible());
+
+    // Idle again, "Exit" ends the program.
+    r.splash.at_step = nullptr;
+    QTest::mouseClick(r.Find<QPushButton>("Button1"), Qt::LeftButton);
+    QVERIFY(!r.window.isVisible());
+  }
+
+  void downgradeAndDumpButtonsRunTheirActions() {
+    Rig& r = *rig_;
+    auto* list = r.Find<QComboBox>("ComboBox1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::mouseClick(r.Find<QPushButton>("Button3"), Qt::LeftButton);
+    QCOMPARE(r.messages.Texts(), std::vector<std::string>{"Flash erfolgreich aktualisiert"});
+    QCOMPARE(r.Text("Edit3"), QStringLiteral("1.2"));
+    QVERIFY(r.Enabled("Button2"));
+    QVERIFY(!r.Enabled("Button3"));
+
+    r.messages.Clear();
+    QTest::mouseClick(r.Find<QPushButton>("Button4"), Qt::LeftButton);
+    QCOMPARE(r.messages.Shown().size(), std::size_t{1});
+    QCOMPARE(r.messages.Shown()[0].kind, MessageKind::Plain);
+    QVERIFY(r.messages.Shown()[0].text.starts_with("Dump erfolgreich erzeugt"));
+  }
+
+  void controlsSitWhereTheFormPutsThem() {
+    Rig& r = *rig_;
+    QCOMPARE(r.window.size(), QSize(348, 461));
+    QCOMPARE(r.Find<QWidget>("Image1")->geometry(), QRect(-4, -4, 349, 197));
+    QCOMPARE(r.Find<QWidget>("ComboBox1")->geometry(), QRect(96, 208, 241, 21));
+    QCOMPARE(r.Find<QWidget>("Edit3")->geometry(), QRect(96, 304, 49, 21));
+    QCOMPARE(r.Find<QWidget>("Memo1")->geometry(), QRect(8, 328, 329, 41));
+    QCOMPARE(r.Find<QWidget>("ProgressBar1")->geometry(), QRect(0, 400, 345, 24));
+    QCOMPARE(r.Find<QWidget>("Button4")->geometry(), QRect(0, 432, 57, 25));
+    QCOMPARE(r.Find<QWidget>("Button2")->geometry(), QRect(64, 432, 91, 25));
+    QCOMPARE(r.Find<QWidget>("Button1")->geometry(), QRect(264, 432, 83, 25));
+    QCOMPARE(r.Find<QWidget>("Label4")->pos(), QPoint(8, 312));
+    QCOMPARE(r.Find<QWidget>("Label6")->pos(), QPoint(0, 384));
+
+    // Every caption fits its control in the font the window got.
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label6"}) {
+      auto* label = r.Find<QLabel>(name);
+      QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()), name);
+    }
+    for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) {
+      auto* button = r.Find<QPushButton>(name);
+      QVERIFY2(button->width() > button->fontMetrics().horizontalAdvance(button->text()), name);
+    }
+  }
+
+  void textsAreDecodedFromCodePage1252() {
+    QCOMPARE(fu::FromCp1252("\x80 \x9C\xE4\xDF"), QStringLiteral(u"€ œäß"));
+    QCOMPARE(fu::MessageText("eins\r\nzwei\rdrei"), QStringLiteral("eins\nzwei\ndrei"));
+    const QString memo = rig_->Find<QPlainTextEdit>("Memo1")->toPlainText();
+    QCOMPARE(memo,
+             QStringLiteral(u"Eine Aktualisierung des Flashbausteines ist notwendig, um von \n"
+                            u"zukünftigen Treibern unterstützt zu werden"));
+  }
+
+  void messageBoxesHaveGermanButtonsAndGiveTheAnswer() {
+    struct Case {
+      Buttons buttons;
+      MessageKind kind;
+      QMessageBox::Icon icon;
+      QStringList captions;
+      QString escape;
+    };
+    const std::vector<Case> cases = {
+        {Buttons::YesNo, MessageKind::Error, QMessageBox::Critical, {"Ja", "Nein"}, "Nein"},
+        {Buttons::Ok, MessageKind::Information, QMessageBox::Information, {"OK"}, "OK"},
+        {Buttons::Cancel, MessageKind::Plain, QMessageBox::NoIcon, {"Abbrechen"}, "Abbrechen"},
+    };
+    for (const Case& c : cases) {
+      const auto box = fu::QtMessageService::MakeBox(
+          "Pr\xFC"
+          "fen\r\nZeile 2",
+          c.kind, c.buttons, nullptr);
+      QCOMPARE(box->text(), QStringLiteral(u"Prüfen\nZeile 2"));
+      QCOMPARE(box->textFormat(), Qt::PlainText);
+      QCOMPARE(box->icon(), c.icon);
+      QStringList captions;
+      for (QAbstractButton* button : box->buttons()) {
+        captions << button->text();
+      }
+      captions.sort();
+      QStringList expected = c.captions;
+      expected.sort();
+      QCOMPARE(captions, expected);
+      QCOMPARE(box->escapeButton()->text(), c.escape);
+      // Closed without a choice: No for a question, else the only button.
+      QCOMPARE(fu::QtMessageService::AnswerOf(*box, c.buttons), fu::DismissAnswer(c.buttons));
+    }
+
+    // Shown for real: the box takes the click under an hourglass and answers.
+    // The hourglass is on or off, however often it is asked for.
+    fu::QtMessageService service(&rig_->window);
+    rig_->window.SetHourglass(true);
+    rig_->window.SetHourglass(true);
+    BoxSeen seen;
+    AnswerNextBox(QStringLiteral("Nein"), seen);
+    QCOMPARE(service.Show("Weiter?", MessageKind::Error, Buttons::YesNo), Answer::No);
+    QCOMPARE(seen.title, rig_->window.windowTitle());
+    QCOMPARE(seen.text, QStringLiteral("Weiter?"));
+    QVERIFY(seen.arrow_cursor);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    AnswerNextBox(QStringLiteral("Ja"), seen);
+    QCOMPARE(service.Show("Weiter?", MessageKind::Error, Buttons::YesNo), Answer::Yes);
+    rig_->window.SetHourglass(false);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  void progressWindowStartsWithItsDesignTimeValues() {
+    fu::QtFlashSplash factory;
+    auto screen = factory.CreateAndShow();
+    QWidget* window = TopLevel(QStringLiteral("FlashSplashScreen"));
+    QVERIFY(window != nullptr);
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->isModal());
+    QVERIFY(!window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!window->windowFlags().testFlag(Qt::WindowSystemMenuHint));
+    QCOMPARE(window->size(), QSize(491, 45));
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QString());
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label3"))->text(),
+             QStringLiteral("Label3"));
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label3"))->pos(), QPoint(256, 8));
+    auto* bar = window->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->maximum(), 100);
+    QCOMPARE(bar->geometry(), QRect(0, 24, 489, 16));
+
+    screen->Close();
+    QVERIFY(!window->isVisible());
+    screen.reset();
+    QVERIFY(TopLevel(QStringLiteral("FlashSplashScreen")) == nullptr);
+  }
+
+ private:
+  std::unique_ptr<Rig> rig_;
+};
+
+QTEST_MAIN(QtWindowTest)
+#include "test_qt_window.moc"
