@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFU_SANITIZE=ON -DFU_WERROR=ON \
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFU_SANITIZE=ON -DFU_WERROR=ON \
   -DFU_BUILD_BENCHMARKS=OFF -DFU_BUILD_QT=OFF >/dev/null
 cmake --build build/asan -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

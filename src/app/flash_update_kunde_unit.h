@@ -65,6 +65,10 @@ class TForm1 {
   void Progress(int percent);
   ActionResult StartUpCard(CardSlot slot, const std::string& directory);
 
+  // An update action under the error handler: the busy window, the slot opened,
+  // action run; FinishWrite reports the write and returns to idle.
+  ActionResult RunWriteAction(ActionResult (TForm1::*action)(CardSlot));
+  ActionResult FinishWrite(CardSlot slot, bool written);
   ActionResult Upgrade(CardSlot slot);
   ActionResult Downgrade(CardSlot slot);
   ActionResult Dump(CardSlot slot);

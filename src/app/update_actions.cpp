@@ -54,7 +54,7 @@ void TForm1::EndAction(CardSlot slot) {
   ComboBox1Change();
 }
 
-ActionResult TForm1::Button2Click() {
+ActionResult TForm1::RunWriteAction(ActionResult (TForm1::*action)(CardSlot)) {
   return Guarded([&] {
     if (!SelectedSlot()) {
       return ActionResult::Refused;
@@ -62,8 +62,22 @@ ActionResult TForm1::Button2Click() {
     Busy(true);
     view_.SetProgress(0);
     const auto slot = OpenForAction();
-    return slot ? Upgrade(*slot) : ActionResult::Failed;
+    return slot ? (this->*action)(*slot) : ActionResult::Failed;
   });
+}
+
+ActionResult TForm1::FinishWrite(CardSlot slot, bool written) {
+  last_backup_ = sys_.writer.LastBackupFile();
+  if (written) {
+    Progress(100);
+    messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
+  }
+  EndAction(slot);
+  return written ? ActionResult::Done : ActionResult::Failed;
+}
+
+ActionResult TForm1::Button2Click() {
+  return RunWriteAction(&TForm1::Upgrade);
 }
 
 ActionResult TForm1::Upgrade(CardSlot slot) {
@@ -87,26 +101,11 @@ ActionResult TForm1::Upgrade(CardSlot slot) {
   }
   Progress(30);
   view_.SetHourglass(true);
-  const HostWord written = sys_.writer.WriteRecordV13(slot, record);
-  last_backup_ = sys_.writer.LastBackupFile();
-  if (written == 0) {
-    Progress(100);
-    messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
-  }
-  EndAction(slot);
-  return written == 0 ? ActionResult::Done : ActionResult::Failed;
+  return FinishWrite(slot, sys_.writer.WriteRecordV13(slot, record) == 0);
 }
 
 ActionResult TForm1::Button3Click() {
-  return Guarded([&] {
-    if (!SelectedSlot()) {
-      return ActionResult::Refused;
-    }
-    Busy(true);
-    view_.SetProgress(0);
-    const auto slot = OpenForAction();
-    return slot ? Downgrade(*slot) : ActionResult::Failed;
-  });
+  return RunWriteAction(&TForm1::Downgrade);
 }
 
 ActionResult TForm1::Downgrade(CardSlot slot) {
@@ -122,14 +121,7 @@ ActionResult TForm1::Downgrade(CardSlot slot) {
   DowngradeRecord(record, image);
   Progress(30);
   view_.SetHourglass(true);
-  const int written = sys_.writer.WriteRecordV12(slot, image);
-  last_backup_ = sys_.writer.LastBackupFile();
-  if (written == 0) {
-    Progress(100);
-    messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
-  }
-  EndAction(slot);
-  return written == 0 ? ActionResult::Done : ActionResult::Failed;
+  return FinishWrite(slot, sys_.writer.WriteRecordV12(slot, image) == 0);
 }
 
 ActionResult TForm1::Button4Click() {
