@@ -1,0 +1,50 @@
+#include "window_program.h"
+
+#include <string>
+
+#include "app/flash_update_kunde_unit.h"
+#include "flash_splash.h"
+#include "gui_common.h"
+#include "main_window.h"
+#include "platform/win32/win32_message_service.h"
+
+namespace fu {
+
+int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
+                     const SplashWrapper& wrap_splash) {
+  gui::InitControls();
+  Win32MainWindow window(instance);
+  if (window.Frame() == nullptr) {
+    ShowStartError("Das Hauptfenster konnte nicht erzeugt werden.");
+    return 1;
+  }
+  Win32MessageService messages{std::string(kMessageCaption)};
+  messages.SetOwner(window.Frame());
+  Win32FlashSplashFactory splash_windows(instance);
+  splash_windows.SetOwner(window.Frame());
+  const std::unique_ptr<FlashSplashFactory> wrapped =
+      wrap_splash ? wrap_splash(splash_windows) : nullptr;
+  FlashSplashFactory& splash = wrapped ? *wrapped : splash_windows;
+
+  FlashUpdateSystem system(Ports{machine.System(), machine.Ports(), machine.Bus(), machine.Time(),
+                                 machine.Drive(), messages, splash});
+  TForm1 form(system, window);
+  window.SetController(&form);
+  // Start-up runs before the window shows, so it opens with the cards listed.
+  form.FormCreate();
+  if (window.Frame() == nullptr) {
+    return 0;
+  }
+  window.Show(show_command);
+  const int exit_code = gui::RunMessageLoop();
+  window.SetController(nullptr);
+  return exit_code;
+}
+
+void ShowStartError(std::string_view text) {
+  const std::string message(text);
+  const std::string caption(kMessageCaption);
+  ::MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+}  // namespace fu

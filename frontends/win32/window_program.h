@@ -1,0 +1,34 @@
+#pragma once
+// The window program on a given machine (the real PC or a simulated one): the
+// system over the machine's ports, the main window with its controller, the
+// progress windows and the message boxes, and the message loop.
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "platform/flash_splash_screen.h"
+#include "platform/machine.h"
+
+// The instance handle type of <windows.h>, without its macros.
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+
+namespace fu {
+
+// The caption of the program's message boxes.
+inline constexpr std::string_view kMessageCaption = "FlashUpdate";
+
+// Builds the progress windows from the window's own ones; a program that wants
+// them changed (for a demonstration) wraps them.
+using SplashWrapper =
+    std::function<std::unique_ptr<FlashSplashFactory>(FlashSplashFactory& windows)>;
+
+// Runs the program until its main window has gone; returns the exit code.
+int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
+                     const SplashWrapper& wrap_splash = {});
+
+// Shows a message box of its own when the program cannot start.
+void ShowStartError(std::string_view text);
+
+}  // namespace fu

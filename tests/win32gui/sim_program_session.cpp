@@ -1,0 +1,285 @@
+// One session with FlashUpdateSim.exe, as a user would have it, seen from
+// outside the program: it starts the program on a fresh simulated PC, waits
+// for the main window with the cards, clicks "Flash upgraden", watches the
+// progress window, answers the success message, checks the refreshed window
+// and closes it. Exit status 0 when everything was as expected.
+//
+//   win32gui_session.exe PROGRAM [HANDSHAKE_FOLDER]
+//
+// With a handshake folder, the session stops at the moments worth a
+// screenshot: it writes NAME.ready there and goes on once NAME.taken exists
+// (names: main, splash, done). Its report also goes to session.log there.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "flash_splash.h"
+#include "main_window.h"
+// The common controls need <windows.h> first.
+#include <commctrl.h>
+
+namespace {
+
+using Id = fu::Win32MainWindow::Id;
+
+constexpr DWORD kStartTimeoutMs = 60000;
+constexpr DWORD kStepTimeoutMs = 30000;
+
+class Session {
+ public:
+  Session(std::string program, std::string handshake)
+      : program_(std::move(program)), handshake_(std::move(handshake)) {}
+
+  ~Session() {
+    if (process_.hProcess != nullptr) {
+      if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.hProcess, 3);
+      }
+      ::CloseHandle(process_.hProcess);
+      ::CloseHandle(process_.hThread);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(pc_home_, ignored);
+  }
+
+  bool Run();
+  std::string Report() const { return report_.str(); }
+
+ private:
+  bool Start();
+  bool Check(bool ok, const std::string& what) {
+    report_ << (ok ? "ok    " : "FAIL  ") << what << "\n";
+    return ok;
+  }
+  // Polls until the condition holds; false after the timeout.
+  static bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+      if (::GetTickCount() - start > timeout_ms) {
+        return false;
+      }
+      ::Sleep(20);
+    }
+    return true;
+  }
+  // A visible top-level window of the program with the given class.
+  HWND FindOwnWindow(const char* window_class) const;
+  HWND Item(int id) const { return ::GetDlgItem(main_, id); }
+  std::string ItemText(int id) const { return TextOf(Item(id)); }
+  static std::string TextOf(HWND window);
+  std::vector<std::string> ListItems() const;
+  std::string MessageBoxText(HWND box) const;
+  void Pause(const std::string& name);
+
+  std::string program_;
+  std::string handshake_;
+  std::filesystem::path pc_home_;
+  PROCESS_INFORMATION process_{};
+  HWND main_ = nullptr;
+  std::ostringstream report_;
+};
+
+// Wine hands Unix paths through as they are; the program is started by its
+// Windows path.
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') {
+    path = "Z:" + path;
+  }
+  for (char& c : path) {
+    if (c == '/') {
+      c = '\\';
+    }
+  }
+  return path;
+}
+
+HWND Session::FindOwnWindow(const char* window_class) const {
+  HWND found = nullptr;
+  for (HWND window = ::FindWindowExA(nullptr, nullptr, window_class, nullptr); window != nullptr;
+       window = ::FindWindowExA(nullptr, window, window_class, nullptr)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == process_.dwProcessId && ::IsWindowVisible(window)) {
+      found = window;
+    }
+  }
+  return found;
+}
+
+// WM_GETTEXT itself: GetWindowTextA gives only the creation text of another
+// program's controls.
+std::string Session::TextOf(HWND window) {
+  char text[512] = {};
+  ::SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::vector<std::string> Session::ListItems() const {
+  std::vector<std::string> items;
+  const HWND list = Item(Id::kComboBox1);
+  const auto count = ::SendMessageA(list, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    // Asked in UTF-16: Wine hands another program's list item back that way
+    // whatever the call.
+    wchar_t wide[256] = {};
+    ::SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+    char item[256] = {};
+    ::WideCharToMultiByte(1252, 0, wide, -1, item, sizeof(item), nullptr, nullptr);
+    items.emplace_back(item);
+  }
+  return items;
+}
+
+std::string Session::MessageBoxText(HWND box) const {
+  std::string text;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    char window_class[32] = {};
+    ::GetClassNameA(child, window_class, sizeof(window_class));
+    if (std::string(window_class) == "Static") {
+      text += TextOf(child);
+    }
+  }
+  return text;
+}
+
+void Session::Pause(const std::string& name) {
+  if (handshake_.empty()) {
+    return;
+  }
+  const std::filesystem::path folder(handshake_);
+  std::ofstream(folder / (name + ".ready")).put('\n');
+  Check(
+      WaitFor([&] { return std::filesystem::exists(folder / (name + ".taken")); }, kStepTimeoutMs),
+      "screenshot " + name);
+}
+
+bool Session::Start() {
+  // A simulated PC of its own: the program keeps it under %LOCALAPPDATA%.
+  char temp[MAX_PATH] = {};
+  ::GetTempPathA(sizeof(temp), temp);
+  pc_home_ =
+      std::filesystem::path(temp) / ("fu-session-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                     std::to_string(::GetTickCount()));
+  std::filesystem::create_directories(pc_home_);
+  ::SetEnvironmentVariableA("LOCALAPPDATA", pc_home_.string().c_str());
+  // Each block of the write stays on the screen long enough to be looked at.
+  ::SetEnvironmentVariableA("FLASHUPDATE_SIM_BLOCK_PAUSE_MS", handshake_.empty() ? "300" : "4000");
+
+  std::string command = "\"" + WindowsPath(program_) + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+    return Check(false, "start " + command + " (error " + std::to_string(::GetLastError()) + ")");
+  }
+  return Check(WaitFor(
+                   [&] {
+                     main_ = FindOwnWindow(fu::Win32MainWindow::kClassName);
+                     return main_ != nullptr;
+                   },
+                   kStartTimeoutMs),
+               "main window shown");
+}
+
+bool Session::Run() {
+  if (!Start()) {
+    return false;
+  }
+  bool ok = true;
+  ok &= Check(TextOf(main_) == "Veridomatic PCI: Flashupdate V1.2 --> V1.3", "caption");
+  std::string items;
+  for (const std::string& item : ListItems()) {
+    items += " \"" + item + "\"";
+  }
+  ok &= Check(items == " \"nimbaPCI/HS\" \"RT/Count16\"",
+              "the two cards of the simulated PC are listed:" + items);
+  ok &= Check(ItemText(Id::kEdit3) == "1.2", "the first card shows revision 1.2");
+  ok &= Check(::IsWindowEnabled(Item(Id::kButton2)) && !::IsWindowEnabled(Item(Id::kButton3)),
+              "only \"Flash upgraden\" is enabled");
+  ok &= Check(::IsWindowVisible(Item(Id::kButton4)) != FALSE, "\"Dump\" is shown");
+  Pause("main");
+
+  ::PostMessageA(main_, WM_COMMAND, MAKEWPARAM(Id::kButton2, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(Item(Id::kButton2)));
+  HWND splash = nullptr;
+  const bool block2 = WaitFor(
+      [&] {
+        splash = FindOwnWindow(fu::Win32FlashSplashFactory::kClassName);
+        return splash != nullptr &&
+               TextOf(::GetDlgItem(splash, fu::Win32FlashSplashFactory::kLabel2)) == "2";
+      },
+      kStepTimeoutMs);
+  ok &= Check(block2, "the progress window shows block 2");
+  if (block2) {
+    ok &= Check(TextOf(::GetDlgItem(splash, fu::Win32FlashSplashFactory::kLabel3)) ==
+                    "Schreibe neuen Datensatz",
+                "its activity text");
+    ok &= Check(::SendMessageA(::GetDlgItem(splash, fu::Win32FlashSplashFactory::kProgressBar1),
+                               PBM_GETPOS, 0, 0) == 50,
+                "its progress bar at 50");
+    ok &= Check(::IsWindowVisible(Item(Id::kLabel6)) != FALSE,
+                "the main window says that the flash is being written");
+    Pause("splash");
+  }
+
+  HWND box = nullptr;
+  const bool answered = WaitFor(
+      [&] {
+        box = FindOwnWindow("#32770");
+        return box != nullptr;
+      },
+      kStepTimeoutMs);
+  ok &= Check(answered, "a message box follows the write");
+  if (answered) {
+    ok &= Check(MessageBoxText(box).find("Flash erfolgreich aktualisiert") != std::string::npos,
+                "it reads \"" + MessageBoxText(box) + "\"");
+    Pause("done");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+  }
+  ok &= Check(WaitFor(
+                  [&] {
+                    return ItemText(Id::kEdit3) == "1.3" && ::IsWindowEnabled(Item(Id::kButton3)) &&
+                           !::IsWindowEnabled(Item(Id::kButton2)) &&
+                           !::IsWindowVisible(Item(Id::kLabel6));
+                  },
+                  kStepTimeoutMs),
+              "afterwards the card shows revision 1.3 and only \"Flash downgraden\" is enabled");
+
+  ::PostMessageA(main_, WM_CLOSE, 0, 0);
+  const bool ended = ::WaitForSingleObject(process_.hProcess, kStepTimeoutMs) == WAIT_OBJECT_0;
+  DWORD exit_code = 1;
+  ::GetExitCodeProcess(process_.hProcess, &exit_code);
+  ok &= Check(ended && exit_code == 0, "closing the window ends the program with status 0");
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::fputs("usage: win32gui_session PROGRAM [HANDSHAKE_FOLDER]\n", stderr);
+    return 2;
+  }
+  const std::string handshake = argc == 3 ? WindowsPath(argv[2]) : "";
+  bool ok = false;
+  std::string report;
+  {
+    Session session(argv[1], handshake);
+    ok = session.Run();
+    report = session.Report();
+  }
+  std::fputs(report.c_str(), stdout);
+  if (!handshake.empty()) {
+    // Binary: read on Linux, without carriage returns.
+    const std::filesystem::path folder(handshake);
+    std::ofstream(folder / "session.log", std::ios::binary) << report;
+    std::ofstream(folder / "result", std::ios::binary) << (ok ? 0 : 1) << "\n";
+  }
+  return ok ? 0 : 1;
+}

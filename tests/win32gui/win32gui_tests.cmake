@@ -1,0 +1,35 @@
+# The Win32 window on a simulated PC, in the test program's own process: the
+# real main window and progress windows, message boxes answered by a script.
+# Windows need a display, so the test runs in a virtual X server. Read by
+# frontends/win32 at the end of the top-level list.
+add_executable(win32gui_tests
+  ${CMAKE_CURRENT_LIST_DIR}/test_win32_window.cpp
+  ${PROJECT_SOURCE_DIR}/frontends/win32/header.rc)
+set_target_properties(win32gui_tests PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/win32gui)
+target_include_directories(win32gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(win32gui_tests PRIVATE fu_win32gui fu_sim GTest::gtest_main fu_warnings)
+set_property(SOURCE ${PROJECT_SOURCE_DIR}/frontends/win32/header.rc APPEND PROPERTY
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/frontends/win32/res/header.bmp)
+
+# FlashUpdateSim.exe itself, driven from outside as a user would: start-up,
+# one upgrade, the close. The screenshots script runs the same session.
+add_executable(win32gui_session ${CMAKE_CURRENT_LIST_DIR}/sim_program_session.cpp)
+target_link_libraries(win32gui_session PRIVATE fu_win32gui fu_warnings)
+add_dependencies(win32gui_session flashupdate_sim_win32)
+set_target_properties(win32gui_session PROPERTIES
+  OUTPUT_NAME win32gui_session RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/win32gui)
+
+find_program(FU_XVFB_RUN xvfb-run)
+if(NOT FU_XVFB_RUN OR NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  message(WARNING "xvfb-run or wine missing: the Win32 window tests are not run")
+  return()
+endif()
+add_test(NAME win32gui_tests
+  COMMAND ${FU_XVFB_RUN} -a ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32gui_tests>)
+# A window that waits for input it never gets would hang the run; this ends it.
+set_tests_properties(win32gui_tests PROPERTIES TIMEOUT 120 RESOURCE_LOCK xvfb)
+add_test(NAME win32gui_sim_program
+  COMMAND ${FU_XVFB_RUN} -a ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32gui_session>
+          $<TARGET_FILE:flashupdate_sim_win32>)
+set_tests_properties(win32gui_sim_program PROPERTIES TIMEOUT 180 RESOURCE_LOCK xvfb)
