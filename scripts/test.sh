@@ -34,12 +34,20 @@ echo "== windows tests under Wine"
 # output away from ctest's pipes, so that ctest neither waits on them nor hangs.
 WINEPREFIX="$(mktemp -d /tmp/flashupdate-wine.XXXXXX)/prefix"
 export WINEPREFIX WINEDEBUG=-all,err+module WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine binds the prefix's desktop to the display it first sees, so the window
+# tests need the prefix started on one: a virtual X server for the whole block.
+display=90
+while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" >/dev/null 2>&1 || true
   rm -rf "$(dirname "$WINEPREFIX")"
 }
 trap cleanup EXIT
-unset DISPLAY
 wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
 wineserver -p </dev/null >/dev/null 2>&1
