@@ -88,7 +88,9 @@ int HostInterface::ClearFlag(CardSlot slot, std::uint32_t flag) {
   return 0;
 }
 
-int HostInterface::ClaimCard(CardSlot slot) { return SetFlag(slot, hi::kBusyFlag); }
+int HostInterface::ClaimCard(CardSlot slot) {
+  return SetFlag(slot, hi::kBusyFlag);
+}
 
 int HostInterface::ReleaseCard(CardSlot slot) {
   return ClearFlag(slot, hi::kBusyFlag);

@@ -25,7 +25,8 @@ inline constexpr std::uint32_t OPEN_EXISTING = 3;
 inline constexpr std::uint32_t FILE_FLAG_DELETE_ON_CLOSE = 0x04000000;
 
 inline constexpr std::uint32_t SC_MANAGER_CONNECT = 0x1;
-inline constexpr std::uint32_t SC_MANAGER_ALL_RIGHTS = 0x3F;  // every manager right, no standard ones
+inline constexpr std::uint32_t SC_MANAGER_ALL_RIGHTS =
+    0x3F;  // every manager right, no standard ones
 inline constexpr std::uint32_t SERVICE_ALL_ACCESS = 0xF01FF;
 inline constexpr std::uint32_t SERVICE_KERNEL_DRIVER = 1;
 inline constexpr std::uint32_t SERVICE_AUTO_START = 2;
