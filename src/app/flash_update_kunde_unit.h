@@ -58,7 +58,13 @@ class TForm1 {
   void ShowCard(CardSlot slot);
   // Opens the selected card for an action; tells the user when it cannot.
   std::optional<CardSlot> OpenForAction();
+  // Back to idle after an action: busy display off, the slot closed; EndAction
+  // also refreshes the window.
+  void CloseAction(CardSlot slot);
   void EndAction(CardSlot slot);
+  // A record that does not read as the revision the action needs: told, nothing
+  // written.
+  ActionResult RefuseUnreadable(CardSlot slot);
   void ShowState(CardState state, const std::string& serial, const std::string& customer);
   void ShowError(std::string_view text);
   void Busy(bool on);

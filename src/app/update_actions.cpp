@@ -47,11 +47,21 @@ std::optional<CardSlot> TForm1::OpenForAction() {
   return slot;
 }
 
-void TForm1::EndAction(CardSlot slot) {
+void TForm1::CloseAction(CardSlot slot) {
   Busy(false);
   sys_.slots.CloseSlot(slot);
   open_slot_.reset();
+}
+
+void TForm1::EndAction(CardSlot slot) {
+  CloseAction(slot);
   ComboBox1Change();
+}
+
+ActionResult TForm1::RefuseUnreadable(CardSlot slot) {
+  ShowError(kUnreadable);
+  EndAction(slot);
+  return ActionResult::Failed;
 }
 
 ActionResult TForm1::RunWriteAction(ActionResult (TForm1::*action)(CardSlot)) {
@@ -86,17 +96,13 @@ ActionResult TForm1::Upgrade(CardSlot slot) {
   // Only a record that reads as revision 1.2 is converted: a failed read must
   // never turn into a record written to the card.
   if (RecognizeRevision(image) != kRevision12) {
-    ShowError(kUnreadable);
-    EndAction(slot);
-    return ActionResult::Failed;
+    return RefuseUnreadable(slot);
   }
   RecordV13 record;
   const bool converted = UpgradeRecord(image, record, messages_);
   if (!converted &&
       messages_.Show(ConvertAnywayQuestion(), MessageKind::Error, Buttons::YesNo) == Answer::No) {
-    Busy(false);
-    sys_.slots.CloseSlot(slot);
-    open_slot_.reset();
+    CloseAction(slot);
     return ActionResult::Declined;
   }
   Progress(30);
@@ -113,9 +119,7 @@ ActionResult TForm1::Downgrade(CardSlot slot) {
   Progress(20);
   // The default record of a failed read has no revision stamp: never write it.
   if (RecognizeRevision(record) != kRevision13) {
-    ShowError(kUnreadable);
-    EndAction(slot);
-    return ActionResult::Failed;
+    return RefuseUnreadable(slot);
   }
   RecordV12 image;
   DowngradeRecord(record, image);
