@@ -8,11 +8,6 @@ namespace fu {
 
 namespace {
 
-constexpr form1::Rect kLabel1Pos{0, 8, 0, 0};
-constexpr form1::Rect kLabel2Pos{144, 8, 0, 0};
-constexpr form1::Rect kLabel3Pos{256, 8, 0, 0};
-constexpr form1::Rect kProgressBar1Pos{0, 24, 489, 16};
-
 // A caption without system menu, so neither a close box nor minimise or maximise.
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
@@ -57,13 +52,13 @@ class Win32FlashSplash : public TFlashSplashScreen {
                                 nullptr, instance, nullptr);
     using Id = Win32FlashSplashFactory::Id;
     gui::CreateControl(window_, WC_STATICA, splash::kLabel1, WS_VISIBLE | SS_NOPREFIX, 0,
-                       kLabel1Pos, Id::kLabel1);
+                       splash::kLabel1Pos, Id::kLabel1);
     gui::CreateControl(window_, WC_STATICA, splash::kLabel2, WS_VISIBLE | SS_NOPREFIX, 0,
-                       kLabel2Pos, Id::kLabel2);
+                       splash::kLabel2Pos, Id::kLabel2);
     gui::CreateControl(window_, WC_STATICA, splash::kLabel3, WS_VISIBLE | SS_NOPREFIX, 0,
-                       kLabel3Pos, Id::kLabel3);
+                       splash::kLabel3Pos, Id::kLabel3);
     const HWND progress = gui::CreateControl(window_, PROGRESS_CLASSA, "", WS_VISIBLE, 0,
-                                             kProgressBar1Pos, Id::kProgressBar1);
+                                             splash::kProgressBar1Pos, Id::kProgressBar1);
     ::SendMessageA(progress, PBM_SETRANGE32, splash::kProgressMin, splash::kProgressMax);
     ::ShowWindow(window_, SW_SHOW);
     ::UpdateWindow(window_);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/cp1252.h"
+#include "platform/main_window_texts.h"
 
 namespace fu {
 
@@ -20,6 +21,11 @@ inline constexpr std::string_view kLabel2 = "";
 inline constexpr std::string_view kLabel3 = "Label3";
 inline constexpr int kProgressMin = 0;
 inline constexpr int kProgressMax = 100;
+// Positions in the client area; labels size themselves to their text.
+inline constexpr form1::Rect kLabel1Pos{0, 8, 0, 0};
+inline constexpr form1::Rect kLabel2Pos{144, 8, 0, 0};
+inline constexpr form1::Rect kLabel3Pos{256, 8, 0, 0};
+inline constexpr form1::Rect kProgressBar1Pos{0, 24, 489, 16};
 }  // namespace splash
 
 class TFlashSplashScreen {
