@@ -4,7 +4,8 @@
 set -euo pipefail
 
 native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format nlohmann-json3-dev
-        qt6-base-dev xvfb xauth x11-apps imagemagick clang clang-14 libclang-rt-14-dev)
+        qt6-base-dev xvfb xauth x11-apps imagemagick clang clang-14 libclang-rt-14-dev
+        fonts-dejavu-core fonts-dejavu-extra)
 windows=(g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine)
 
 want=("${native[@]}")

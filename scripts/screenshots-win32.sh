@@ -5,7 +5,7 @@
 # (win32-done.png), into build/win32/screenshots/. The session program of the
 # window's tests drives FlashUpdateSim.exe and stops at each of these moments.
 #
-# Needs the Windows build and a Wine prefix (WINEPREFIX), as scripts/test.sh
+# Needs the Windows build and a Wine prefix (WINEPREFIX) with Wine's fonts, as scripts/test.sh
 # leaves them. Usage: scripts/screenshots-win32.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,17 +29,6 @@ work=$(mktemp -d /tmp/flashupdate-shots.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 rm -f "$out"/win32-*.png
-
-# Wine does not look into the fonts-wine folder by itself; without these fonts
-# "MS Sans Serif" falls back to a wider font and the caption buttons lack their
-# symbols.
-if [ -n "${WINEPREFIX:-}" ] && [ -d /usr/share/wine/fonts ]; then
-  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-  for font in sserife.fon marlett.ttf tahoma.ttf tahomabd.ttf; do
-    [ -f "/usr/share/wine/fonts/$font" ] &&
-      cp -n "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-  done
-fi
 
 export FU_SHOTS_SIM=$sim FU_SHOTS_SESSION=$session FU_SHOTS_WORK=$work FU_SHOTS_OUT=$out
 # A desktop of Wine's own draws the windows' frames and captions, which a bare

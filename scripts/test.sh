@@ -34,6 +34,10 @@ echo "== windows tests under Wine"
 # output away from ctest's pipes, so that ctest neither waits on them nor hangs.
 WINEPREFIX="$(mktemp -d /tmp/flashupdate-wine.XXXXXX)/prefix"
 export WINEPREFIX WINEDEBUG=-all,err+module WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine maps Windows file names to host names in the locale's character set: with
+# none set it cannot name "Prüfstand" on the host. C.UTF-8 is on every Debian 12.
+export LANG=C.UTF-8
+unset LC_ALL
 # Wine binds the prefix's desktop to the display it first sees, so the window
 # tests need the prefix started on one: a virtual X server for the whole block.
 display=90
@@ -50,6 +54,10 @@ cleanup() {
 trap cleanup EXIT
 wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
+# Wine's own fonts, from fonts-wine, into the prefix: "MS Sans Serif" for the
+# windows' design font, Marlett for the symbols of the caption buttons, Tahoma.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp /usr/share/wine/fonts/{sserife.fon,marlett.ttf,tahoma.ttf,tahomabd.ttf} "$WINEPREFIX/drive_c/windows/Fonts/"
 wineserver -p </dev/null >/dev/null 2>&1
 wineboot </dev/null >/dev/null 2>&1
 ctest --preset win32 -j "$jobs"
