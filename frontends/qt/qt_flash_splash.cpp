@@ -13,12 +13,6 @@ namespace fu {
 
 namespace {
 
-// Positions of the controls in the client area.
-constexpr QPoint kLabel1At{0, 8};
-constexpr QPoint kLabel2At{144, 8};
-constexpr QPoint kLabel3At{256, 8};
-constexpr QRect kProgressBar1{0, 24, 489, 16};
-
 // Ignores a close asked for by the window manager: the window closes with its write.
 class SplashWindow : public QWidget {
  public:
@@ -34,31 +28,42 @@ class SplashWindow : public QWidget {
   }
 };
 
-QLabel* MakeLabel(QWidget& parent, const char* name, std::string_view text, QPoint at) {
+QLabel* MakeLabel(QWidget& parent, const char* name, std::string_view text) {
   auto* label = new QLabel(FromCp1252(text), &parent);
   label->setObjectName(QString::fromLatin1(name));
-  label->move(at);
-  label->adjustSize();
   return label;
+}
+
+void Place(QLabel& label, const form1::FormScale& scale, const form1::Rect& place) {
+  label.move(scale.X(place.left), scale.Y(place.top));
+  label.adjustSize();
 }
 
 class QtFlashSplashScreen : public TFlashSplashScreen {
  public:
-  QtFlashSplashScreen() {
+  explicit QtFlashSplashScreen(const QFont& font) {
     window_.setObjectName(QStringLiteral("FlashSplashScreen"));
     window_.setWindowTitle(FromCp1252(splash::kCaption));
-    window_.setFont(DesignFont());
-    window_.setFixedSize(ClientSize(splash::kWidth, splash::kHeight));
-    MakeLabel(window_, "Label1", splash::kLabel1, kLabel1At);
-    label2_ = MakeLabel(window_, "Label2", splash::kLabel2, kLabel2At);
-    label3_ = MakeLabel(window_, "Label3", splash::kLabel3, kLabel3At);
+    window_.setFont(font);
+    auto* label1 = MakeLabel(window_, "Label1", splash::kLabel1);
+    label2_ = MakeLabel(window_, "Label2", splash::kLabel2);
+    label3_ = MakeLabel(window_, "Label3", splash::kLabel3);
     progress_ = new QProgressBar(&window_);
     progress_->setObjectName(QStringLiteral("ProgressBar1"));
-    progress_->setGeometry(kProgressBar1);
     progress_->setRange(splash::kProgressMin, splash::kProgressMax);
     progress_->setValue(splash::kProgressMin);
     progress_->setTextVisible(false);
-    CentreOnScreen(window_, QSize(splash::kWidth, splash::kHeight));
+
+    const form1::FormScale scale =
+        FitScale(window_, {{{splash::kLabel1Pos.left, splash::kLabel1Pos.top,
+                             splash::kLabel2Pos.left - splash::kLabel1Pos.left, 0},
+                            label1->sizeHint().width()}});
+    Place(*label1, scale, splash::kLabel1Pos);
+    Place(*label2_, scale, splash::kLabel2Pos);
+    Place(*label3_, scale, splash::kLabel3Pos);
+    progress_->setGeometry(Scaled(scale, splash::kProgressBar1Pos));
+    window_.setFixedSize(ClientSize(scale, splash::kWidth, splash::kHeight));
+    CentreOnScreen(window_, OuterSize(window_.size()));
     window_.show();
   }
 
@@ -82,8 +87,10 @@ class QtFlashSplashScreen : public TFlashSplashScreen {
 
 }  // namespace
 
+QtFlashSplash::QtFlashSplash() : font_(DesignFont()) {}
+
 std::unique_ptr<TFlashSplashScreen> QtFlashSplash::CreateAndShow() {
-  return std::make_unique<QtFlashSplashScreen>();
+  return std::make_unique<QtFlashSplashScreen>(font_);
 }
 
 }  // namespace fu

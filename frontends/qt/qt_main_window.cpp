@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <vector>
 
 #include "header_picture.h"
 #include "platform/main_window_texts.h"
@@ -19,94 +20,128 @@ namespace fu {
 
 namespace {
 
-QRect At(const form1::Rect& r) {
-  return {r.left, r.top, r.width, r.height};
-}
+// A control and its design place; placed once the window knows its scale.
+struct Placed {
+  QWidget* widget;
+  form1::Rect place;
+};
 
 template <typename W>
-W* Make(QWidget* parent, const char* name, const form1::Rect& place) {
+W* Make(std::vector<Placed>& controls, QWidget* parent, const char* name,
+        const form1::Rect& place) {
   auto* widget = new W(parent);
   widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(At(place));
+  controls.push_back({widget, place});
   return widget;
 }
 
 // A label sized to its text, as an auto-sized label is.
-QLabel* MakeLabel(QWidget* parent, const char* name, std::string_view text,
-                  const form1::Rect& place) {
-  auto* label = new QLabel(FromCp1252(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->move(place.left, place.top);
-  label->adjustSize();
+QLabel* MakeLabel(std::vector<Placed>& controls, QWidget* parent, const char* name,
+                  std::string_view text, const form1::Rect& place) {
+  auto* label = Make<QLabel>(controls, parent, name, place);
+  label->setText(FromCp1252(text));
   return label;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, std::string_view text,
-                    const form1::Rect& place) {
-  auto* edit = Make<QLineEdit>(parent, name, place);
+QLineEdit* MakeEdit(std::vector<Placed>& controls, QWidget* parent, const char* name,
+                    std::string_view text, const form1::Rect& place) {
+  auto* edit = Make<QLineEdit>(controls, parent, name, place);
   edit->setText(FromCp1252(text));
   edit->setCursorPosition(0);
   return edit;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, std::string_view text,
-                        const form1::Rect& place) {
-  auto* button = Make<QPushButton>(parent, name, place);
+QPushButton* MakeButton(std::vector<Placed>& controls, QWidget* parent, const char* name,
+                        std::string_view text, const form1::Rect& place) {
+  auto* button = Make<QPushButton>(controls, parent, name, place);
   button->setText(FromCp1252(text));
   button->setAutoDefault(false);
+  button->setStyle(PushButtonStyle());
   return button;
 }
 
-void MakeBevel(QWidget* parent, const char* name, const form1::Rect& place) {
-  auto* bevel = Make<QFrame>(parent, name, place);
+void MakeBevel(std::vector<Placed>& controls, QWidget* parent, const char* name,
+               const form1::Rect& place) {
+  auto* bevel = Make<QFrame>(controls, parent, name, place);
   bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+}
+
+// The room of a label: from its left edge to the control beside it.
+form1::Rect UpTo(const form1::Rect& label, int right) {
+  return {label.left, label.top, right - label.left, label.height};
 }
 
 }  // namespace
 
-QtMainWindow::QtMainWindow(QWidget* parent) : QWidget(parent) {
+QtMainWindow::QtMainWindow(QWidget* parent) : QtMainWindow(DesignFont(), parent) {}
+
+QtMainWindow::QtMainWindow(const QFont& font, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(FromCp1252(form1::kCaption));
-  setFont(DesignFont());
-  setFixedSize(ClientSize(form1::kWidth, form1::kHeight));
+  setFont(font);
 
-  auto* image1 = Make<QLabel>(this, "Image1", form1::kImage1);
+  std::vector<Placed> controls;
+  auto* image1 = Make<QLabel>(controls, this, "Image1", form1::kImage1);
   image1->setScaledContents(true);
-  image1->setPixmap(DrawHeaderPicture(image1->size()));
-  MakeBevel(this, "Bevel1", form1::kBevel1);
-  MakeBevel(this, "Bevel2", form1::kBevel2);
+  MakeBevel(controls, this, "Bevel1", form1::kBevel1);
+  MakeBevel(controls, this, "Bevel2", form1::kBevel2);
 
-  MakeLabel(this, "Label1", form1::kLabel1, form1::kLabel1Pos);
-  combo_box1_ = Make<QComboBox>(this, "ComboBox1", form1::kComboBox1);
+  auto* label1 = MakeLabel(controls, this, "Label1", form1::kLabel1, form1::kLabel1Pos);
+  combo_box1_ = Make<QComboBox>(controls, this, "ComboBox1", form1::kComboBox1);
   combo_box1_->setEditable(false);
-  MakeLabel(this, "Label2", form1::kLabel2, form1::kLabel2Pos);
-  edit1_ = MakeEdit(this, "Edit1", form1::kEdit1, form1::kEdit1Pos);
-  MakeLabel(this, "Label3", form1::kLabel3, form1::kLabel3Pos);
-  edit2_ = MakeEdit(this, "Edit2", form1::kEdit2, form1::kEdit2Pos);
-  MakeLabel(this, "Label4", form1::kLabel4, form1::kLabel4Pos);
-  edit3_ = MakeEdit(this, "Edit3", form1::kEdit3, form1::kEdit3Pos);
+  auto* label2 = MakeLabel(controls, this, "Label2", form1::kLabel2, form1::kLabel2Pos);
+  edit1_ = MakeEdit(controls, this, "Edit1", form1::kEdit1, form1::kEdit1Pos);
+  auto* label3 = MakeLabel(controls, this, "Label3", form1::kLabel3, form1::kLabel3Pos);
+  edit2_ = MakeEdit(controls, this, "Edit2", form1::kEdit2, form1::kEdit2Pos);
+  auto* label4 = MakeLabel(controls, this, "Label4", form1::kLabel4, form1::kLabel4Pos);
+  edit3_ = MakeEdit(controls, this, "Edit3", form1::kEdit3, form1::kEdit3Pos);
 
-  memo1_ = Make<QPlainTextEdit>(this, "Memo1", form1::kMemo1);
+  const QString memo_line1 = FromCp1252(form1::kMemo1Line1);
+  const QString memo_line2 = FromCp1252(form1::kMemo1Line2);
+  memo1_ = Make<QPlainTextEdit>(controls, this, "Memo1", form1::kMemo1);
   memo1_->setReadOnly(true);
   memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo1_->document()->setDocumentMargin(1);
-  memo1_->setPlainText(FromCp1252(form1::kMemo1Line1) + QLatin1Char('\n') +
-                       FromCp1252(form1::kMemo1Line2));
+  memo1_->setPlainText(memo_line1 + QLatin1Char('\n') + memo_line2);
 
-  label6_ = MakeLabel(this, "Label6", form1::kLabel6, form1::kLabel6Pos);
+  label6_ = MakeLabel(controls, this, "Label6", form1::kLabel6, form1::kLabel6Pos);
   label6_->hide();
-  progress_bar1_ = Make<QProgressBar>(this, "ProgressBar1", form1::kProgressBar1);
+  progress_bar1_ = Make<QProgressBar>(controls, this, "ProgressBar1", form1::kProgressBar1);
   progress_bar1_->setRange(0, 100);
   progress_bar1_->setValue(0);
   progress_bar1_->setTextVisible(false);
   progress_bar1_->hide();
 
-  button4_ = MakeButton(this, "Button4", form1::kButton4, form1::kButton4Pos);
+  button4_ = MakeButton(controls, this, "Button4", form1::kButton4, form1::kButton4Pos);
   button4_->hide();
-  button2_ = MakeButton(this, "Button2", form1::kButton2, form1::kButton2Pos);
-  button3_ = MakeButton(this, "Button3", form1::kButton3, form1::kButton3Pos);
-  button1_ = MakeButton(this, "Button1", form1::kButton1, form1::kButton1Pos);
+  button2_ = MakeButton(controls, this, "Button2", form1::kButton2, form1::kButton2Pos);
+  button3_ = MakeButton(controls, this, "Button3", form1::kButton3, form1::kButton3Pos);
+  button1_ = MakeButton(controls, this, "Button1", form1::kButton1, form1::kButton1Pos);
+
+  const int field = form1::kComboBox1.left;  // where the fields beside the labels start
+  const form1::FormScale scale =
+      FitScale(*this, {
+                          {UpTo(form1::kLabel1Pos, field), label1->sizeHint().width()},
+                          {UpTo(form1::kLabel2Pos, field), label2->sizeHint().width()},
+                          {UpTo(form1::kLabel3Pos, field), label3->sizeHint().width()},
+                          {UpTo(form1::kLabel4Pos, field), label4->sizeHint().width()},
+                          {form1::kProgressBar1, label6_->sizeHint().width()},
+                          {form1::kMemo1, LineExtent(*memo1_, memo_line1)},
+                          {form1::kMemo1, LineExtent(*memo1_, memo_line2)},
+                          {form1::kButton1Pos, button1_->sizeHint().width()},
+                          {form1::kButton2Pos, button2_->sizeHint().width()},
+                          {form1::kButton3Pos, button3_->sizeHint().width()},
+                          {form1::kButton4Pos, button4_->sizeHint().width()},
+                      });
+  for (const Placed& control : controls) {
+    control.widget->setGeometry(Scaled(scale, control.place));
+    if (control.place.width == 0) {
+      control.widget->adjustSize();  // an auto-sized label
+    }
+  }
+  image1->setPixmap(DrawHeaderPicture(image1->size()));
+  setFixedSize(ClientSize(scale, form1::kWidth, form1::kHeight));
 
   setTabOrder(combo_box1_, edit1_);
   setTabOrder(edit1_, edit2_);
@@ -126,7 +161,7 @@ QtMainWindow::QtMainWindow(QWidget* parent) : QWidget(parent) {
   connect(button3_, &QPushButton::clicked, this, [this] { Run(&TForm1::Button3Click); });
   connect(button4_, &QPushButton::clicked, this, [this] { Run(&TForm1::Button4Click); });
 
-  CentreOnScreen(*this, QSize(form1::kWidth, form1::kHeight));
+  CentreOnScreen(*this, OuterSize(size()));
 }
 
 QtMainWindow::~QtMainWindow() {

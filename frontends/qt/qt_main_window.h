@@ -1,8 +1,9 @@
 #pragma once
-// The main window "Form1" as a Qt widget: every control at its design-time place
-// with its design-time text and visibility. The controller drives it through the
-// view port; the window hands the user's clicks and card choices to the controller.
+// The main window "Form1" as a Qt widget: every control at its design-time place,
+// scaled to the window's font, with its design-time text and visibility. The controller drives it
+// through the view port; the window hands the user's clicks and card choices to the controller.
 
+#include <QFont>
 #include <QWidget>
 
 #include "app/flash_update_kunde_unit.h"
@@ -21,7 +22,9 @@ class QtMainWindow : public QWidget, public MainWindowView {
   Q_OBJECT
 
  public:
+  // In the design font, or in the font given; the layout scales to the font.
   explicit QtMainWindow(QWidget* parent = nullptr);
+  explicit QtMainWindow(const QFont& font, QWidget* parent = nullptr);
   ~QtMainWindow() override;
 
   // The controller that gets the window's events; set before Start.

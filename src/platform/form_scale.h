@@ -7,8 +7,11 @@
 // letters, and the character height) and scales every position and size by
 // the ratio to the design units, each axis on its own. A font that is not
 // larger than the design font leaves the layout exactly as designed: the
-// factor never falls below 1.
+// factor never falls below 1. A text that still does not fit its control (a
+// font whose letters are narrow on average but whose words are wide) widens
+// the factor further: WidenedToFit.
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -22,17 +25,41 @@ inline constexpr std::string_view kBaseUnitSample =
 inline constexpr double kDesignCharWidth = 6.0;
 inline constexpr double kDesignCharHeight = 13.0;
 
+// The tables' outer sizes are for the classic Windows frame at 96 DPI of a
+// window with caption and fixed border: 3 pixels on each side and a caption of
+// 19. The client area is the outer size less these.
+inline constexpr int kClassicFrameX = 2 * 3;
+inline constexpr int kClassicFrameY = 2 * 3 + 19;
+
 class FormScale {
  public:
   FormScale() = default;
 
   // sample_extent: the width of kBaseUnitSample in the window's font;
   // char_height: the font's character height (ascent plus descent).
+  //
+  // The mean width is rounded to whole pixels as Windows rounds its dialog
+  // base unit, (extent / 26 + 1) / 2: "MS Sans Serif" 8 point measures 323
+  // pixels, 6.2 on average, and is the design font of 6 by 13 all the same.
   static FormScale Measured(int sample_extent, int char_height) {
     FormScale scale;
-    const double width = static_cast<double>(sample_extent) / kBaseUnitSample.size();
+    const int half = static_cast<int>(kBaseUnitSample.size() / 2);
+    const int width = (sample_extent / half + 1) / 2;
     scale.x_ = width > kDesignCharWidth ? width / kDesignCharWidth : 1.0;
     scale.y_ = char_height > kDesignCharHeight ? char_height / kDesignCharHeight : 1.0;
+    return scale;
+  }
+
+  // This scale, widened where needed so that the control at `r` comes out at
+  // least `pixels` wide: for a text whose extent outgrows the mean character
+  // width. Once widened, that width holds wherever the control starts, however
+  // its edges round; widening may still cost another control a pixel, so a
+  // caller fitting several controls repeats until nothing changes.
+  FormScale WidenedToFit(const Rect& r, int pixels) const {
+    FormScale scale = *this;
+    if (r.width > 0 && Apply(r).width < pixels) {
+      scale.x_ = std::max(x_, (pixels + 1.0) / r.width);
+    }
     return scale;
   }
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
@@ -176,6 +178,32 @@ void AnswerNextBox(const QString& caption, BoxSeen& seen) {
   timer->start();
 }
 
+// A face loaded from its file, so that no test depends on the fonts the machine has.
+QFont FaceFromFile(const QString& file, const QString& family) {
+  const int id = QFontDatabase::addApplicationFont(file);
+  if (!QFontDatabase::applicationFontFamilies(id).contains(family)) {
+    qFatal("%s is missing (fonts-dejavu-core, fonts-dejavu-extra)", qPrintable(file));
+  }
+  return QFont(family, 8);
+}
+
+constexpr const char* kDejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr const char* kDejaVuSansCondensed =
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf";
+
+// A font that measures below the design units of 6 by 13 pixels.
+QFont DesignMetricsFont() {
+  QFont font = FaceFromFile(QString::fromLatin1(kDejaVuSans), QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(9);
+  const QFontMetrics metrics(font);
+  if (metrics.horizontalAdvance(
+          QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) > 6 * 52 ||
+      metrics.height() > 13) {
+    qFatal("the design metrics font measures larger than 6 by 13");
+  }
+  return font;
+}
+
 }  // namespace
 
 class QtWindowTest : public QObject {
@@ -310,27 +338,102 @@ class QtWindowTest : public QObject {
   }
 
   void controlsSitWhereTheFormPutsThem() {
-    Rig& r = *rig_;
-    QCOMPARE(r.window.size(), QSize(348, 461));
-    QCOMPARE(r.Find<QWidget>("Image1")->geometry(), QRect(-4, -4, 349, 197));
-    QCOMPARE(r.Find<QWidget>("ComboBox1")->geometry(), QRect(96, 208, 241, 21));
-    QCOMPARE(r.Find<QWidget>("Edit3")->geometry(), QRect(96, 304, 49, 21));
-    QCOMPARE(r.Find<QWidget>("Memo1")->geometry(), QRect(8, 328, 329, 41));
-    QCOMPARE(r.Find<QWidget>("ProgressBar1")->geometry(), QRect(0, 400, 345, 24));
-    QCOMPARE(r.Find<QWidget>("Button4")->geometry(), QRect(0, 432, 57, 25));
-    QCOMPARE(r.Find<QWidget>("Button2")->geometry(), QRect(64, 432, 91, 25));
-    QCOMPARE(r.Find<QWidget>("Button1")->geometry(), QRect(264, 432, 83, 25));
-    QCOMPARE(r.Find<QWidget>("Label4")->pos(), QPoint(8, 312));
-    QCOMPARE(r.Find<QWidget>("Label6")->pos(), QPoint(0, 384));
+    // At the design metrics the table's places hold to the pixel.
+    fu::QtMainWindow window(DesignMetricsFont());
+    const auto at = [&window](const char* name) {
+      return window.findChild<QWidget*>(QString::fromLatin1(name))->geometry();
+    };
+    QCOMPARE(window.size(), QSize(348, 461));
+    QCOMPARE(at("Image1"), QRect(-4, -4, 349, 197));
+    QCOMPARE(at("ComboBox1"), QRect(96, 208, 241, 21));
+    QCOMPARE(at("Edit3"), QRect(96, 304, 49, 21));
+    QCOMPARE(at("Memo1"), QRect(8, 328, 329, 41));
+    QCOMPARE(at("ProgressBar1"), QRect(0, 400, 345, 24));
+    QCOMPARE(at("Button4"), QRect(0, 432, 57, 25));
+    QCOMPARE(at("Button2"), QRect(64, 432, 91, 25));
+    QCOMPARE(at("Button3"), QRect(160, 432, 97, 25));
+    QCOMPARE(at("Button1"), QRect(264, 432, 83, 25));
+    QCOMPARE(at("Label4").topLeft(), QPoint(8, 312));
+    QCOMPARE(at("Label6").topLeft(), QPoint(0, 384));
+  }
 
-    // Every caption fits its control in the font the window got.
-    for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label6"}) {
-      auto* label = r.Find<QLabel>(name);
+  // Every caption, button text and line of the note fits its control: in a
+  // face wider than the design font, in a narrow one, and in one whose words
+  // run wider than its letters suggest.
+  void textsFitTheirControls_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("word_spacing");
+    QTest::newRow("wide") << kDejaVuSans << "DejaVu Sans" << 0;
+    QTest::newRow("condensed") << kDejaVuSansCondensed << "DejaVu Sans Condensed" << 0;
+    QTest::newRow("spaced words") << kDejaVuSansCondensed << "DejaVu Sans Condensed" << 12;
+  }
+  void textsFitTheirControls() {
+    QFETCH(QString, file);
+    QFETCH(QString, family);
+    QFETCH(int, word_spacing);
+    QFont font = FaceFromFile(file, family);
+    font.setWordSpacing(word_spacing);
+    fu::QtMainWindow window(font);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto find = [&window](const char* name) {
+      return window.findChild<QWidget*>(QString::fromLatin1(name));
+    };
+
+    // A caption ends before the control beside it.
+    const std::pair<const char*, int> captions[] = {
+        {"Label1", find("ComboBox1")->x()},
+        {"Label2", find("Edit1")->x()},
+        {"Label3", find("Edit2")->x()},
+        {"Label4", find("Edit3")->x()},
+        {"Label6", find("ProgressBar1")->geometry().right() + 1},
+    };
+    for (const auto& [name, limit] : captions) {
+      auto* label = qobject_cast<QLabel*>(find(name));
+      QCOMPARE(label->font().family(), family);
       QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()), name);
+      QVERIFY2(label->x() + label->width() <= limit, name);
     }
+
+    // A button holds its text with the style's margins, and at least the
+    // 2-pixel edge each side that the design's buttons have.
     for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) {
-      auto* button = r.Find<QPushButton>(name);
-      QVERIFY2(button->width() > button->fontMetrics().horizontalAdvance(button->text()), name);
+      auto* button = qobject_cast<QPushButton*>(find(name));
+      QVERIFY2(button->sizeHint().width() <= button->width(), name);
+      QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 4 <= button->width(),
+               name);
+    }
+
+    // The note shows both lines whole: neither wraps, both lie inside the view.
+    auto* memo = qobject_cast<QPlainTextEdit*>(find("Memo1"));
+    QCOMPARE(memo->document()->blockCount(), 2);
+    const QRect view = memo->viewport()->rect();
+    for (int line = 0; line < 2; ++line) {
+      const QTextBlock block = memo->document()->findBlockByNumber(line);
+      QCOMPARE(block.layout()->lineCount(), 1);
+      QTextCursor cursor(block);
+      const QRect start = memo->cursorRect(cursor);
+      cursor.setPosition(block.position() + static_cast<int>(block.text().trimmed().size()));
+      const QRect end = memo->cursorRect(cursor);
+      QVERIFY2(view.contains(start) && view.contains(end), qPrintable(block.text()));
+    }
+
+    // The progress window's captions, as they stand during a write.
+    fu::QtFlashSplash factory(font);
+    const auto screen = factory.CreateAndShow();
+    screen->SetLabel2("4");
+    screen->SetLabel3("Schreibe neuen Datensatz");
+    QWidget* splash = TopLevel(QStringLiteral("FlashSplashScreen"));
+    const auto label = [splash](const char* name) {
+      return splash->findChild<QLabel*>(QString::fromLatin1(name))->geometry();
+    };
+    QVERIFY(label("Label1").right() < label("Label2").left());
+    QVERIFY(label("Label2").right() < label("Label3").left());
+    QVERIFY(label("Label3").right() < splash->width());
+    for (const char* name : {"Label1", "Label2", "Label3"}) {
+      auto* caption = splash->findChild<QLabel*>(QString::fromLatin1(name));
+      QVERIFY2(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()), name);
     }
   }
 
@@ -396,7 +499,7 @@ class QtWindowTest : public QObject {
   }
 
   void progressWindowStartsWithItsDesignTimeValues() {
-    fu::QtFlashSplash factory;
+    fu::QtFlashSplash factory(DesignMetricsFont());
     auto screen = factory.CreateAndShow();
     QWidget* window = TopLevel(QStringLiteral("FlashSplashScreen"));
     QVERIFY(window != nullptr);
