@@ -23,4 +23,6 @@ echo "== Cards afterwards"
 "$cli" list --machine "$pc"
 echo
 echo "== The backup taken before the write"
-build/native/tools/flashrecord/flashrecord show "$pc"/C/FLASH_0_*.SAV | head -n 12
+# flashrecord's listing opens with a five-line summary: card, serial number,
+# customer, revision and the record's date.
+build/native/tools/flashrecord/flashrecord show "$pc"/C/FLASH_0_*.SAV | head -n 5

@@ -11,6 +11,7 @@
 #include "base/errors.h"
 #include "sim/default_cards.h"
 #include "sim/shipped_files.h"
+#include "sim/sim_error_text.h"
 
 namespace fu::sim {
 
@@ -29,11 +30,6 @@ constexpr std::string_view kDefaultPicture = "dd.MM.yyyy";
 
 // --- texts ---
 
-std::string FolderText(const fs::path& folder) {
-  const std::u8string utf8 = folder.u8string();
-  return Utf8ToCp1252(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
-}
-
 std::string InUse(const fs::path& folder) {
   std::string text = "Der simulierte PC in ";
   text += FolderText(folder);
@@ -48,11 +44,12 @@ std::string NotAPc(const fs::path& folder) {
   return text;
 }
 
+// The details below are code page 1252 text, like the messages around them.
 std::string BadDescription(const fs::path& file, std::string_view detail) {
   std::string text = "Die Beschreibung des simulierten PCs in ";
   text += FolderText(file);
   text += " ist fehlerhaft: ";
-  text += Utf8ToCp1252(detail);
+  text += detail;
   return text;
 }
 
@@ -60,7 +57,15 @@ std::string CannotSave(const fs::path& folder, std::string_view detail) {
   std::string text = "Der simulierte PC in ";
   text += FolderText(folder);
   text += " kann nicht gespeichert werden: ";
-  text += Utf8ToCp1252(detail);
+  text += detail;
+  return text;
+}
+
+std::string CannotOpen(const fs::path& folder, std::string_view detail) {
+  std::string text = "Der simulierte PC in ";
+  text += FolderText(folder);
+  text += " lässt sich nicht öffnen: "_cp;
+  text += detail;
   return text;
 }
 
@@ -77,7 +82,8 @@ void WriteAtomically(const fs::path& file, std::span<const std::uint8_t> bytes) 
               static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) {
-      throw std::runtime_error("cannot write " + temp.string());
+      throw FolderError("die Datei " + FolderText(temp) +
+                        std::string(" lässt sich nicht schreiben"_cp));
     }
   }
   fs::rename(temp, file);
@@ -90,7 +96,7 @@ void WriteAtomically(const fs::path& file, std::string_view text) {
 std::vector<std::uint8_t> ReadWhole(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    throw std::runtime_error("cannot read " + file.string());
+    throw FolderError("die Datei " + FolderText(file) + std::string(" lässt sich nicht lesen"_cp));
   }
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -110,9 +116,14 @@ std::uint32_t ReadU32(const json& value) {
   }
   const std::string text = value.get<std::string>();
   std::size_t used = 0;
-  const unsigned long long number = std::stoull(text, &used, 0);
-  if (used != text.size() || number > 0xFFFFFFFFull) {
-    throw std::invalid_argument("not a 32-bit number: " + text);
+  unsigned long long number = 0;
+  try {
+    number = std::stoull(text, &used, 0);
+  } catch (const std::logic_error&) {
+    used = 0;  // no number, or one too large for stoull
+  }
+  if (used == 0 || used != text.size() || number > 0xFFFFFFFFull) {
+    throw FolderError(Quoted(text) + " ist keine 32-Bit-Zahl");
   }
   return static_cast<std::uint32_t>(number);
 }
@@ -120,7 +131,8 @@ std::uint32_t ReadU32(const json& value) {
 std::uint8_t ReadSmall(const json& value, unsigned limit, std::string_view what) {
   const auto number = value.get<unsigned>();
   if (number > limit) {
-    throw std::invalid_argument(std::string(what) + " out of range");
+    throw FolderError("\"" + std::string(what) + "\" ist " + std::to_string(number) +
+                      ", erlaubt sind 0 bis " + std::to_string(limit));
   }
   return static_cast<std::uint8_t>(number);
 }
@@ -143,7 +155,7 @@ Platform ReadPlatform(const json& value) {
   if (text == "9x") {
     return Platform::kWindows9x;
   }
-  throw std::invalid_argument("platform is \"NT\" or \"9x\", not \"" + text + "\"");
+  throw FolderError("\"platform\" ist \"NT\" oder \"9x\", nicht " + Quoted(text));
 }
 
 std::string NowText(const LocalDateTime& t) {
@@ -159,9 +171,13 @@ LocalDateTime ReadNow(const json& value) {
   char rest = 0;
   if (std::sscanf(text.c_str(), "%d-%u-%uT%u:%u:%u.%u%c", &t.year, &t.month, &t.day, &t.hour,
                   &t.minute, &t.second, &t.millisecond, &rest) != 7) {
-    throw std::invalid_argument("now is YYYY-MM-DDThh:mm:ss.fff, not \"" + text + "\"");
+    throw FolderError("\"now\" hat die Form JJJJ-MM-TTThh:mm:ss.fff, nicht " + Quoted(text));
   }
-  VirtualClock check(t);  // throws for a date or time that does not exist
+  try {
+    VirtualClock check(t);  // throws for a date or time that does not exist
+  } catch (const std::invalid_argument&) {
+    throw FolderError("\"now\": den Zeitpunkt " + Quoted(text) + " gibt es nicht");
+  }
   return t;
 }
 
@@ -195,7 +211,7 @@ Enum Named(const std::pair<Enum, std::string_view> (&names)[N], const json& valu
       return e;
     }
   }
-  throw std::invalid_argument("unknown name \"" + text + "\"");
+  throw FolderError("unbekannter Name " + Quoted(text));
 }
 
 json TimingJson(const SimCardTiming& t) {
@@ -322,7 +338,7 @@ SimPc::SimPc(const fs::path& folder, ClockKind clock) : folder_(folder), clockKi
   std::error_code ec;
   fs::create_directories(folder_, ec);
   if (ec) {
-    throw SimPcError(CannotSave(folder_, ec.message()));
+    throw SimPcError(CannotSave(folder_, SystemErrorText(ec)));
   }
   const fs::path lock_file = folder_ / kLockFile;
   const bool had_lock_file = fs::exists(lock_file, ec);
@@ -330,13 +346,27 @@ SimPc::SimPc(const fs::path& folder, ClockKind clock) : folder_(folder), clockKi
   if (!lock_->Held()) {
     throw SimPcError(InUse(folder_));
   }
-  if (!fs::exists(folder_ / kDescriptionFile)) {
-    if (!HoldsOnlyUnfinishedCreation()) {
-      lock_.reset();
-      if (!had_lock_file) {
-        fs::remove(lock_file, ec);  // a foreign folder keeps nothing of ours
-      }
-      throw SimPcError(NotAPc(folder_));
+  // A folder that is refused keeps nothing of ours.
+  const auto refuse = [&](const std::string& text) {
+    lock_.reset();
+    if (!had_lock_file) {
+      fs::remove(lock_file, ec);
+    }
+    throw SimPcError(text);
+  };
+  const bool described = fs::exists(folder_ / kDescriptionFile, ec);
+  if (ec) {
+    refuse(CannotOpen(folder_, SystemErrorText(ec)));
+  }
+  if (!described) {
+    bool unfinished = false;
+    try {
+      unfinished = HoldsOnlyUnfinishedCreation();
+    } catch (const fs::filesystem_error& e) {
+      refuse(CannotOpen(folder_, ExceptionText(e)));
+    }
+    if (!unfinished) {
+      refuse(NotAPc(folder_));
     }
     CreateDefault();
   }
@@ -414,7 +444,7 @@ void SimPc::CreateDefault() {
   } catch (const SimPcError&) {
     throw;
   } catch (const std::exception& e) {
-    throw SimPcError(CannotSave(folder_, e.what()));
+    throw SimPcError(CannotSave(folder_, ExceptionText(e)));
   }
 }
 
@@ -424,7 +454,7 @@ void SimPc::Load() {
     const std::vector<std::uint8_t> bytes = ReadWhole(file);
     const json d = json::parse(bytes.begin(), bytes.end());
     if (d.at("format").get<int>() != kFormat) {
-      throw std::invalid_argument("unknown format");
+      throw FolderError("\"format\" ist nicht " + std::to_string(kFormat));
     }
     drive_ = std::make_unique<SimDrive>(folder_ / kDriveFolder);
     system_ = std::make_unique<SimSystem>(*drive_, bus_);
@@ -433,8 +463,13 @@ void SimPc::Load() {
     system_->SetPlatform(ReadPlatform(d.at("platform")));
     system_->SetProgramPath(Utf8ToCp1252(d.at("programPath").get<std::string>()));
     storedNow_ = d.contains("now") ? ReadNow(d.at("now")) : LocalDateTime{};
-    clock_ = std::make_unique<PcClock>(clockKind_, storedNow_,
-                                       d.at("shortDateFormat").get<std::string>());
+    const std::string picture = d.at("shortDateFormat").get<std::string>();
+    try {
+      clock_ = std::make_unique<PcClock>(clockKind_, storedNow_, picture);
+    } catch (const std::invalid_argument&) {
+      throw FolderError("\"shortDateFormat\": das Datumsformat " + Quoted(picture) +
+                        std::string(" wird nicht unterstützt"_cp));
+    }
 
     const json drive = d.value("drive", json::object());
     drive_->SetReadOnly(drive.value("readOnly", false));
@@ -468,7 +503,7 @@ void SimPc::Load() {
   } catch (const SimPcError&) {
     throw;
   } catch (const std::exception& e) {
-    throw SimPcError(BadDescription(file, e.what()));
+    throw SimPcError(BadDescription(file, ExceptionText(e)));
   }
   system_->SetServicesChangedHandler([this] { SaveDescriptionQuietly(); });
 }
@@ -483,17 +518,26 @@ void SimPc::AddCard(const CardPlace& place) {
   try {
     flash = ReadWhole(flash_file);
   } catch (const std::exception&) {
-    throw std::invalid_argument("card " + std::to_string(index) + ": no flash file");
+    throw FolderError("Karte " + std::to_string(index) + ": die Flash-Datei " +
+                      FolderText(flash_file) + " fehlt");
   }
   if (flash.size() != kFlashSize) {
-    throw std::invalid_argument("card " + std::to_string(index) + ": the flash file holds " +
-                                std::to_string(flash.size()) + " bytes, not 65536");
+    throw FolderError("Karte " + std::to_string(index) + ": die Flash-Datei " +
+                      FolderText(flash_file) + " hat " + std::to_string(flash.size()) +
+                      " Bytes statt " + std::to_string(kFlashSize));
   }
   std::ranges::copy(flash, pc_card->card.Flash().AllBytes().begin());
   pc_card->savedFlash = std::move(flash);
 
-  const std::vector<std::uint8_t> flags = ReadWhole(CardFile(index, ".json"));
-  const std::uint32_t control = ReadU32(json::parse(flags.begin(), flags.end()).at("hctr"));
+  const fs::path flags_file = CardFile(index, ".json");
+  const std::vector<std::uint8_t> flags = ReadWhole(flags_file);
+  std::uint32_t control = 0;
+  try {
+    control = ReadU32(json::parse(flags.begin(), flags.end()).at("hctr"));
+  } catch (const json::exception& e) {
+    throw FolderError("Karte " + std::to_string(index) + ": " + FolderText(flags_file) + ": " +
+                      ExceptionText(e));
+  }
   pc_card->card.SetControl(control);
   pc_card->savedControl = control;
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "flashupdate_cli.h"
@@ -9,6 +11,8 @@
 
 namespace fu {
 namespace {
+
+namespace fs = std::filesystem;
 
 class Cli : public ::testing::Test {
  protected:
@@ -102,6 +106,32 @@ TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {
                               }),
             kCliUsage);
   EXPECT_NE(err.str().find("belegt"), std::string::npos);
+
+  // Folders the simulated PC refuses: the message is German, in UTF-8, with no
+  // English text of the library or the system in it.
+  std::ofstream(folder_.Path() / "file") << "x";
+  fs::create_directories(folder_.Path() / "damaged");
+  std::ofstream(folder_.Path() / "damaged" / "pc.json") << "{\"format\": 1,";
+  const struct {
+    fs::path folder;
+    const char* german;
+  } kRefused[] = {
+      {folder_.Path() / "file" / "pc", "kann nicht gespeichert werden: Kein Verzeichnis\n"},
+      {folder_.Path() / "damaged", "ist fehlerhaft: kein gültiges JSON, Fehler bei Byte 14\n"},
+  };
+  for (const auto& refused : kRefused) {
+    std::ostringstream refused_out, refused_err;
+    const std::vector<std::string> machine_args = {"list", "--machine", refused.folder.string()};
+    EXPECT_EQ(RunFlashUpdateCli(machine_args, refused_out, refused_err, in, false,
+                                [](const auto& folder) -> std::unique_ptr<Machine> {
+                                  return std::make_unique<sim::SimMachine>(*folder);
+                                }),
+              kCliUsage);
+    EXPECT_NE(refused_err.str().find(refused.german), std::string::npos) << refused_err.str();
+    for (const char* english : {"Not a directory", "json.exception", "parse error"}) {
+      EXPECT_EQ(refused_err.str().find(english), std::string::npos) << refused_err.str();
+    }
+  }
 }
 
 }  // namespace

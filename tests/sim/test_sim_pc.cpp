@@ -202,16 +202,41 @@ TEST_F(SimPcTest, DamagedFolderGivesAClearError) {
   fs::resize_file(PcFolder() / "cards" / "card1.flash", 1000);
   EXPECT_THROW(Pc(), SimPcError);
 
-  fs::remove_all(PcFolder());
-  Pc();
-  pc.reset();
-  std::ofstream(PcFolder() / "pc.json") << "{\"format\": 1, \"platform\": \"OS/2\"}";
-  try {
+  // The library's and the system's own texts are English: they never reach the user.
+  const auto expect_refused = [this](const fs::path& folder, const std::string& german) {
+    try {
+      pc.emplace(folder);
+      ADD_FAILURE() << "a damaged folder was taken";
+    } catch (const SimPcError& e) {
+      const std::string text = e.what();
+      EXPECT_NE(text.find(german), std::string::npos) << text;
+      for (const char* english : {"json.exception", "not found", "Not a directory"}) {
+        EXPECT_EQ(text.find(english), std::string::npos) << text;
+      }
+    }
+  };
+  const struct {
+    const char* description;
+    const char* german;
+  } kDamaged[] = {
+      {"{\"format\": 1, \"platform\": \"OS/2\"}",
+       "fehlerhaft: \"platform\" ist \"NT\" oder \"9x\", nicht \"OS/2\""},
+      {"{\"format\": 1,", "fehlerhaft: kein g\xFCltiges JSON, Fehler bei Byte 14"},
+      {"{\"format\": 1, \"platform\": \"NT\", \"programPath\": \"C:\\\\F.EXE\", "
+       "\"shortDateFormat\": \"dd.MM.yyyy\"}",
+       "fehlerhaft: der Eintrag \"cards\" fehlt"},
+  };
+  for (const auto& damaged : kDamaged) {
+    fs::remove_all(PcFolder());
     Pc();
-    FAIL() << "a damaged description was taken";
-  } catch (const SimPcError& e) {
-    EXPECT_NE(std::string(e.what()).find("fehlerhaft"), std::string::npos);
+    pc.reset();
+    std::ofstream(PcFolder() / "pc.json") << damaged.description;
+    expect_refused(PcFolder(), damaged.german);
   }
+
+  // A folder below a regular file.
+  std::ofstream(temp.Path() / "file") << "x";
+  expect_refused(temp.Path() / "file" / "pc", "kann nicht gespeichert werden: Kein Verzeichnis");
 }
 
 // --- state across restarts, and the lock ---

@@ -113,6 +113,16 @@ TEST(FlashRecordReport, Crc32OfTheCheckString) {
 TEST_F(FlashRecordTest, ShowListsARevision12Record) {
   const Result r = Run({"show", Put("a.v12", V12Bytes(test::SampleRecordV12()))});
   EXPECT_EQ(r.code, kExitOk);
+  EXPECT_TRUE(
+      r.out.starts_with("Karte                       nimbaPCI/HS\n"
+                        "Seriennummer                NHS-0310-0042\n"
+                        "Kunde                       Pr\xC3\xBC"
+                        "flabor S\xC3\xBC"
+                        "d\n"
+                        "Revision                    1.2\n"
+                        "Datum                       05.03.2003\n\n"
+                        "Datei "))
+      << r.out;
   EXPECT_TRUE(Has(r.out, "Revision: 1.2"));
   EXPECT_TRUE(Has(r.out, "\"nimbaPCI/HS\""));
   EXPECT_TRUE(Has(r.out,
@@ -152,6 +162,13 @@ TEST_F(FlashRecordTest, ShowOfABackupChecksItsWords) {
   const Bytes backup = BackupHolding(V13Bytes(test::SampleRecordV13()));
   const Result ok = Run({"show", Put("ok.sav", backup)});
   EXPECT_EQ(ok.code, kExitOk);
+  EXPECT_TRUE(
+      ok.out.starts_with("Karte                       RT/Count16\n"
+                         "Seriennummer                RTC-0311-0007\n"))
+      << ok.out;
+  EXPECT_TRUE(Has(ok.out,
+                  "\nRevision                    1.3\n"
+                  "Datum                       05.03.2003\n\nDatei "));
   EXPECT_TRUE(Has(ok.out,
                   "Pr\xC3\xBC"
                   "fworte in Ordnung"));
@@ -177,6 +194,7 @@ TEST_F(FlashRecordTest, ShowOfAnUnrecognisedRecordShowsItsIdentifyingBytes) {
   const Result r = Run({"show", Put("odd.v12", V12Bytes(odd))});
   EXPECT_EQ(r.code, kExitIncomplete);
   EXPECT_TRUE(Has(r.out, "Revision: unbekannt"));
+  EXPECT_TRUE(r.out.starts_with("Karte                       nicht lesbar\n")) << r.out;
   EXPECT_TRUE(Has(r.out, "Versions[2].Revision"));
   EXPECT_TRUE(Has(r.out, "\"B\""));
   EXPECT_TRUE(Has(r.err, "keiner bekannten Revision"));
@@ -186,8 +204,14 @@ TEST_F(FlashRecordTest, HostileTextsAreEscaped) {
   RecordV12 r = test::SampleRecordV12();
   r.Set(v12::CardName, "\x1B[2J\x07");
   r.Bytes()[v12::SerialNumber.offset] = 255;  // length byte beyond the field
+  r.Set(v12::Date, "");
   const Result shown = Run({"show", Put("h.v12", V12Bytes(r))});
   EXPECT_EQ(shown.code, kExitOk);
+  EXPECT_TRUE(shown.out.starts_with(
+      "Karte                       \"\\x1B[2J\\x07\" (nicht lesbar)\n"
+      "Seriennummer                nicht lesbar (L\xC3\xA4ngenbyte 255, Feldbreite 20)\n"))
+      << shown.out;
+  EXPECT_TRUE(Has(shown.out, "\nDatum                       fehlt\n"));
   EXPECT_TRUE(Has(shown.out, "\"\\x1B[2J\\x07\""));
   EXPECT_FALSE(Has(shown.out, "\x1B"));
   EXPECT_TRUE(Has(shown.out, "ngenbyte 255, Feldbreite 20"));

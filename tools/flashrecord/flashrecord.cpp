@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -217,8 +218,10 @@ int Program::Show(const fs::path& path, bool full) {
   const RecordV12 block(record.first(std::min(record.size(), kRecordV12Size)));
   const int revision = RecognizeRevision(block);
   listing += "Revision: ";
+  std::string summary;  // leads the listing, before the file's description
   switch (revision) {
     case kRevision12:
+      summary = ListSummaryV12(block);
       listing += "1.2\n\n" + ListRecordV12(block);
       break;
     case kRevision13: {
@@ -226,6 +229,7 @@ int Program::Show(const fs::path& path, bool full) {
       std::copy_n(record.begin(), std::min(record.size(), kImageV13Size), image.bytes.begin());
       RecordV13 decoded;
       DecodeImage(image, decoded);
+      summary = ListSummaryV13(decoded);
       listing += "1.3\n\n" + ListRecordV13(decoded, full);
       if (record.size() < kImageV13Size) {
         intact = false;
@@ -239,12 +243,13 @@ int Program::Show(const fs::path& path, bool full) {
     }
     default:
       intact = false;
+      summary = ListSummaryUnknown();
       listing += "unbekannt\n\n" + ListIdentifyingBytes(block);
       Error("Der Datensatz in " + Quoted(path) +
             std::string(" gehört zu keiner bekannten Revision (siehe die Kennbytes)."_cp));
       break;
   }
-  out_ << TerminalText(listing) << std::flush;
+  out_ << TerminalText(summary + "\n" + listing) << std::flush;
   return intact ? kExitOk : kExitIncomplete;
 }
 
@@ -343,9 +348,12 @@ int RunFlashRecord(std::span<const std::string> args, std::ostream& out, std::os
       return program.Upgrade(fs::path(a.files[0]), fs::path(a.files[1]));
     }
     return program.Downgrade(fs::path(a.files[0]), fs::path(a.files[1]));
-  } catch (const std::exception& e) {
-    messages.Show("Unerwarteter Fehler: " + Utf8ToCp1252(e.what()), MessageKind::Error,
-                  Buttons::Ok);
+  } catch (const std::bad_alloc&) {
+    messages.Show("Zu wenig Arbeitsspeicher.", MessageKind::Error, Buttons::Ok);
+    return kExitUnusable;
+  } catch (const std::exception&) {
+    // The library's own text is English; the user gets a German one.
+    messages.Show("Unerwarteter Fehler.", MessageKind::Error, Buttons::Ok);
     return kExitUnusable;
   }
 }

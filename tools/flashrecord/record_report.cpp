@@ -1,5 +1,6 @@
 #include "flashrecord/record_report.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -224,7 +225,74 @@ void ListIoGroup(Listing& out, std::string_view name, const IoGroupV13& g, std::
   out.Line(n + ".Rate", rate);
 }
 
+// ---- summary ----
+
+// A text as the summary shows it: plain when readable, else what is wrong with it
+// (quoted, so that a record cannot steer the terminal).
+std::string SummaryValue(std::string_view text) {
+  if (text.empty()) {
+    return "fehlt";
+  }
+  if (std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) == 0xFF; })) {
+    return std::string("nicht lesbar (nur 0xFF, gelöschter Flash)"_cp);
+  }
+  const bool readable = std::ranges::none_of(text, [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+  return readable ? std::string(text) : Quoted(text) + " (nicht lesbar)";
+}
+
+std::string SummaryValue(const RecordV12& r, V12String field) {
+  if (r.Length(field) > field.width) {
+    return std::string("nicht lesbar (Längenbyte "_cp) + Decimal(r.Length(field)) +
+           ", Feldbreite " + Decimal(static_cast<long long>(field.width)) + ")";
+  }
+  return SummaryValue(r.Get(field));
+}
+
+void ListSummary(Listing& out, const std::string& card, const std::string& serial,
+                 const std::string& customer, std::string_view revision, const std::string& date) {
+  out.Line("Karte", card);
+  out.Line("Seriennummer", serial);
+  out.Line("Kunde", customer);
+  out.Line("Revision", revision);
+  out.Line("Datum", date);
+}
+
 }  // namespace
+
+std::string ListSummaryV12(const RecordV12& r) {
+  Listing out;
+  ListSummary(out, SummaryValue(r, v12::CardName), SummaryValue(r, v12::SerialNumber),
+              SummaryValue(r, v12::Customer), "1.2", SummaryValue(r, v12::Date));
+  return std::move(out).Text();
+}
+
+std::string ListSummaryV13(const RecordV13& r) {
+  // The date's three fields read as one date only when all of them are there.
+  std::string date;
+  if (r.DateDay.empty() && r.DateMonth.empty() && r.DateYear.empty()) {
+    date = SummaryValue("");
+  } else if (r.DateDay.empty() || r.DateMonth.empty() || r.DateYear.empty()) {
+    date = Quoted(r.DateDay) + " " + Quoted(r.DateMonth) + " " + Quoted(r.DateYear) +
+           std::string(" (unvollständig)"_cp);
+  } else {
+    date = SummaryValue(r.DateDay.str() + "." + r.DateMonth.str() + "." + r.DateYear.str());
+  }
+  Listing out;
+  ListSummary(out, SummaryValue(r.CardName), SummaryValue(r.SerialNumber), SummaryValue(r.Customer),
+              "1.3", date);
+  return std::move(out).Text();
+}
+
+std::string ListSummaryUnknown() {
+  const std::string unreadable = "nicht lesbar";
+  Listing out;
+  ListSummary(out, unreadable, unreadable, unreadable, "unbekannt (siehe die Kennbytes)",
+              unreadable);
+  return std::move(out).Text();
+}
 
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
   std::uint32_t crc = 0xFFFFFFFFu;

@@ -19,6 +19,14 @@ std::string ListRecordV12(const RecordV12& record);
 // CRC-32 of their image bytes, unless full is set.
 std::string ListRecordV13(const RecordV13& record, bool full);
 
+// What a reader looks for first: card name, serial number, customer, revision and
+// the record's date, one line each. A field that is empty, erased (0xFF), holds
+// control characters or has a length byte beyond its width is named as such.
+std::string ListSummaryV12(const RecordV12& record);
+std::string ListSummaryV13(const RecordV13& record);
+// A record of no known revision: its fields cannot be told apart.
+std::string ListSummaryUnknown();
+
 // The bytes that decide the revision: version block 2 and bytes 32 and 33.
 std::string ListIdentifyingBytes(const RecordV12& block);
 
