@@ -41,24 +41,12 @@ QFont DesignFont() {
   return font;
 }
 
-form1::FormScale FitScale(const QWidget& window, std::initializer_list<TextRoom> texts) {
+form1::FormScale FitScale(const QWidget& window, std::initializer_list<form1::TextRoom> texts) {
   const QFontMetrics metrics = window.fontMetrics();
   const QString sample = QString::fromLatin1(form1::kBaseUnitSample.data(),
                                              static_cast<qsizetype>(form1::kBaseUnitSample.size()));
-  form1::FormScale scale =
-      form1::FormScale::Measured(metrics.horizontalAdvance(sample), metrics.height());
-  // Widening for one text can cost another a pixel through rounding; each pass
-  // either changes nothing or makes one more text fit wherever it starts.
-  for (std::size_t pass = 0; pass <= texts.size(); ++pass) {
-    const form1::FormScale before = scale;
-    for (const TextRoom& text : texts) {
-      scale = scale.WidenedToFit(text.room, text.pixels);
-    }
-    if (scale.XFactor() == before.XFactor()) {
-      break;
-    }
-  }
-  return scale;
+  return form1::FormScale::Measured(metrics.horizontalAdvance(sample), metrics.height())
+      .FittedTo(texts);
 }
 
 QRect Scaled(const form1::FormScale& scale, const form1::Rect& r) {

@@ -42,15 +42,9 @@ constexpr QSize OuterSize(QSize client) {
 // where it is not installed.
 QFont DesignFont();
 
-// A fixed text and the design place it must fit in.
-struct TextRoom {
-  form1::Rect room;
-  int pixels;  // the text's extent with the margins its control draws around it
-};
-
 // The scale of a window laid out in its font: the font's measured scale,
 // widened until every text fits its room.
-form1::FormScale FitScale(const QWidget& window, std::initializer_list<TextRoom> texts);
+form1::FormScale FitScale(const QWidget& window, std::initializer_list<form1::TextRoom> texts);
 
 QRect Scaled(const form1::FormScale& scale, const form1::Rect& r);
 

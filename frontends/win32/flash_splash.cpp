@@ -43,23 +43,31 @@ void RegisterSplashClass(HINSTANCE instance) {
 
 class Win32FlashSplash : public TFlashSplashScreen {
  public:
-  Win32FlashSplash(HINSTANCE instance, HWND owner) {
+  Win32FlashSplash(HINSTANCE instance, HWND owner, const gui::FontChoice& font) : font_(font) {
     RegisterSplashClass(instance);
     const POINT origin = gui::CentredOrigin(splash::kWidth, splash::kHeight);
     const std::string caption(splash::kCaption);
     window_ = ::CreateWindowExA(kExStyle, Win32FlashSplashFactory::kClassName, caption.c_str(),
                                 kStyle, origin.x, origin.y, splash::kWidth, splash::kHeight, owner,
                                 nullptr, instance, nullptr);
+    // The first label must end before the second begins.
+    const form1::FormScale scale =
+        gui::FitScale(font_, {{form1::Rect{splash::kLabel1Pos.left, splash::kLabel1Pos.top,
+                                           splash::kLabel2Pos.left - splash::kLabel1Pos.left, 0},
+                               static_cast<int>(font_.TextSize(splash::kLabel1).cx)}});
     using Id = Win32FlashSplashFactory::Id;
-    gui::CreateControl(window_, WC_STATICA, splash::kLabel1, WS_VISIBLE | SS_NOPREFIX, 0,
-                       splash::kLabel1Pos, Id::kLabel1);
-    gui::CreateControl(window_, WC_STATICA, splash::kLabel2, WS_VISIBLE | SS_NOPREFIX, 0,
-                       splash::kLabel2Pos, Id::kLabel2);
-    gui::CreateControl(window_, WC_STATICA, splash::kLabel3, WS_VISIBLE | SS_NOPREFIX, 0,
-                       splash::kLabel3Pos, Id::kLabel3);
-    const HWND progress = gui::CreateControl(window_, PROGRESS_CLASSA, "", WS_VISIBLE, 0,
-                                             splash::kProgressBar1Pos, Id::kProgressBar1);
+    const auto create = [&](const char* window_class, std::string_view text, DWORD style,
+                            const form1::Rect& design, int id) {
+      return gui::CreateControl(window_, window_class, text, style, 0, scale.Apply(design), id,
+                                font_);
+    };
+    create(WC_STATICA, splash::kLabel1, WS_VISIBLE | SS_NOPREFIX, splash::kLabel1Pos, Id::kLabel1);
+    create(WC_STATICA, splash::kLabel2, WS_VISIBLE | SS_NOPREFIX, splash::kLabel2Pos, Id::kLabel2);
+    create(WC_STATICA, splash::kLabel3, WS_VISIBLE | SS_NOPREFIX, splash::kLabel3Pos, Id::kLabel3);
+    const HWND progress =
+        create(PROGRESS_CLASSA, "", WS_VISIBLE, splash::kProgressBar1Pos, Id::kProgressBar1);
     ::SendMessageA(progress, PBM_SETRANGE32, splash::kProgressMin, splash::kProgressMax);
+    gui::PlaceFrame(window_, scale, splash::kWidth, splash::kHeight);
     ::ShowWindow(window_, SW_SHOW);
     ::UpdateWindow(window_);
   }
@@ -83,13 +91,14 @@ class Win32FlashSplash : public TFlashSplashScreen {
  private:
   HWND Child(int id) const { return ::GetDlgItem(window_, id); }
 
+  gui::WindowFont font_;  // outlives the window's controls
   HWND window_ = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<TFlashSplashScreen> Win32FlashSplashFactory::CreateAndShow() {
-  return std::make_unique<Win32FlashSplash>(instance_, owner_);
+  return std::make_unique<Win32FlashSplash>(instance_, owner_, font_ ? *font_ : gui::DesignFont());
 }
 
 }  // namespace fu

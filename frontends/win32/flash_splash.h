@@ -4,6 +4,9 @@
 // record is being written. Every write creates a window of its own; closing
 // hides it, destroying the port object destroys it.
 
+#include <optional>
+
+#include "font_choice.h"
 #include "platform/flash_splash_screen.h"
 
 // The handle types of <windows.h>, without its macros.
@@ -24,12 +27,16 @@ class Win32FlashSplashFactory : public FlashSplashFactory {
 
   // The window the progress windows belong to (the main window); nullptr for none.
   void SetOwner(HWND owner) { owner_ = owner; }
+  // The font of the windows made from now on; without one, the design font.
+  // Each window is laid out for the font it gets.
+  void SetFont(const std::optional<gui::FontChoice>& font) { font_ = font; }
 
   std::unique_ptr<TFlashSplashScreen> CreateAndShow() override;
 
  private:
   HINSTANCE instance_;
   HWND owner_ = nullptr;
+  std::optional<gui::FontChoice> font_;
 };
 
 }  // namespace fu

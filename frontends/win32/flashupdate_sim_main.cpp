@@ -4,12 +4,16 @@
 //
 // For screenshots of a write, FLASHUPDATE_SIM_BLOCK_PAUSE_MS=n holds every
 // block of a record write on the screen for n milliseconds; the window keeps
-// processing its messages meanwhile.
+// processing its messages meanwhile. FLASHUPDATE_SIM_FONT=FACE,PIXELS shows
+// the windows in another font than the design font (the character height in
+// pixels), to see them laid out for it.
 
 #include <charconv>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "sim/sim_machine.h"
@@ -65,6 +69,25 @@ DWORD BlockPause() {
   return pause;
 }
 
+std::optional<fu::gui::FontChoice> ChosenFont() {
+  const char* value = std::getenv("FLASHUPDATE_SIM_FONT");
+  if (value == nullptr) {
+    return std::nullopt;
+  }
+  const std::string_view text(value);
+  const std::size_t comma = text.rfind(',');
+  if (comma == std::string_view::npos) {
+    return std::nullopt;
+  }
+  fu::gui::FontChoice font{std::string(text.substr(0, comma)), 0};
+  const std::string_view pixels = text.substr(comma + 1);
+  std::from_chars(pixels.data(), pixels.data() + pixels.size(), font.pixel_height);
+  if (font.face.empty() || font.pixel_height <= 0) {
+    return std::nullopt;
+  }
+  return font;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
@@ -83,5 +106,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
       return std::make_unique<PausingSplashFactory>(windows, pause);
     };
   }
-  return fu::RunWindowProgram(instance, show_command, *machine, wrap);
+  return fu::RunWindowProgram(instance, show_command, *machine, wrap, ChosenFont());
 }

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <algorithm>
 #include <string>
 
 #include "gui_common.h"
@@ -34,7 +35,9 @@ void RegisterFrameClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, const std::optional<gui::FontChoice>& font)
+    : instance_(instance),
+      font_(std::make_unique<gui::WindowFont>(font ? *font : gui::DesignFont())) {
   RegisterFrameClass(instance_, &Win32MainWindow::WindowProc);
   const POINT origin = gui::CentredOrigin(form1::kWidth, form1::kHeight);
   const std::string caption(form1::kCaption);
@@ -42,6 +45,7 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {
                     form1::kHeight, nullptr, nullptr, instance_, this);
   if (frame_ != nullptr) {
     CreateControls();
+    Layout();
     gui::SetNavigationWindow(frame_);
   }
 }
@@ -55,72 +59,133 @@ Win32MainWindow::~Win32MainWindow() {
   }
 }
 
+namespace {
+
+// Where each control stands at design size; labels keep the size of their text.
+struct Placement {
+  int id;
+  form1::Rect design;
+};
+using Id = Win32MainWindow::Id;
+constexpr Placement kPlacements[] = {
+    {Id::kImage1, form1::kImage1},
+    {Id::kBevel1, form1::kBevel1},
+    {Id::kBevel2, form1::kBevel2},
+    {Id::kLabel1, form1::kLabel1Pos},
+    {Id::kLabel2, form1::kLabel2Pos},
+    {Id::kLabel3, form1::kLabel3Pos},
+    {Id::kLabel4, form1::kLabel4Pos},
+    {Id::kEdit1, form1::kEdit1Pos},
+    {Id::kEdit2, form1::kEdit2Pos},
+    {Id::kEdit3, form1::kEdit3Pos},
+    {Id::kMemo1, form1::kMemo1},
+    {Id::kLabel6, form1::kLabel6Pos},
+    {Id::kProgressBar1, form1::kProgressBar1},
+    {Id::kButton4, form1::kButton4Pos},
+    {Id::kButton2, form1::kButton2Pos},
+    {Id::kButton3, form1::kButton3Pos},
+    {Id::kButton1, form1::kButton1Pos},
+};
+
+// The room of a label left of its field: up to where the field starts.
+form1::Rect RoomBefore(const form1::Rect& label, int field_left) {
+  return form1::Rect{label.left, label.top, field_left - label.left, 0};
+}
+
+}  // namespace
+
 void Win32MainWindow::CreateControls() {
-  using gui::CreateControl;
+  const gui::WindowFont& font = *font_;
+  const auto create = [&](const char* window_class, std::string_view text, DWORD style,
+                          DWORD ex_style, const form1::Rect& rect, int id) {
+    return gui::CreateControl(frame_, window_class, text, style, ex_style, rect, id, font);
+  };
   // Creation order is the tab order; the labels, the picture and the frames
   // come last, so that the frames lie below every control they enclose.
-  const HWND combo = CreateControl(
-      frame_, WC_COMBOBOXA, "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
-      {form1::kComboBox1.left, form1::kComboBox1.top, form1::kComboBox1.width, kDropDownHeight},
-      kComboBox1);
-  // The closed list takes its height from the font; bring it to the design height.
-  RECT closed{};
-  ::GetWindowRect(combo, &closed);
-  const auto field = static_cast<int>(::SendMessageA(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
-  const int missing = form1::kComboBox1.height - (closed.bottom - closed.top);
-  if (missing != 0) {
-    ::SendMessageA(combo, CB_SETITEMHEIGHT, WPARAM(-1), field + missing);
-  }
-
-  CreateControl(frame_, WC_EDITA, form1::kEdit1, kEditStyle, WS_EX_CLIENTEDGE, form1::kEdit1Pos,
-                kEdit1);
-  CreateControl(frame_, WC_EDITA, form1::kEdit2, kEditStyle, WS_EX_CLIENTEDGE, form1::kEdit2Pos,
-                kEdit2);
-  CreateControl(frame_, WC_EDITA, form1::kEdit3, kEditStyle, WS_EX_CLIENTEDGE, form1::kEdit3Pos,
-                kEdit3);
+  // Layout() places them all for the font.
+  create(WC_COMBOBOXA, "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+         {form1::kComboBox1.left, form1::kComboBox1.top, form1::kComboBox1.width, kDropDownHeight},
+         kComboBox1);
+  create(WC_EDITA, form1::kEdit1, kEditStyle, WS_EX_CLIENTEDGE, form1::kEdit1Pos, kEdit1);
+  create(WC_EDITA, form1::kEdit2, kEditStyle, WS_EX_CLIENTEDGE, form1::kEdit2Pos, kEdit2);
+  create(WC_EDITA, form1::kEdit3, kEditStyle, WS_EX_CLIENTEDGE, form1::kEdit3Pos, kEdit3);
   const std::string memo =
       std::string(form1::kMemo1Line1) + "\r\n" + std::string(form1::kMemo1Line2);
-  CreateControl(frame_, WC_EDITA, memo,
-                WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                WS_EX_CLIENTEDGE, form1::kMemo1, kMemo1);
+  create(WC_EDITA, memo, WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+         WS_EX_CLIENTEDGE, form1::kMemo1, kMemo1);
 
-  CreateControl(frame_, WC_BUTTONA, form1::kButton4, kButtonStyle, 0, form1::kButton4Pos, kButton4);
-  CreateControl(frame_, WC_BUTTONA, form1::kButton2, WS_VISIBLE | kButtonStyle, 0,
-                form1::kButton2Pos, kButton2);
-  CreateControl(frame_, WC_BUTTONA, form1::kButton3, WS_VISIBLE | kButtonStyle, 0,
-                form1::kButton3Pos, kButton3);
-  CreateControl(frame_, WC_BUTTONA, form1::kButton1, WS_VISIBLE | kButtonStyle, 0,
-                form1::kButton1Pos, kButton1);
+  create(WC_BUTTONA, form1::kButton4, kButtonStyle, 0, form1::kButton4Pos, kButton4);
+  create(WC_BUTTONA, form1::kButton2, WS_VISIBLE | kButtonStyle, 0, form1::kButton2Pos, kButton2);
+  create(WC_BUTTONA, form1::kButton3, WS_VISIBLE | kButtonStyle, 0, form1::kButton3Pos, kButton3);
+  create(WC_BUTTONA, form1::kButton1, WS_VISIBLE | kButtonStyle, 0, form1::kButton1Pos, kButton1);
 
-  const HWND progress =
-      CreateControl(frame_, PROGRESS_CLASSA, "", 0, 0, form1::kProgressBar1, kProgressBar1);
+  const HWND progress = create(PROGRESS_CLASSA, "", 0, 0, form1::kProgressBar1, kProgressBar1);
   ::SendMessageA(progress, PBM_SETRANGE32, 0, 100);
 
-  CreateControl(frame_, WC_STATICA, form1::kLabel1, WS_VISIBLE | kLabelStyle, 0, form1::kLabel1Pos,
-                kLabel1);
-  CreateControl(frame_, WC_STATICA, form1::kLabel2, WS_VISIBLE | kLabelStyle, 0, form1::kLabel2Pos,
-                kLabel2);
-  CreateControl(frame_, WC_STATICA, form1::kLabel3, WS_VISIBLE | kLabelStyle, 0, form1::kLabel3Pos,
-                kLabel3);
-  CreateControl(frame_, WC_STATICA, form1::kLabel4, WS_VISIBLE | kLabelStyle, 0, form1::kLabel4Pos,
-                kLabel4);
-  CreateControl(frame_, WC_STATICA, form1::kLabel6, kLabelStyle, 0, form1::kLabel6Pos, kLabel6);
+  create(WC_STATICA, form1::kLabel1, WS_VISIBLE | kLabelStyle, 0, form1::kLabel1Pos, kLabel1);
+  create(WC_STATICA, form1::kLabel2, WS_VISIBLE | kLabelStyle, 0, form1::kLabel2Pos, kLabel2);
+  create(WC_STATICA, form1::kLabel3, WS_VISIBLE | kLabelStyle, 0, form1::kLabel3Pos, kLabel3);
+  create(WC_STATICA, form1::kLabel4, WS_VISIBLE | kLabelStyle, 0, form1::kLabel4Pos, kLabel4);
+  create(WC_STATICA, form1::kLabel6, kLabelStyle, 0, form1::kLabel6Pos, kLabel6);
 
-  const HWND image =
-      CreateControl(frame_, WC_STATICA, "", WS_VISIBLE | SS_BITMAP | SS_REALSIZECONTROL, 0,
-                    form1::kImage1, kImage1);
+  const HWND image = create(WC_STATICA, "", WS_VISIBLE | SS_BITMAP | SS_REALSIZECONTROL, 0,
+                            form1::kImage1, kImage1);
   header_ = static_cast<HBITMAP>(::LoadImageA(instance_, MAKEINTRESOURCEA(FU_HEADER_BITMAP),
                                               IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
   if (header_ != nullptr) {
     ::SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(header_));
-    // SS_BITMAP fits the control to the picture; the design stretches the picture instead.
-    ::SetWindowPos(image, nullptr, form1::kImage1.left, form1::kImage1.top, form1::kImage1.width,
-                   form1::kImage1.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  CreateControl(frame_, WC_STATICA, "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_ETCHEDFRAME, 0,
-                form1::kBevel1, kBevel1);
-  CreateControl(frame_, WC_STATICA, "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_ETCHEDFRAME, 0,
-                form1::kBevel2, kBevel2);
+  create(WC_STATICA, "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_ETCHEDFRAME, 0, form1::kBevel1, kBevel1);
+  create(WC_STATICA, "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_ETCHEDFRAME, 0, form1::kBevel2, kBevel2);
+}
+
+void Win32MainWindow::Layout() {
+  const gui::WindowFont& font = *font_;
+  const auto text = [&](std::string_view t) { return static_cast<int>(font.TextSize(t).cx); };
+  const int button = 2 * gui::ButtonTextMargin();
+  // The note shows its lines as they are, without wrapping: each fits between
+  // the edit control's edges and margins.
+  const auto margins =
+      static_cast<DWORD>(::SendMessageA(::GetDlgItem(frame_, kMemo1), EM_GETMARGINS, 0, 0));
+  const int memo = 2 * ::GetSystemMetrics(SM_CXEDGE) + LOWORD(margins) + HIWORD(margins) +
+                   std::max(text(form1::kMemo1Line1), text(form1::kMemo1Line2));
+  const int field = form1::kComboBox1.left;
+  scale_ = gui::FitScale(
+      font, {
+                {form1::kButton1Pos, text(form1::kButton1) + button},
+                {form1::kButton2Pos, text(form1::kButton2) + button},
+                {form1::kButton3Pos, text(form1::kButton3) + button},
+                {form1::kButton4Pos, text(form1::kButton4) + button},
+                {form1::kMemo1, memo},
+                {RoomBefore(form1::kLabel1Pos, field), text(form1::kLabel1)},
+                {RoomBefore(form1::kLabel2Pos, field), text(form1::kLabel2)},
+                {RoomBefore(form1::kLabel3Pos, field), text(form1::kLabel3)},
+                {RoomBefore(form1::kLabel4Pos, form1::kEdit3Pos.left), text(form1::kLabel4)},
+                {RoomBefore(form1::kLabel6Pos, form1::kProgressBar1.width), text(form1::kLabel6)},
+            });
+
+  for (const Placement& p : kPlacements) {
+    const form1::Rect r = scale_.Apply(p.design);
+    const bool label = p.design.width == 0 && p.design.height == 0;
+    ::SetWindowPos(::GetDlgItem(frame_, p.id), nullptr, r.left, r.top, r.width, r.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | (label ? SWP_NOSIZE : 0));
+  }
+
+  // The list with its drop-down part; the closed list takes its height from
+  // the font: bring it to the scaled design height.
+  const HWND combo = ::GetDlgItem(frame_, kComboBox1);
+  const form1::Rect list = scale_.Apply(form1::kComboBox1);
+  ::SetWindowPos(combo, nullptr, list.left, list.top, list.width, scale_.Y(kDropDownHeight),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT closed{};
+  ::GetWindowRect(combo, &closed);
+  const auto item = static_cast<int>(::SendMessageA(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  const int missing = list.height - (closed.bottom - closed.top);
+  if (missing != 0) {
+    ::SendMessageA(combo, CB_SETITEMHEIGHT, WPARAM(-1), item + missing);
+  }
+
+  gui::PlaceFrame(frame_, scale_, form1::kWidth, form1::kHeight);
 }
 
 void Win32MainWindow::Show(int show_command) {

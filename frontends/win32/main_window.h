@@ -6,13 +6,21 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 
 #include "app/flash_update_kunde_unit.h"
+#include "font_choice.h"
+#include "platform/form_scale.h"
 #include "platform/main_window_view.h"
 // After the ports' headers: see windows_api.h.
 #include "platform/win32/windows_api.h"
 
 namespace fu {
+
+namespace gui {
+class WindowFont;
+}
 
 class Win32MainWindow : public MainWindowView {
  public:
@@ -41,8 +49,9 @@ class Win32MainWindow : public MainWindowView {
   };
   static constexpr const char* kClassName = "TForm1";
 
-  // Creates the window, hidden; Show() shows it.
-  explicit Win32MainWindow(HINSTANCE instance);
+  // Creates the window, hidden; Show() shows it. The window is laid out for
+  // the font it gets: the design font unless another is chosen.
+  explicit Win32MainWindow(HINSTANCE instance, const std::optional<gui::FontChoice>& font = {});
   ~Win32MainWindow() override;
   Win32MainWindow(const Win32MainWindow&) = delete;
   Win32MainWindow& operator=(const Win32MainWindow&) = delete;
@@ -53,6 +62,8 @@ class Win32MainWindow : public MainWindowView {
   // The window, nullptr once it is destroyed.
   HWND Frame() const { return frame_; }
   static int IdOf(Control control);
+  // The scale of the design positions to the window's font.
+  const form1::FormScale& Scale() const { return scale_; }
 
   void SetText(Control control, std::string_view text) override;
   void SetVisible(Control control, bool visible) override;
@@ -69,6 +80,8 @@ class Win32MainWindow : public MainWindowView {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
+  // Places the controls and the window for the font.
+  void Layout();
   void OnCommand(int id, int notification);
   // Runs one event of the controller. Events that arrive while one runs (at
   // its repaint points) are dropped, a close is kept until it has ended: the
@@ -77,6 +90,8 @@ class Win32MainWindow : public MainWindowView {
   HWND Child(Control control) const;
 
   HINSTANCE instance_;
+  std::unique_ptr<gui::WindowFont> font_;
+  form1::FormScale scale_;
   HWND frame_ = nullptr;
   HBITMAP header_ = nullptr;
   TForm1* form_ = nullptr;

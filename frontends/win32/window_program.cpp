@@ -11,9 +11,9 @@
 namespace fu {
 
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
-                     const SplashWrapper& wrap_splash) {
+                     const SplashWrapper& wrap_splash, const std::optional<gui::FontChoice>& font) {
   gui::InitControls();
-  Win32MainWindow window(instance);
+  Win32MainWindow window(instance, font);
   if (window.Frame() == nullptr) {
     ShowStartError("Das Hauptfenster konnte nicht erzeugt werden.");
     return 1;
@@ -22,6 +22,7 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
   messages.SetOwner(window.Frame());
   Win32FlashSplashFactory splash_windows(instance);
   splash_windows.SetOwner(window.Frame());
+  splash_windows.SetFont(font);
   const std::unique_ptr<FlashSplashFactory> wrapped =
       wrap_splash ? wrap_splash(splash_windows) : nullptr;
   FlashSplashFactory& splash = wrapped ? *wrapped : splash_windows;

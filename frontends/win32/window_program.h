@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
+#include "font_choice.h"
 #include "platform/flash_splash_screen.h"
 #include "platform/machine.h"
 
@@ -25,8 +27,10 @@ using SplashWrapper =
     std::function<std::unique_ptr<FlashSplashFactory>(FlashSplashFactory& windows)>;
 
 // Runs the program until its main window has gone; returns the exit code.
+// The windows take the design font unless `font` chooses another.
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
-                     const SplashWrapper& wrap_splash = {});
+                     const SplashWrapper& wrap_splash = {},
+                     const std::optional<gui::FontChoice>& font = {});
 
 // Shows a message box of its own when the program cannot start.
 void ShowStartError(std::string_view text);

@@ -9,10 +9,11 @@
 // larger than the design font leaves the layout exactly as designed: the
 // factor never falls below 1. A text that still does not fit its control (a
 // font whose letters are narrow on average but whose words are wide) widens
-// the factor further: WidenedToFit.
+// the horizontal factor further: FittedTo.
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/main_window_texts.h"
@@ -30,6 +31,13 @@ inline constexpr double kDesignCharHeight = 13.0;
 // 19. The client area is the outer size less these.
 inline constexpr int kClassicFrameX = 2 * 3;
 inline constexpr int kClassicFrameY = 2 * 3 + 19;
+
+// A fixed text and the design span it must fit in: `room` in design units
+// must scale to at least `pixels`.
+struct TextRoom {
+  Rect room;
+  int pixels;
+};
 
 class FormScale {
  public:
@@ -52,13 +60,22 @@ class FormScale {
 
   // This scale, widened where needed so that the control at `r` comes out at
   // least `pixels` wide: for a text whose extent outgrows the mean character
-  // width. Once widened, that width holds wherever the control starts, however
-  // its edges round; widening may still cost another control a pixel, so a
-  // caller fitting several controls repeats until nothing changes.
+  // width. The factor gives the span one pixel more than it needs, so the
+  // rounding of both edges cannot take it below; any wider factor keeps it.
   FormScale WidenedToFit(const Rect& r, int pixels) const {
     FormScale scale = *this;
     if (r.width > 0 && Apply(r).width < pixels) {
       scale.x_ = std::max(x_, (pixels + 1.0) / r.width);
+    }
+    return scale;
+  }
+
+  // This scale, widened until every text has its room. The factor only grows,
+  // so a text that fits once keeps fitting: one pass is enough.
+  FormScale FittedTo(std::initializer_list<TextRoom> texts) const {
+    FormScale scale = *this;
+    for (const TextRoom& text : texts) {
+      scale = scale.WidenedToFit(text.room, text.pixels);
     }
     return scale;
   }
