@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,101 +98,11 @@ RECT ClientOf(HWND window) {
   return client;
 }
 
-// Whether this system draws the classic frame the tables' outer sizes include.
-bool ClassicFrame() {
-  return ::GetSystemMetrics(SM_CXDLGFRAME) == 3 && ::GetSystemMetrics(SM_CYCAPTION) == 19;
-}
-
 // A window ends by posting WM_QUIT, which would end the next window's repaints.
 void DropQuit() {
   MSG quit;
   while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-}
-
-// At the design font (or any that measures at most 6 by 13) every control
-// stands exactly where the table puts it, in a window of the table's size.
-TEST(Win32Layout, DesignFontKeepsTheTablePositions) {
-  gui::InitControls();
-  Win32FlashSplashFactory splashes(::GetModuleHandleA(nullptr));
-  {
-    Win32MainWindow window(::GetModuleHandleA(nullptr));
-    const HWND frame = window.Frame();
-    ASSERT_NE(frame, nullptr);
-    const Metrics font = MetricsOf(::GetDlgItem(frame, Id::kButton2));
-    const form1::FormScale scale = font.AboveDesign() ? window.Scale() : form1::FormScale{};
-    if (font.AboveDesign()) {
-      ADD_FAILURE() << "the design font is missing (" << font.sample << " by " << font.height
-                    << "): the design positions are checked scaled";
-    }
-    EXPECT_EQ(window.Scale().IsDesign(), !font.AboveDesign());
-    for (const auto& [id, design] : std::vector<std::pair<int, form1::Rect>>{
-             {Id::kImage1, form1::kImage1},
-             {Id::kBevel1, form1::kBevel1},
-             {Id::kBevel2, form1::kBevel2},
-             {Id::kComboBox1, form1::kComboBox1},
-             {Id::kEdit1, form1::kEdit1Pos},
-             {Id::kEdit2, form1::kEdit2Pos},
-             {Id::kEdit3, form1::kEdit3Pos},
-             {Id::kMemo1, form1::kMemo1},
-             {Id::kProgressBar1, form1::kProgressBar1},
-             {Id::kButton4, form1::kButton4Pos},
-             {Id::kButton2, form1::kButton2Pos},
-             {Id::kButton3, form1::kButton3Pos},
-             {Id::kButton1, form1::kButton1Pos},
-             {Id::kLabel1, form1::kLabel1Pos},
-             {Id::kLabel2, form1::kLabel2Pos},
-             {Id::kLabel3, form1::kLabel3Pos},
-             {Id::kLabel4, form1::kLabel4Pos},
-             {Id::kLabel6, form1::kLabel6Pos},
-         }) {
-      const form1::Rect expected = scale.Apply(design);
-      const RECT place = PlaceOf(::GetDlgItem(frame, id));
-      EXPECT_EQ(place.left, expected.left) << id;
-      EXPECT_EQ(place.top, expected.top) << id;
-      if (design.width != 0) {  // labels size themselves to their text
-        EXPECT_EQ(Width(place), expected.width) << id;
-        EXPECT_EQ(Height(place), expected.height) << id;
-      }
-    }
-    const RECT client = ClientOf(frame);
-    EXPECT_EQ(Width(client), scale.X(form1::kWidth - form1::kClassicFrameX));
-    EXPECT_EQ(Height(client), scale.Y(form1::kHeight - form1::kClassicFrameY));
-    RECT outer{};
-    ::GetWindowRect(frame, &outer);
-    if (scale.IsDesign() && ClassicFrame()) {
-      EXPECT_EQ(Width(outer), form1::kWidth);
-      EXPECT_EQ(Height(outer), form1::kHeight);
-    }
-    EXPECT_EQ(outer.left, (::GetSystemMetrics(SM_CXSCREEN) - Width(outer)) / 2);
-    EXPECT_EQ(outer.top, (::GetSystemMetrics(SM_CYSCREEN) - Height(outer)) / 2);
-
-    splashes.SetOwner(frame);
-    const auto splash = splashes.CreateAndShow();
-    const HWND shown = ::FindWindowA(Win32FlashSplashFactory::kClassName, nullptr);
-    ASSERT_NE(shown, nullptr);
-    for (const auto& [id, design] : std::vector<std::pair<int, form1::Rect>>{
-             {SplashId::kLabel1, splash::kLabel1Pos},
-             {SplashId::kLabel2, splash::kLabel2Pos},
-             {SplashId::kLabel3, splash::kLabel3Pos},
-             {SplashId::kProgressBar1, splash::kProgressBar1Pos},
-         }) {
-      const form1::Rect expected = scale.Apply(design);
-      const RECT place = PlaceOf(::GetDlgItem(shown, id));
-      EXPECT_EQ(place.left, expected.left) << id;
-      EXPECT_EQ(place.top, expected.top) << id;
-      if (design.width != 0) {
-        EXPECT_EQ(Width(place), expected.width) << id;
-        EXPECT_EQ(Height(place), expected.height) << id;
-      }
-    }
-    ::GetWindowRect(shown, &outer);
-    if (scale.IsDesign() && ClassicFrame()) {
-      EXPECT_EQ(Width(outer), splash::kWidth);
-      EXPECT_EQ(Height(outer), splash::kHeight);
-    }
-  }
-  DropQuit();
 }
 
 // A font chosen for the windows, with whether it measures wider or taller
@@ -212,15 +121,13 @@ int ButtonMargin() {
 
 // Every text of both windows fits its control, for fonts wider than the
 // design: DejaVu Sans (Wine without Windows fonts), the design font and Tahoma
-// at 120 DPI (8 point = 13 pixels), and larger still. Tahoma at 11 pixels
+// at 120 DPI (8 point = 13 pixels). Tahoma at 11 pixels
 // measures as the design font but has wider words: the texts widen the scale.
 TEST(Win32Layout, EveryTextFitsItsControlInAWiderFont) {
   gui::InitControls();
   for (const FontCase& c : std::vector<FontCase>{
            {"DejaVu Sans", 11, true},
            {"DejaVu Sans", 13, true},
-           {"DejaVu Sans", 14, true},
-           {"DejaVu Sans", 16, true},
            {"MS Sans Serif", 13, true},
            {"Tahoma", 13, true},
            {"Tahoma", 11, false},
@@ -239,13 +146,6 @@ TEST(Win32Layout, EveryTextFitsItsControlInAWiderFont) {
           << metrics.sample << " by " << metrics.height;
       const RECT client = ClientOf(frame);
       const form1::FormScale measured = form1::FormScale::Measured(metrics.sample, metrics.height);
-      // A window no larger than the screen can take: the largest fonts need
-      // more than 800 by 600.
-      if (measured.Y(form1::kHeight) > ::GetSystemMetrics(SM_CYMAXTRACK)) {
-        std::printf("skipped: the screen is too small for the window in this font\n");
-        continue;
-      }
-
       // The window grew with the font: its client area at least the design's
       // scaled by the font's base units.
       EXPECT_GE(Width(client), measured.X(form1::kWidth - form1::kClassicFrameX));

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/flash_update_kunde_unit.h"
-#include "platform/form_scale.h"
 #include "platform/main_window_texts.h"
 #include "platform/scripted_message_service.h"
 #include "sim/default_cards.h"
@@ -41,11 +40,6 @@ RECT PlaceOf(HWND window) {
   ::GetWindowRect(window, &rect);
   ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
   return rect;
-}
-
-// Whether this system draws the classic frame the tables' outer sizes include.
-bool ClassicFrame() {
-  return ::GetSystemMetrics(SM_CXDLGFRAME) == 3 && ::GetSystemMetrics(SM_CYCAPTION) == 19;
 }
 
 int ProgressOf(HWND bar) {
@@ -204,21 +198,12 @@ class Win32Window : public ::testing::Test {
 TEST_F(Win32Window, FormHasItsDesignSizeCaptionAndFont) {
   ASSERT_NE(Frame(), nullptr);
   EXPECT_EQ(TextOf(Frame()), form1::kCaption);
-  // The design size with the classic frame, at the design font; the client
-  // area scaled with the font, centred on the screen.
-  const form1::FormScale& scale = window_->Scale();
   RECT outer{};
   ::GetWindowRect(Frame(), &outer);
-  if (scale.IsDesign() && ClassicFrame()) {
-    EXPECT_EQ(outer.right - outer.left, form1::kWidth);
-    EXPECT_EQ(outer.bottom - outer.top, form1::kHeight);
-  }
-  RECT client{};
-  ::GetClientRect(Frame(), &client);
-  EXPECT_EQ(client.right, scale.X(form1::kWidth - form1::kClassicFrameX));
-  EXPECT_EQ(client.bottom, scale.Y(form1::kHeight - form1::kClassicFrameY));
-  EXPECT_EQ(outer.left, (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
-  EXPECT_EQ(outer.top, (::GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+  EXPECT_EQ(outer.right - outer.left, form1::kWidth);
+  EXPECT_EQ(outer.bottom - outer.top, form1::kHeight);
+  EXPECT_EQ(outer.left, (::GetSystemMetrics(SM_CXSCREEN) - form1::kWidth) / 2);
+  EXPECT_EQ(outer.top, (::GetSystemMetrics(SM_CYSCREEN) - form1::kHeight) / 2);
 
   for (const int id : {Id::kLabel1, Id::kComboBox1, Id::kEdit3, Id::kMemo1, Id::kButton2}) {
     const auto font = reinterpret_cast<HFONT>(::SendMessageA(Item(id), WM_GETFONT, 0, 0));
@@ -272,11 +257,8 @@ TEST_F(Win32Window, ControlsStartWithTheirDesignTextsAndVisibility) {
   EXPECT_EQ(range.iHigh, 100);
 }
 
-// At their design positions scaled to the window's font: exactly the design
-// positions at the design font (see test_win32_layout.cpp).
 TEST_F(Win32Window, ControlsStandAtTheirDesignPositions) {
-  const form1::FormScale& scale = window_->Scale();
-  for (const auto& [id, table] : std::vector<std::pair<int, form1::Rect>>{
+  for (const auto& [id, design] : std::vector<std::pair<int, form1::Rect>>{
            {Id::kImage1, form1::kImage1},
            {Id::kBevel1, form1::kBevel1},
            {Id::kBevel2, form1::kBevel2},
@@ -288,7 +270,6 @@ TEST_F(Win32Window, ControlsStandAtTheirDesignPositions) {
            {Id::kButton4, form1::kButton4Pos},
            {Id::kButton1, form1::kButton1Pos},
        }) {
-    const form1::Rect design = scale.Apply(table);
     const RECT place = PlaceOf(Item(id));
     EXPECT_EQ(place.left, design.left) << id;
     EXPECT_EQ(place.top, design.top) << id;
@@ -296,9 +277,8 @@ TEST_F(Win32Window, ControlsStandAtTheirDesignPositions) {
     EXPECT_EQ(place.bottom - place.top, design.height) << id;
   }
   // Labels size themselves to their text from their design corner.
-  for (const auto& [id, table] : std::vector<std::pair<int, form1::Rect>>{
+  for (const auto& [id, design] : std::vector<std::pair<int, form1::Rect>>{
            {Id::kLabel2, form1::kLabel2Pos}, {Id::kLabel6, form1::kLabel6Pos}}) {
-    const form1::Rect design = scale.Apply(table);
     const RECT place = PlaceOf(Item(id));
     EXPECT_EQ(place.left, design.left) << id;
     EXPECT_EQ(place.top, design.top) << id;
@@ -364,13 +344,8 @@ TEST_F(Win32Window, UpgradeByTheButtonsCommandWritesWithTheProgressWindow) {
     EXPECT_EQ(view.label2, std::to_string(block));
     EXPECT_EQ(view.label3, "Schreibe neuen Datensatz");
     EXPECT_EQ(view.progress, 25 * block);
-    if (window_->Scale().IsDesign() && ClassicFrame()) {
-      EXPECT_EQ(view.width, splash::kWidth);
-      EXPECT_EQ(view.height, splash::kHeight);
-    } else {
-      EXPECT_GE(view.width, splash::kWidth);
-      EXPECT_GE(view.height, splash::kHeight);
-    }
+    EXPECT_EQ(view.width, splash::kWidth);
+    EXPECT_EQ(view.height, splash::kHeight);
   }
 }
 
@@ -470,17 +445,13 @@ TEST_F(Win32Window, ProgressWindowStartsWithItsDesignValuesAndClosesOnRequest) {
   ::SendMessageA(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
   EXPECT_EQ(range.iLow, splash::kProgressMin);
   EXPECT_EQ(range.iHigh, splash::kProgressMax);
-  // At the design font, the design positions (test_win32_layout.cpp has them
-  // for other fonts).
   const RECT label3 = PlaceOf(::GetDlgItem(window, SplashId::kLabel3));
+  EXPECT_EQ(label3.left, 256);
+  EXPECT_EQ(label3.top, 8);
   const RECT bar_place = PlaceOf(bar);
-  if (window_->Scale().IsDesign()) {
-    EXPECT_EQ(label3.left, 256);
-    EXPECT_EQ(label3.top, 8);
-    EXPECT_EQ(bar_place.left, 0);
-    EXPECT_EQ(bar_place.top, 24);
-    EXPECT_EQ(bar_place.right - bar_place.left, 489);
-  }
+  EXPECT_EQ(bar_place.left, 0);
+  EXPECT_EQ(bar_place.top, 24);
+  EXPECT_EQ(bar_place.right - bar_place.left, 489);
 
   // A label grows with its text, so a longer text shows whole.
   const int narrow = PlaceOf(::GetDlgItem(window, SplashId::kLabel3)).right - label3.left;
