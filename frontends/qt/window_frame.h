@@ -1,8 +1,8 @@
 #pragma once
 // Sizes and placement shared by the windows. The design-time sizes are outer
-// sizes measured with the classic Windows frame: 4-pixel borders and a 19-pixel
-// caption. Qt sizes a window by its client area and lets the window manager add
-// its own frame, so the client area is what the classic frame left inside.
+// sizes measured with the classic Windows frame (form1::kClassicFrameX/Y). Qt sizes a window by its
+// client area and lets the window manager add its own frame, so the client area is what the classic
+// frame left inside.
 //
 // Positions and sizes are design units of the design font. A window measures
 // the font it got and scales its client area and every control by that; where
@@ -22,12 +22,9 @@ class QWidget;
 
 namespace fu {
 
-inline constexpr int kFrameBorder = 4;
-inline constexpr int kFrameCaption = 19;
-
 // The client area of a window with the given outer size, at design metrics.
 constexpr QSize ClientSize(int outer_width, int outer_height) {
-  return {outer_width - 2 * kFrameBorder, outer_height - 2 * kFrameBorder - kFrameCaption};
+  return {outer_width - form1::kClassicFrameX, outer_height - form1::kClassicFrameY};
 }
 
 // The client area of a window with the given design outer size, scaled.
@@ -35,7 +32,7 @@ QSize ClientSize(const form1::FormScale& scale, int outer_width, int outer_heigh
 
 // The outer size of a window with the given client area.
 constexpr QSize OuterSize(QSize client) {
-  return {client.width() + 2 * kFrameBorder, client.height() + 2 * kFrameBorder + kFrameCaption};
+  return {client.width() + form1::kClassicFrameX, client.height() + form1::kClassicFrameY};
 }
 
 // The windows' font: "MS Sans Serif" 8 point, with similar fonts standing in

@@ -343,7 +343,7 @@ class QtWindowTest : public QObject {
     const auto at = [&window](const char* name) {
       return window.findChild<QWidget*>(QString::fromLatin1(name))->geometry();
     };
-    QCOMPARE(window.size(), QSize(348, 461));
+    QCOMPARE(window.size(), QSize(350, 463));
     QCOMPARE(at("Image1"), QRect(-4, -4, 349, 197));
     QCOMPARE(at("ComboBox1"), QRect(96, 208, 241, 21));
     QCOMPARE(at("Edit3"), QRect(96, 304, 49, 21));
@@ -507,7 +507,7 @@ class QtWindowTest : public QObject {
     QVERIFY(!window->isModal());
     QVERIFY(!window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(!window->windowFlags().testFlag(Qt::WindowSystemMenuHint));
-    QCOMPARE(window->size(), QSize(491, 45));
+    QCOMPARE(window->size(), QSize(493, 47));
     QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QString());
     QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label3"))->text(),
              QStringLiteral("Label3"));
