@@ -440,6 +440,8 @@ class QtWindowTest : public QObject {
   void textsAreDecodedFromCodePage1252() {
     QCOMPARE(fu::FromCp1252("\x80 \x9C\xE4\xDF"), QStringLiteral(u"€ œäß"));
     QCOMPARE(fu::MessageText("eins\r\nzwei\rdrei"), QStringLiteral("eins\nzwei\ndrei"));
+    QCOMPARE(fu::MessageText(std::string_view("'\0\x7F' fehlt", 10)),
+             QStringLiteral("'\\x00\\x7F' fehlt"));
     const QString memo = rig_->Find<QPlainTextEdit>("Memo1")->toPlainText();
     QCOMPARE(memo,
              QStringLiteral(u"Eine Aktualisierung des Flashbausteines ist notwendig, um von \n"

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_message_service.h"
 
+#include "base/visible_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace fu {
@@ -41,7 +42,8 @@ Answer MessageBoxAnswer(int result, Buttons buttons) {
 }
 
 Answer Win32MessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
-  const std::string message(text);
+  // MessageBoxA ends the text at its first NUL.
+  const std::string message = VisibleText(text);
   const int result = ::MessageBoxA(owner_, message.c_str(), caption_.c_str(),
                                    MessageBoxStyle(kind, buttons, owner_ != nullptr));
   return MessageBoxAnswer(result, buttons);
