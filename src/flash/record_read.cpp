@@ -20,12 +20,25 @@ RecordV13 DefaultCardRecord() {
   return r;
 }
 
-RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
+bool RecordReader::ReadV12(CardSlot slot, std::array<std::uint8_t, kRecordV12Size>& bytes) {
   std::vector<HostWord> words(record_area::kReadLengthV12, 0);
-  flash_.FlashRead(slot, record_area::kStart, words);
-  std::array<std::uint8_t, kRecordV12Size> bytes;
+  const bool whole = flash_.FlashRead(slot, record_area::kStart, words);
   std::transform(words.begin(), words.begin() + kRecordV12Size, bytes.begin(),
                  [](HostWord w) { return static_cast<std::uint8_t>(w & 0xFF); });
+  return whole;
+}
+
+RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
+  std::array<std::uint8_t, kRecordV12Size> bytes;
+  ReadV12(slot, bytes);
+  return RecordV12(bytes);
+}
+
+std::optional<RecordV12> RecordReader::ReadWholeImageV12(CardSlot slot) {
+  std::array<std::uint8_t, kRecordV12Size> bytes;
+  if (!ReadV12(slot, bytes)) {
+    return std::nullopt;
+  }
   return RecordV12(bytes);
 }
 
