@@ -182,6 +182,8 @@ ActionResult TForm1::RestoreClick(std::string_view backup_file) {
         return ActionResult::Done;
       case RestoreOutcome::Refused:
         return ActionResult::Refused;
+      case RestoreOutcome::Declined:
+        return ActionResult::Declined;
       case RestoreOutcome::Failed:
         return ActionResult::Failed;
     }

@@ -87,7 +87,7 @@ Answer ConsoleMessageService::Show(std::string_view text, MessageKind kind, Butt
   std::string message(MessagePrefix(kind));
   message += VisibleText(text);
   out_ << TerminalText(message) << '\n';
-  if (buttons != Buttons::YesNo) {
+  if (!IsQuestion(buttons)) {
     out_.flush();
     return DismissAnswer(buttons);
   }

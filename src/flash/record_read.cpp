@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "record/image_codec.h"
+#include "record/revision.h"
 
 namespace fu {
 
@@ -55,6 +56,19 @@ RecordV13 RecordReader::ReadCardRecord(CardSlot slot) {
     record.CardName = kForcedModelName;
   }
   return record;
+}
+
+std::optional<std::string> RecordReader::ReadSerialNumber(CardSlot slot) {
+  if (const auto image = ReadWholeImageV12(slot);
+      image && RecognizeRevision(*image) == kRevision12) {
+    return image->Get(v12::SerialNumber);
+  }
+  // A failed read gives the default record, which has no revision stamp.
+  const RecordV13 record = ReadCardRecord(slot);
+  if (RecognizeRevision(record) == kRevision13) {
+    return record.SerialNumber.str();
+  }
+  return std::nullopt;
 }
 
 }  // namespace fu

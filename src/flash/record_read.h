@@ -2,6 +2,7 @@
 // Reading a card's record area in both forms, for the revision test to decide.
 
 #include <optional>
+#include <string>
 
 #include "flash/flash_commands.h"
 #include "record/record_v12.h"
@@ -32,6 +33,9 @@ class RecordReader {
   // The record area decoded; the default record ("Uninstalled Device") when the
   // read failed anywhere.
   RecordV13 ReadCardRecord(CardSlot slot);
+  // The serial number of a record that reads whole as revision 1.2 or 1.3;
+  // nothing when the card's record cannot be read.
+  std::optional<std::string> ReadSerialNumber(CardSlot slot);
 
  private:
   // Reads the revision-1.2 length into bytes; false when a word did not arrive.

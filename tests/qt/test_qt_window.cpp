@@ -458,6 +458,11 @@ class QtWindowTest : public QObject {
     };
     const std::vector<Case> cases = {
         {Buttons::YesNo, MessageKind::Error, QMessageBox::Critical, {"Ja", "Nein"}, "Nein"},
+        {Buttons::YesNoDefaultNo,
+         MessageKind::Error,
+         QMessageBox::Critical,
+         {"Ja", "Nein"},
+         "Nein"},
         {Buttons::Ok, MessageKind::Information, QMessageBox::Information, {"OK"}, "OK"},
         {Buttons::Cancel, MessageKind::Plain, QMessageBox::NoIcon, {"Abbrechen"}, "Abbrechen"},
     };
@@ -480,6 +485,9 @@ class QtWindowTest : public QObject {
       QCOMPARE(box->escapeButton()->text(), c.escape);
       // Closed without a choice: No for a question, else the only button.
       QCOMPARE(fu::QtMessageService::AnswerOf(*box, c.buttons), fu::DismissAnswer(c.buttons));
+      if (c.buttons == Buttons::YesNoDefaultNo) {
+        QCOMPARE(box->defaultButton()->text(), QStringLiteral("Nein"));  // Enter says No
+      }
     }
 
     // Shown for real: the box takes the click under an hourglass and answers.

@@ -21,6 +21,9 @@ std::uint32_t MessageBoxStyle(MessageKind kind, Buttons buttons, bool owned) {
     case Buttons::YesNo:
       style |= MB_YESNO;
       break;
+    case Buttons::YesNoDefaultNo:
+      style |= MB_YESNO | MB_DEFBUTTON2;
+      break;
     case Buttons::Ok:
     case Buttons::Cancel:  // the single button of a Win32 box is OK
       style |= MB_OK;
@@ -32,6 +35,7 @@ std::uint32_t MessageBoxStyle(MessageKind kind, Buttons buttons, bool owned) {
 Answer MessageBoxAnswer(int result, Buttons buttons) {
   switch (buttons) {
     case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
       return result == IDYES ? Answer::Yes : Answer::No;
     case Buttons::Ok:
       return Answer::Ok;
