@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "app/console_program.h"
 #include "app/flash_update_kunde_unit.h"
 #include "base/cp1252.h"
 #include "console/console_message_service.h"
@@ -12,8 +13,9 @@ namespace fu {
 
 namespace {
 
+// Follows "Aufruf: " and the program's name.
 constexpr std::string_view kUsage =
-    "Aufruf: flashupdate-cli BEFEHL [--yes | --no] [--machine ORDNER]\n"
+    " BEFEHL [--yes | --no] [--machine ORDNER]\n"
     "  list          die gefundenen Karten mit Nummer, Name, Seriennummer, Kunde,\n"
     "                Flashversion und möglicher Aktion\n"
     "  show N        Karte N anzeigen\n"
@@ -134,7 +136,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
                       const MachineFactory& make_machine) {
   const Arguments a = Parse(args);
   if (!a.error.empty()) {
-    err << a.error << "\n\n" << kUsage;
+    err << a.error << "\n\nAufruf: " << kConsoleProgram << kUsage;
     return kCliUsage;
   }
   std::unique_ptr<Machine> machine;

@@ -43,6 +43,12 @@ std::unique_ptr<QMessageBox> QtMessageService::MakeBox(std::string_view text, Me
       box->setDefaultButton(QMessageBox::Yes);
       box->setEscapeButton(QMessageBox::No);
       break;
+    case Buttons::YesNoDefaultNo:
+      AddButton(*box, QMessageBox::Yes, "Ja");
+      AddButton(*box, QMessageBox::No, "Nein");
+      box->setDefaultButton(QMessageBox::No);
+      box->setEscapeButton(QMessageBox::No);
+      break;
     case Buttons::Ok:
       AddButton(*box, QMessageBox::Ok, "OK");
       box->setEscapeButton(QMessageBox::Ok);

@@ -49,7 +49,7 @@ class FlashUpdateSystem {
         backup(flash, p.files, p.clock, p.messages),
         journal(p.files),
         writer(flash, backup, p.messages, p.splash, &journal),
-        restore(p.files, writer, p.messages),
+        restore(p.files, flash, reader, &journal, writer, p.messages),
         slots(cards, host, loader) {}
 
   FlashUpdateSystem(const FlashUpdateSystem&) = delete;

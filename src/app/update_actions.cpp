@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/console_program.h"
 #include "app/flash_update_kunde_unit.h"
 #include "base/cp1252.h"
 #include "record/downgrade.h"
@@ -28,6 +29,8 @@ constexpr std::string_view kCannotOpen = "Die Karte konnte nicht geöffnet werde
 constexpr std::string_view kUnreadable =
     "Der Datensatz der Karte konnte nicht gelesen werden.\r\n"
     "Die Karte wurde nicht verändert."_cp;
+constexpr std::string_view kHeldByOther =
+    "Die Karte wird von einem anderen Programm benutzt. Die Karte wurde nicht verändert."_cp;
 
 }  // namespace
 
@@ -43,7 +46,14 @@ std::optional<CardSlot> TForm1::OpenForAction() {
     return std::nullopt;
   }
   open_slot_ = slot;
-  sys_.slots.SelectCard(*slot);
+  // Another program holding the busy flag may be talking to the card's DSP:
+  // nothing of this program may go to the card in between.
+  if (sys_.slots.SelectCard(*slot) != 1) {
+    Busy(false);
+    ShowError(kHeldByOther);
+    EndAction(*slot);
+    return std::nullopt;
+  }
   return slot;
 }
 
@@ -91,13 +101,14 @@ ActionResult TForm1::Button2Click() {
 }
 
 ActionResult TForm1::Upgrade(CardSlot slot) {
-  const RecordV12 image = sys_.reader.ReadImageV12(slot);
+  const std::optional<RecordV12> read = sys_.reader.ReadWholeImageV12(slot);
   Progress(20);
-  // Only a record that reads as revision 1.2 is converted: a failed read must
-  // never turn into a record written to the card.
-  if (RecognizeRevision(image) != kRevision12) {
+  // Only a record that arrived whole and reads as revision 1.2 is converted: a
+  // failed read must never turn into a record written to the card.
+  if (!read || RecognizeRevision(*read) != kRevision12) {
     return RefuseUnreadable(slot);
   }
+  const RecordV12& image = *read;
   RecordV13 record;
   const bool converted = UpgradeRecord(image, record, messages_);
   if (!converted &&
@@ -171,6 +182,8 @@ ActionResult TForm1::RestoreClick(std::string_view backup_file) {
         return ActionResult::Done;
       case RestoreOutcome::Refused:
         return ActionResult::Refused;
+      case RestoreOutcome::Declined:
+        return ActionResult::Declined;
       case RestoreOutcome::Failed:
         return ActionResult::Failed;
     }
@@ -191,7 +204,9 @@ void TForm1::ReportUnfinishedWrites() {
     add(entry.backupFile);
     add(" enthält ihren Stand vor der Änderung"_cp);
     if (item != list_slots_.end()) {
-      add("; sie wird mit\r\n  flashupdate-cli restore ");
+      add("; sie wird mit\r\n  ");
+      add(kConsoleProgram);
+      add(" restore ");
       add(std::to_string(item - list_slots_.begin()) + " " + entry.backupFile);
       add("\r\nzurückgeschrieben."_cp);
     } else {

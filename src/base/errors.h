@@ -7,11 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/visible_text.h"
+
 namespace fu {
 
 class RaisedError : public std::runtime_error {
  public:
-  explicit RaisedError(const std::string& text) : std::runtime_error(text) {}
+  // what() ends at a NUL: bytes of a record in the text are made visible first.
+  explicit RaisedError(const std::string& text) : std::runtime_error(VisibleText(text)) {}
   std::string_view Text() const { return what(); }
 };
 

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "base/cp1252.h"
+#include "base/visible_text.h"
 
 namespace fu {
 
@@ -84,9 +85,9 @@ ConsoleMessageService::ConsoleMessageService(std::ostream& out, std::istream& in
 
 Answer ConsoleMessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
   std::string message(MessagePrefix(kind));
-  message += text;
+  message += VisibleText(text);
   out_ << TerminalText(message) << '\n';
-  if (buttons != Buttons::YesNo) {
+  if (!IsQuestion(buttons)) {
     out_.flush();
     return DismissAnswer(buttons);
   }

@@ -1,5 +1,7 @@
 #include "flash/flash_restore.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "base/cp1252.h"
@@ -10,6 +12,50 @@
 
 namespace fu {
 
+namespace {
+
+constexpr std::string_view kWriteAnyway =
+    "\r\n\r\nMöchten Sie die Sicherung trotzdem auf diese Karte zurückschreiben?"_cp;
+
+std::string AddressText(std::size_t offset) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X",
+                static_cast<unsigned>(kBackupAreaStart + static_cast<std::uint32_t>(offset)));
+  return text;
+}
+
+std::string SerialText(std::string_view serial) {
+  return serial.empty() ? std::string("(leer)") : std::string(serial);
+}
+
+// Windows paths: letters in either case name the same file.
+bool SamePath(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The serial number of the record the file holds; nothing when it holds none.
+std::optional<std::string> FileSerialNumber(std::span<const std::uint8_t> record) {
+  const RecordV12 v12(record.first(kRecordV12Size));
+  switch (RecognizeRevision(v12)) {
+    case kRevision12:
+      return v12.Get(v12::SerialNumber);
+    case kRevision13: {
+      std::vector<HostWord> words(record.begin(), record.begin() + kImageV13Size);
+      ImageV13 image;
+      WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
+      RecordV13 decoded;
+      DecodeImage(image, decoded);
+      return decoded.SerialNumber.str();
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
 RestoreOutcome FlashRestore::Refuse(std::string_view path, std::string_view why) {
   std::string text = "Die Sicherungsdatei ";
   text += path;
@@ -19,6 +65,79 @@ RestoreOutcome FlashRestore::Refuse(std::string_view path, std::string_view why)
   text += std::string_view("Die Karte wurde nicht verändert."_cp);
   messages_.Show(text, MessageKind::Error, Buttons::Ok);
   return RestoreOutcome::Refused;
+}
+
+bool FlashRestore::JournalTies(CardSlot slot, std::string_view path) {
+  if (journal_ == nullptr) {
+    return false;
+  }
+  const auto entries = journal_->Unfinished();
+  return std::any_of(entries.begin(), entries.end(), [&](const JournalEntry& e) {
+    return e.slot == slot && SamePath(e.backupFile, path);
+  });
+}
+
+bool FlashRestore::MayWrite(CardSlot slot, std::string_view path, std::string_view file_serial) {
+  const std::optional<std::string> card_serial = reader_.ReadSerialNumber(slot);
+  std::string question;
+  if (card_serial) {
+    if (*card_serial == file_serial) {
+      return true;
+    }
+    question = "Die Sicherung " + std::string(path) +
+               " stammt von der Karte mit der Seriennummer " + SerialText(file_serial) +
+               ", die Karte in Steckplatz " + std::to_string(slot) + " hat aber die Seriennummer " +
+               SerialText(*card_serial) + ".";
+  } else {
+    if (JournalTies(slot, path)) {
+      return true;  // the backup taken before this card's unfinished write
+    }
+    question = "Der Datensatz der Karte in Steckplatz " + std::to_string(slot) +
+               " kann nicht gelesen werden. Ob die Sicherung " + std::string(path) +
+               " (Seriennummer " + SerialText(file_serial) +
+               std::string(") zu dieser Karte gehört, ist nicht bekannt."_cp);
+  }
+  question += kWriteAnyway;
+  return messages_.Show(question, MessageKind::Error, Buttons::YesNoDefaultNo) == Answer::Yes;
+}
+
+bool FlashRestore::AreaEqualsFile(CardSlot slot, std::string_view path,
+                                  std::span<const std::uint8_t> file_flash) {
+  std::vector<HostWord> back(kBackupWords, 0);
+  if (!flash_.FlashRead(slot, kBackupAreaStart, back)) {
+    messages_.Show(std::string("Der Datensatz wurde zurückgeschrieben, aber das Flash der Karte "
+                               "konnte danach nicht vollständig gelesen werden. Ob es der "
+                               "Sicherung "_cp) +
+                       std::string(path) + std::string(" gleicht, ist nicht bekannt."),
+                   MessageKind::Error, Buttons::Ok);
+    return false;
+  }
+  const auto differs = std::mismatch(back.begin(), back.end(), file_flash.begin(),
+                                     [](HostWord got, std::uint8_t want) { return got == want; });
+  if (differs.first == back.end()) {
+    return true;
+  }
+  const auto offset = static_cast<std::size_t>(differs.first - back.begin());
+  const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
+  std::string text;
+  if (offset >= sector && offset < sector + record_write::kSectorWords) {
+    text = "Das Flash der Karte weicht nach dem Zurückschreiben bei Adresse "_cp;
+    text += AddressText(offset) + " von der Sicherung " + std::string(path) + " ab.";
+  } else {
+    text = "Der Datensatzbereich " + AddressText(sector) + " bis " +
+           AddressText(sector + record_write::kSectorWords - 1) + " wurde aus der Sicherung " +
+           std::string(path) +
+           std::string(
+               " zurückgeschrieben und stimmt mit ihr überein.\r\n"
+               "Außerhalb davon weicht das Flash der Karte aber von "
+               "der Sicherung ab, zuerst bei Adresse "_cp) +
+           AddressText(offset) +
+           std::string(
+               ". Diesen Teil schreibt dieses Programm nie.\r\n"
+               "Die Karte gleicht der Sicherung darum nicht vollständig."_cp);
+  }
+  messages_.Show(text, MessageKind::Error, Buttons::Ok);
+  return false;
 }
 
 RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, std::string_view path) {
@@ -34,27 +153,20 @@ RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, std::string_view p
   if (!backup.Restorable()) {
     return Refuse(path, std::string("ist unbrauchbar: "_cp) + BackupCheckText(backup));
   }
-
-  const auto record = std::span(backup.flash).subspan(kBackupRecordOffset);
-  const int revision = RecognizeRevision(RecordV12(record.first(kRecordV12Size)));
-  std::vector<HostWord> words;
-  bool written = false;
-  if (revision == kRevision13) {
-    words.assign(record.begin(), record.begin() + kImageV13Size);
-    ImageV13 image;
-    WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
-    RecordV13 decoded;
-    DecodeImage(image, decoded);
-    written = writer_.WriteImageWords(slot, words, decoded.SerialNumber.view(), "restore");
-  } else if (revision == kRevision12) {
-    words.assign(record.begin(), record.begin() + record_write::kWordsV12);
-    const RecordV12 decoded(record.first(kRecordV12Size));
-    written =
-        writer_.WriteV12Words(slot, words, words.size(), decoded.Get(v12::SerialNumber), "restore");
-  } else {
+  const auto serial = FileSerialNumber(std::span(backup.flash).subspan(kBackupRecordOffset));
+  if (!serial) {
     return Refuse(path, "enthält keinen Datensatz der Revision 1.2 oder 1.3.");
   }
-  if (!written) {
+  if (!MayWrite(slot, path, *serial)) {
+    return RestoreOutcome::Declined;
+  }
+  // Everything the erase clears goes back, not only the record.
+  const auto sector =
+      std::span(backup.flash)
+          .subspan(record_write::kSectorStart - kBackupAreaStart, record_write::kSectorWords);
+  const std::vector<HostWord> words(sector.begin(), sector.end());
+  if (!writer_.WriteRecordSector(slot, words, *serial, "restore") ||
+      !AreaEqualsFile(slot, path, backup.flash)) {
     return RestoreOutcome::Failed;
   }
   messages_.Show("Die Karte wurde aus der Sicherung " + std::string(path) + " wiederhergestellt.",

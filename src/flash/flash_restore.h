@@ -1,34 +1,59 @@
 #pragma once
-// Restoring a card's record area from a backup file. The file is read and
+// Restoring a card's record sector from a backup file. The file is read and
 // checked completely first; anything doubtful is refused and the card is not
-// touched. Then the write takes the road of every write: a fresh backup, the
-// journal, erase, program, verify.
+// touched. A file that may be another card's is written only on the user's word.
+// The write takes the road of every write: a fresh backup, the journal, erase,
+// program, verify. Then the whole area is read back and compared with the file.
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 
+#include "flash/record_read.h"
 #include "flash/record_write.h"
+#include "flash/update_journal.h"
 #include "platform/files.h"
 #include "platform/message_service.h"
 
 namespace fu {
 
 enum class RestoreOutcome {
-  Restored,  // written and verified
+  Restored,  // written, and the whole area equals the file
   Refused,   // the file is unusable; the card was not touched
-  Failed,    // the write did not succeed; the user was told
+  Declined,  // the file may be another card's and the user said No; not touched
+  Failed,    // the write did not succeed or the card differs from the file; told
 };
 
 class FlashRestore {
  public:
-  FlashRestore(Files& files, RecordWriter& writer, MessageService& messages)
-      : files_(files), writer_(writer), messages_(messages) {}
+  FlashRestore(Files& files, FlashCommands& flash, RecordReader& reader, UpdateJournal* journal,
+               RecordWriter& writer, MessageService& messages)
+      : files_(files),
+        flash_(flash),
+        reader_(reader),
+        journal_(journal),
+        writer_(writer),
+        messages_(messages) {}
 
   RestoreOutcome RestoreFromBackup(CardSlot slot, std::string_view path);
 
  private:
   RestoreOutcome Refuse(std::string_view path, std::string_view why);
+  // True when the card's serial number is the file's, or its record cannot be
+  // read but an unfinished write of this slot names this file; otherwise the
+  // user is asked, with No as the default.
+  bool MayWrite(CardSlot slot, std::string_view path, std::string_view file_serial);
+  // An unfinished write of this slot took this file as its backup.
+  bool JournalTies(CardSlot slot, std::string_view path);
+  // Reads the whole area back: true when every byte equals the file's; shows
+  // what differs otherwise.
+  bool AreaEqualsFile(CardSlot slot, std::string_view path,
+                      std::span<const std::uint8_t> file_flash);
 
   Files& files_;
+  FlashCommands& flash_;
+  RecordReader& reader_;
+  UpdateJournal* journal_;
   RecordWriter& writer_;
   MessageService& messages_;
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "record/image_codec.h"
+#include "record/revision.h"
 
 namespace fu {
 
@@ -20,12 +21,25 @@ RecordV13 DefaultCardRecord() {
   return r;
 }
 
-RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
+bool RecordReader::ReadV12(CardSlot slot, std::array<std::uint8_t, kRecordV12Size>& bytes) {
   std::vector<HostWord> words(record_area::kReadLengthV12, 0);
-  flash_.FlashRead(slot, record_area::kStart, words);
-  std::array<std::uint8_t, kRecordV12Size> bytes;
+  const bool whole = flash_.FlashRead(slot, record_area::kStart, words);
   std::transform(words.begin(), words.begin() + kRecordV12Size, bytes.begin(),
                  [](HostWord w) { return static_cast<std::uint8_t>(w & 0xFF); });
+  return whole;
+}
+
+RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
+  std::array<std::uint8_t, kRecordV12Size> bytes;
+  ReadV12(slot, bytes);
+  return RecordV12(bytes);
+}
+
+std::optional<RecordV12> RecordReader::ReadWholeImageV12(CardSlot slot) {
+  std::array<std::uint8_t, kRecordV12Size> bytes;
+  if (!ReadV12(slot, bytes)) {
+    return std::nullopt;
+  }
   return RecordV12(bytes);
 }
 
@@ -42,6 +56,19 @@ RecordV13 RecordReader::ReadCardRecord(CardSlot slot) {
     record.CardName = kForcedModelName;
   }
   return record;
+}
+
+std::optional<std::string> RecordReader::ReadSerialNumber(CardSlot slot) {
+  if (const auto image = ReadWholeImageV12(slot);
+      image && RecognizeRevision(*image) == kRevision12) {
+    return image->Get(v12::SerialNumber);
+  }
+  // A failed read gives the default record, which has no revision stamp.
+  const RecordV13 record = ReadCardRecord(slot);
+  if (RecognizeRevision(record) == kRevision13) {
+    return record.SerialNumber.str();
+  }
+  return std::nullopt;
 }
 
 }  // namespace fu

@@ -1,6 +1,9 @@
 #pragma once
 // Reading a card's record area in both forms, for the revision test to decide.
 
+#include <optional>
+#include <string>
+
 #include "flash/flash_commands.h"
 #include "record/record_v12.h"
 #include "record/record_v13.h"
@@ -22,14 +25,22 @@ class RecordReader {
  public:
   explicit RecordReader(FlashCommands& flash) : flash_(flash) {}
 
-  // The first 1736 bytes of the record area, uninterpreted. A failed read is not
-  // looked at: bytes that did not arrive are 0.
+  // The first 1736 bytes of the record area, uninterpreted, for display. A failed
+  // read is not looked at: bytes that did not arrive are 0.
   RecordV12 ReadImageV12(CardSlot slot);
+  // The same bytes, only when the whole read arrived: what a conversion may use.
+  std::optional<RecordV12> ReadWholeImageV12(CardSlot slot);
   // The record area decoded; the default record ("Uninstalled Device") when the
   // read failed anywhere.
   RecordV13 ReadCardRecord(CardSlot slot);
+  // The serial number of a record that reads whole as revision 1.2 or 1.3;
+  // nothing when the card's record cannot be read.
+  std::optional<std::string> ReadSerialNumber(CardSlot slot);
 
  private:
+  // Reads the revision-1.2 length into bytes; false when a word did not arrive.
+  bool ReadV12(CardSlot slot, std::array<std::uint8_t, kRecordV12Size>& bytes);
+
   FlashCommands& flash_;
 };
 

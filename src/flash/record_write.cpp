@@ -95,21 +95,20 @@ HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
   return WriteImageWords(slot, words, serial, "upgrade") ? 0 : ERROR_WORD;
 }
 
-bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> words,
-                                   std::string_view serial, std::string_view operation) {
-  if (!Prepare(slot, serial, operation)) {
-    return false;
-  }
+bool RecordWriter::EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at,
+                                         std::span<const HostWord> words) {
+  const int blocks =
+      static_cast<int>((words.size() + record_write::kBlockWords - 1) / record_write::kBlockWords);
   // Messages wait until the progress window, which stays on top, has closed.
   std::optional<std::string> failure;
   Buttons failure_buttons = Buttons::Ok;
   {
     const auto window = splash_.CreateAndShow();
-    if (!flash_.FlashErase(slot, record_write::kEraseV13)) {
+    if (!flash_.FlashErase(slot, erase_at)) {
       failure = std::string(kEraseFailed);
     }
-    for (int b = 1; !failure && b <= record_write::kBlocks; ++b) {
-      window->SetProgressBar1(100 * b / record_write::kBlocks);
+    for (int b = 1; !failure && b <= blocks; ++b) {
+      window->SetProgressBar1(100 * b / blocks);
       window->SetLabel2(std::to_string(b));
       window->SetLabel3(kWritingRecord);
       window->ProcessMessages();
@@ -126,7 +125,27 @@ bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> word
     ShowError(*failure, failure_buttons);
     return false;
   }
-  if (!Verify(slot, words)) {
+  return true;
+}
+
+bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> words,
+                                   std::string_view serial, std::string_view operation) {
+  if (!Prepare(slot, serial, operation)) {
+    return false;
+  }
+  if (!EraseAndProgramBlocks(slot, record_write::kEraseV13, words) || !Verify(slot, words)) {
+    return false;
+  }
+  Finish(slot);
+  return true;
+}
+
+bool RecordWriter::WriteRecordSector(CardSlot slot, std::span<const HostWord> words,
+                                     std::string_view serial, std::string_view operation) {
+  if (!Prepare(slot, serial, operation)) {
+    return false;
+  }
+  if (!EraseAndProgramBlocks(slot, record_write::kSectorStart, words) || !Verify(slot, words)) {
     return false;
   }
   Finish(slot);

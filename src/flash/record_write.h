@@ -17,8 +17,10 @@ namespace record_write {
 inline constexpr FlashAddress kEraseV13 = 0xD02000;
 inline constexpr FlashAddress kEraseV12 = 0xD01000;
 inline constexpr std::size_t kBlockWords = 2048;
-inline constexpr int kBlocks = 4;
 inline constexpr std::size_t kWordsV12 = 6945;  // the 1736 record bytes, then 0xFF
+// The flash sector holding the record: either erase above clears all of it.
+inline constexpr FlashAddress kSectorStart = 0xD01000;
+inline constexpr std::size_t kSectorWords = 0x2000;
 }  // namespace record_write
 
 class RecordWriter {
@@ -34,14 +36,19 @@ class RecordWriter {
   // Writes the record in one block. 0 when written and verified, 1 otherwise.
   int WriteRecordV12(CardSlot slot, RecordV12 record);
 
-  // The raw writes behind both, also used to restore a record area from a backup
-  // file: image words of revision 1.3 (7174, in four blocks after an erase of
+  // The raw writes behind both: image words of revision 1.3 (7174, in four blocks after an erase of
   // 0xD02000), or revision-1.2 words (6945, one block after an erase of 0xD01000)
   // of which the first verify_words are read back. True when written and verified.
   bool WriteImageWords(CardSlot slot, std::span<const HostWord> words, std::string_view serial,
                        std::string_view operation);
   bool WriteV12Words(CardSlot slot, std::span<const HostWord> words, std::size_t verify_words,
                      std::string_view serial, std::string_view operation);
+
+  // Writes the whole record sector (kSectorWords words for 0xD01000 on), as a
+  // restore brings it back: erased, programmed in blocks of kBlockWords under the
+  // progress window, every word read back. True when written and verified.
+  bool WriteRecordSector(CardSlot slot, std::span<const HostWord> words, std::string_view serial,
+                         std::string_view operation);
 
   // The backup file of the last write, empty when none was made.
   const std::string& LastBackupFile() const { return last_backup_; }
@@ -51,6 +58,9 @@ class RecordWriter {
   // card may be erased.
   bool Prepare(CardSlot slot, std::string_view serial, std::string_view operation);
   void Finish(CardSlot slot);
+  // Erases the sector holding erase_at, then programs the words from the program
+  // offset 0 in blocks of kBlockWords under the progress window. Shows a failure.
+  bool EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words);
   // Reads back expected.size() words from the record area; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);

@@ -8,7 +8,9 @@ namespace fu {
 
 enum class MessageKind { Error, Information, Plain };
 
-enum class Buttons { YesNo, Ok, Cancel };
+// YesNoDefaultNo: a question whose careless answer must be No (Enter or a
+// dismissal answers No).
+enum class Buttons { YesNo, YesNoDefaultNo, Ok, Cancel };
 
 enum class Answer { Yes, No, Ok, Cancel };
 
@@ -24,6 +26,7 @@ class MessageService {
 constexpr Answer DismissAnswer(Buttons buttons) {
   switch (buttons) {
     case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
       return Answer::No;
     case Buttons::Ok:
       return Answer::Ok;
@@ -31,6 +34,10 @@ constexpr Answer DismissAnswer(Buttons buttons) {
       return Answer::Cancel;
   }
   return Answer::Cancel;
+}
+
+constexpr bool IsQuestion(Buttons buttons) {
+  return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo;
 }
 
 }  // namespace fu

@@ -4,7 +4,7 @@ namespace fu {
 
 Answer ScriptedMessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
   Answer answer = DismissAnswer(buttons);
-  if (buttons == Buttons::YesNo) {
+  if (IsQuestion(buttons)) {
     if (answers_.empty()) {
       ++unscripted_;
     } else {

@@ -172,6 +172,17 @@ TEST_F(UpdateActions, FailedThirdBlockShowsOneMessageAndKeepsTheBackup) {
   const auto backup = ParseBackupFile(rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV"));
   EXPECT_TRUE(backup.Restorable());
   ExpectIdle();
+
+  // The next start names the backup and the console program of this system.
+  rig_.messages.Clear();
+  rig_.Start();
+#ifdef _WIN32
+  const std::string command = "\r\n  FlashUpdateCli.exe restore 0 C:\\FLASH_0_05.03.2003.SAV\r\n";
+#else
+  const std::string command = "\r\n  flashupdate-cli restore 0 C:\\FLASH_0_05.03.2003.SAV\r\n";
+#endif
+  ASSERT_EQ(rig_.messages.Texts().size(), 1u);
+  EXPECT_NE(rig_.messages.Texts()[0].find(command), std::string::npos) << rig_.messages.Texts()[0];
 }
 
 TEST_F(UpdateActions, UnwritableDriveEndsTheActionBeforeTheErase) {
@@ -189,33 +200,71 @@ TEST_F(UpdateActions, UnwritableDriveEndsTheActionBeforeTheErase) {
 }
 
 TEST_F(UpdateActions, ConversionErrorEndsTheUpgradeBeforeAnythingIsWritten) {
-  RecordV12 record = CardRecordV12(0);
-  record.Set(v12::FlashCode, "D0-10");
-  WriteRecord(0, record);
-  const auto before = Card(0).Flash().AllBytes();
-  EXPECT_EQ(Form().Button2Click(), ActionResult::Raised);
-  EXPECT_EQ(rig_.messages.Texts(),
-            (std::vector<std::string>{std::string("'$D0-10' ist kein gültiger Integerwert"_cp)}));
-  EXPECT_TRUE(RecordSectorIs(0, before));
-  EXPECT_TRUE(Saved().empty());
-  ExpectIdle();
+  // A damaged record's NUL byte is shown, and the text after it is kept.
+  for (const auto& [code, shown] :
+       std::vector<std::pair<std::string, std::string>>{{"D0-10", "'$D0-10'"},
+                                                        {std::string("D0\0"
+                                                                     "10",
+                                                                     5),
+                                                         "'$D0\\x0010'"}}) {
+    RecordV12 record = CardRecordV12(0);
+    record.Set(v12::FlashCode, code);
+    WriteRecord(0, record);
+    const auto before = Card(0).Flash().AllBytes();
+    rig_.messages.Clear();
+    EXPECT_EQ(Form().Button2Click(), ActionResult::Raised);
+    EXPECT_EQ(rig_.messages.Texts(),
+              (std::vector<std::string>{shown + std::string(" ist kein gültiger Integerwert"_cp)}));
+    EXPECT_TRUE(RecordSectorIs(0, before));
+    EXPECT_TRUE(Saved().empty());
+    ExpectIdle();
+  }
 }
 
 TEST_F(UpdateActions, RecordThatCannotBeReadIsNeverConverted) {
-  Fault(0, CommandKind::kRead, 1, FaultAction::kStop, 40);
   const auto before = Card(0).Flash().AllBytes();
-  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
-  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{std::string(
-                                       "Der Datensatz der Karte konnte nicht gelesen werden.\r\n"
-                                       "Die Karte wurde nicht verändert."_cp)}));
-  EXPECT_TRUE(RecordSectorIs(0, before));
-  ExpectIdle();
+  // Stopped before the revision stamp, and after it with the serial number and
+  // the options still missing.
+  for (const std::uint32_t stop : {40u, 800u}) {
+    rig_.messages.Clear();
+    Fault(0, CommandKind::kRead, 1, FaultAction::kStop, stop);
+    EXPECT_EQ(Form().Button2Click(), ActionResult::Failed) << stop;
+    EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{std::string(
+                                         "Der Datensatz der Karte konnte nicht gelesen werden.\r\n"
+                                         "Die Karte wurde nicht verändert."_cp)}))
+        << stop;
+    EXPECT_TRUE(RecordSectorIs(0, before)) << stop;
+    Card(0).Faults() = {};
+    ExpectIdle();
+  }
 
   Select(1);
   rig_.messages.Clear();
   Fault(1, CommandKind::kRead, 2, FaultAction::kStop, 40);  // the action's record read
   EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
   EXPECT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_TRUE(Saved().empty());
+}
+
+TEST_F(UpdateActions, CardHeldByAnotherProgramIsNotTouched) {
+  const auto before0 = Card(0).Flash().AllBytes();
+  const auto before1 = Card(1).Flash().AllBytes();
+  const std::vector<std::pair<int, ActionResult (TForm1::*)()>> actions = {
+      {0, &TForm1::Button2Click}, {1, &TForm1::Button3Click}, {0, &TForm1::Button4Click}};
+  for (const auto& [card, click] : actions) {
+    Select(card);
+    rig_.Pc().SetBusyHeldByOther(static_cast<std::size_t>(card), true);
+    rig_.messages.Clear();
+    EXPECT_EQ((Form().*click)(), ActionResult::Failed) << card;
+    EXPECT_EQ(
+        rig_.messages.Texts(),
+        (std::vector<std::string>{std::string("Die Karte wird von einem anderen Programm benutzt. "
+                                              "Die Karte wurde nicht verändert."_cp)}));
+    rig_.Pc().SetBusyHeldByOther(static_cast<std::size_t>(card), false);
+    ExpectIdle();
+  }
+  EXPECT_TRUE(RecordSectorIs(0, before0));
+  EXPECT_TRUE(RecordSectorIs(1, before1));
   EXPECT_TRUE(Saved().empty());
 }
 

@@ -32,6 +32,7 @@ using Bytes = sim::SimFlash::Bytes;
 
 constexpr std::size_t kRecordSector = 0x1000;
 constexpr std::size_t kRecordSectorEnd = 0x3000;
+constexpr std::size_t kOwnBytes = 0x2E00;  // a card's own data after its record
 
 // Thrown from inside the simulated card: the program dies on the spot. It is no
 // std::exception, so no handler of the program catches it.
@@ -140,12 +141,16 @@ class Campaign {
       Program p(pc_folder);
       const auto startup_texts = p.messages.Texts();
       if (action == Action::Restore) {
-        // The card to restore: a backup of its good state, then a damaged record.
+        // The card to restore: a backup of its good state, with bytes of its own
+        // after the record, then a damaged record and those bytes gone.
+        auto& flash = p.Pc().Card(0).Flash().AllBytes();
+        std::fill_n(flash.begin() + kOwnBytes, 16, 0x5A);
+        p.Pc().Save();
         p.view.SelectItem(0);
         p.form->Button4Click();
         restore_file = p.form->LastBackupFile();
-        auto& flash = p.Pc().Card(0).Flash().AllBytes();
         std::fill(flash.begin() + kRecordSector, flash.begin() + kRecordSector + 100, 0x00);
+        std::fill_n(flash.begin() + kOwnBytes, 16, 0xFF);
         p.Pc().Save();
       }
       before = p.Pc().Card(card).Flash().AllBytes();
@@ -306,14 +311,18 @@ std::vector<Scenario> Scenarios(Action action) {
   list.push_back({"card takes no words", "whole action",
                   [card](Program& p) { p.Pc().Card(card).Faults().takesNoWords = true; }});
   // Reads of the action, counted from the fault: upgrade and downgrade read the
-  // record (1), back up (2) and verify (3); a dump backs up (1); a restore backs
-  // up (1) and verifies (2).
+  // record (1), back up (2) and verify (3); a dump backs up (1); a restore reads
+  // the damaged record in both forms (1, 2), backs up (3), verifies (4) and
+  // compares the whole area with the file (5).
   const std::vector<std::pair<int, std::string>> reads =
-      action == Action::Dump ? std::vector<std::pair<int, std::string>>{{1, "backup read"}}
-      : action == Action::Restore
-          ? std::vector<std::pair<int, std::string>>{{1, "backup read"}, {2, "verify read"}}
-          : std::vector<std::pair<int, std::string>>{
-                {1, "record read"}, {2, "backup read"}, {3, "verify read"}};
+      action == Action::Dump      ? std::vector<std::pair<int, std::string>>{{1, "backup read"}}
+      : action == Action::Restore ? std::vector<std::pair<int, std::string>>{{1, "record read"},
+                                                                             {2, "record read 1.3"},
+                                                                             {3, "backup read"},
+                                                                             {4, "verify read"},
+                                                                             {5, "whole-area read"}}
+                                  : std::vector<std::pair<int, std::string>>{
+                                        {1, "record read"}, {2, "backup read"}, {3, "verify read"}};
   for (const auto& [nth, step] : reads) {
     for (const std::uint32_t k : {0u, 1u, 1735u, 7000u, 40000u, 65535u}) {
       list.push_back(CardFault("read stops after " + std::to_string(k) + " words", step, card,
@@ -326,9 +335,9 @@ std::vector<Scenario> Scenarios(Action action) {
         CardFault("erase answers 1", "erase", card, CommandKind::kErase, 1, FaultAction::kFail));
     list.push_back(CardFault("erase lies (answers 0, erases nothing)", "erase", card,
                              CommandKind::kErase, 1, FaultAction::kLie));
-    // The revision-1.3 write goes out in four blocks; the revision-1.2 writes of
-    // the downgrade and of the restored card in one.
-    const int blocks = action == Action::Upgrade ? 4 : 1;
+    // The revision-1.3 write and the restored record sector go out in four
+    // blocks; the revision-1.2 write of the downgrade in one.
+    const int blocks = action == Action::Downgrade ? 1 : 4;
     for (int b = 1; b <= blocks; ++b) {
       const std::string step = "block " + std::to_string(b);
       list.push_back(CardFault("block answers 1", step, card, CommandKind::kProgram,
@@ -353,6 +362,8 @@ std::vector<Scenario> Scenarios(Action action) {
                   [](sim::SimPc& pc) { pc.SetRefuseServiceManager(true); }});
   list.push_back({"busy flag held by another program", "start-up", [](Program&) {}, 0,
                   [card](sim::SimPc& pc) { pc.SetBusyHeldByOther(card, true); }});
+  list.push_back({"busy flag held by another program", "action",
+                  [card](Program& p) { p.Pc().SetBusyHeldByOther(card, true); }});
   list.push_back({"map refused, stop fails", "open", [](Program& p) {
                     p.Pc().SetRefuseMap(true);
                     p.Pc().SetFailingStop(true);

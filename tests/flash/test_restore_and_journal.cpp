@@ -25,11 +25,24 @@ class RestoreAndJournal : public ::testing::Test {
     ImageV13 image;
     EncodeImage(test::SampleRecordV13(), image);
     std::copy(image.bytes.begin(), image.bytes.end(), flash.begin() + kRecordOffset);
+    // The card's own bytes after its record, in the record sector.
+    std::fill_n(flash.begin() + 0x2E00, 16, 0x5A);
     good_ = flash;
     rig_.Open();
     EXPECT_TRUE(rig_.Boot());
   }
   std::string Backup() { return backup_.BackupFlash(0).fileName; }
+  // Another record of the same card.
+  static RecordV12 SameCardV12() {
+    RecordV12 record = test::SampleRecordV12();
+    record.Set(v12::SerialNumber, test::SampleRecordV13().SerialNumber.view());
+    return record;
+  }
+  bool AnyQuestion() {
+    const auto& shown = rig_.messages.Shown();
+    return std::any_of(shown.begin(), shown.end(),
+                       [](const ShownMessage& m) { return IsQuestion(m.buttons); });
+  }
   void Install(std::string_view path, const std::vector<std::uint8_t>& bytes) {
     rig_.drive.Install(path, bytes);
   }
@@ -40,15 +53,26 @@ class RestoreAndJournal : public ::testing::Test {
   UpdateJournal journal_{rig_.drive};
   FlashBackup backup_{rig_.flash, rig_.drive, rig_.clock, rig_.messages};
   RecordWriter writer_{rig_.flash, backup_, rig_.messages, splash_, &journal_};
-  FlashRestore restore_{rig_.drive, writer_, rig_.messages};
+  RecordReader reader_{rig_.flash};
+  FlashRestore restore_{rig_.drive, rig_.flash, reader_, &journal_, writer_, rig_.messages};
 };
 
 TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   const std::string file = Backup();
   const auto saved = rig_.drive.Contents(file);
-  ASSERT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 0);  // the card changes
+  ASSERT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 0);  // the card changes
   rig_.messages.Clear();
   EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  // The whole sector went back, in blocks no larger than the upgrade's.
+  const auto& commands = rig_.card.Diagnostics().commands;
+  std::size_t programmed = 0;
+  for (auto c = commands.end() - 6; c != commands.end(); ++c) {
+    if (c->kind == sim::CommandKind::kProgram) {
+      EXPECT_LE(c->count, record_write::kBlockWords);
+      programmed += c->count;
+    }
+  }
+  EXPECT_EQ(programmed, 0x2000u);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), good_);
   EXPECT_EQ(rig_.drive.Contents(file), saved);  // the restored file stays as it was
   EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.2.SAV");  // a fresh backup first
@@ -58,18 +82,48 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   EXPECT_TRUE(journal_.Read(0)->done);
 }
 
-TEST_F(RestoreAndJournal, Revision12BackupIsWrittenWithItsOwnErase) {
-  ASSERT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 0);
+TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
+  ASSERT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 0);  // serial NHS-0310-0042
   const auto v12_state = rig_.card.Flash().AllBytes();
   const std::string file = Backup();
-  ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), 0u);
-  ASSERT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), 0u);  // serial RTC-0311-0007
+  const auto v13_state = rig_.card.Flash().AllBytes();
+  const auto last_backup = writer_.LastBackupFile();
+  rig_.messages.Clear();
+  // Unanswered, the question says No: nothing is backed up, erased or written.
+  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Declined);
+  ASSERT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::YesNoDefaultNo);
+  EXPECT_NE(rig_.messages.Texts()[0].find("NHS-0310-0042"), std::string::npos);
+  EXPECT_NE(rig_.messages.Texts()[0].find("RTC-0311-0007"), std::string::npos);
+  EXPECT_EQ(rig_.card.Flash().AllBytes(), v13_state);
+  EXPECT_EQ(writer_.LastBackupFile(), last_backup);
+
+  rig_.messages.Script(Answer::Yes);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
-  const auto& commands = rig_.card.Diagnostics().commands;
-  EXPECT_EQ(commands.back().kind, sim::CommandKind::kRead);  // verified
-  EXPECT_TRUE(std::any_of(commands.begin(), commands.end(), [](const auto& c) {
-    return c.kind == sim::CommandKind::kProgram && c.count == 6945;
-  }));
+
+  // A card left unreadable by a broken write takes back the backup taken before
+  // that write without a question: the journal ties the two together.
+  rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 1, sim::FaultAction::kFail});
+  ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
+  const std::string before_write = writer_.LastBackupFile();
+  rig_.messages.Clear();
+  EXPECT_EQ(restore_.RestoreFromBackup(0, before_write), RestoreOutcome::Restored);
+  EXPECT_FALSE(AnyQuestion());
+  EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
+}
+
+TEST_F(RestoreAndJournal, DifferenceOutsideTheRecordSectorIsNamedAndNoSuccess) {
+  const std::string file = Backup();
+  rig_.card.Flash().AllBytes()[0x0010] ^= 0x01;  // 0xD00010, never written by this tool
+  rig_.messages.Clear();
+  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Failed);
+  ASSERT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Error);
+  EXPECT_NE(rig_.messages.Texts()[0].find("zuerst bei Adresse 0xD00010."), std::string::npos)
+      << rig_.messages.Texts()[0];
+  EXPECT_EQ(rig_.messages.Texts()[0].find("wiederhergestellt"), std::string::npos);
 }
 
 TEST_F(RestoreAndJournal, DoubtfulFilesAreRefusedAndTheCardIsNotTouched) {

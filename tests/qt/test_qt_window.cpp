@@ -440,6 +440,8 @@ class QtWindowTest : public QObject {
   void textsAreDecodedFromCodePage1252() {
     QCOMPARE(fu::FromCp1252("\x80 \x9C\xE4\xDF"), QStringLiteral(u"€ œäß"));
     QCOMPARE(fu::MessageText("eins\r\nzwei\rdrei"), QStringLiteral("eins\nzwei\ndrei"));
+    QCOMPARE(fu::MessageText(std::string_view("'\0\x7F' fehlt", 10)),
+             QStringLiteral("'\\x00\\x7F' fehlt"));
     const QString memo = rig_->Find<QPlainTextEdit>("Memo1")->toPlainText();
     QCOMPARE(memo,
              QStringLiteral(u"Eine Aktualisierung des Flashbausteines ist notwendig, um von \n"
@@ -456,6 +458,11 @@ class QtWindowTest : public QObject {
     };
     const std::vector<Case> cases = {
         {Buttons::YesNo, MessageKind::Error, QMessageBox::Critical, {"Ja", "Nein"}, "Nein"},
+        {Buttons::YesNoDefaultNo,
+         MessageKind::Error,
+         QMessageBox::Critical,
+         {"Ja", "Nein"},
+         "Nein"},
         {Buttons::Ok, MessageKind::Information, QMessageBox::Information, {"OK"}, "OK"},
         {Buttons::Cancel, MessageKind::Plain, QMessageBox::NoIcon, {"Abbrechen"}, "Abbrechen"},
     };
@@ -478,6 +485,9 @@ class QtWindowTest : public QObject {
       QCOMPARE(box->escapeButton()->text(), c.escape);
       // Closed without a choice: No for a question, else the only button.
       QCOMPARE(fu::QtMessageService::AnswerOf(*box, c.buttons), fu::DismissAnswer(c.buttons));
+      if (c.buttons == Buttons::YesNoDefaultNo) {
+        QCOMPARE(box->defaultButton()->text(), QStringLiteral("Nein"));  // Enter says No
+      }
     }
 
     // Shown for real: the box takes the click under an hourglass and answers.

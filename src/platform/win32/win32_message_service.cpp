@@ -1,5 +1,6 @@
 #include "platform/win32/win32_message_service.h"
 
+#include "base/visible_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace fu {
@@ -20,6 +21,9 @@ std::uint32_t MessageBoxStyle(MessageKind kind, Buttons buttons, bool owned) {
     case Buttons::YesNo:
       style |= MB_YESNO;
       break;
+    case Buttons::YesNoDefaultNo:
+      style |= MB_YESNO | MB_DEFBUTTON2;
+      break;
     case Buttons::Ok:
     case Buttons::Cancel:  // the single button of a Win32 box is OK
       style |= MB_OK;
@@ -31,6 +35,7 @@ std::uint32_t MessageBoxStyle(MessageKind kind, Buttons buttons, bool owned) {
 Answer MessageBoxAnswer(int result, Buttons buttons) {
   switch (buttons) {
     case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
       return result == IDYES ? Answer::Yes : Answer::No;
     case Buttons::Ok:
       return Answer::Ok;
@@ -41,7 +46,8 @@ Answer MessageBoxAnswer(int result, Buttons buttons) {
 }
 
 Answer Win32MessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
-  const std::string message(text);
+  // MessageBoxA ends the text at its first NUL.
+  const std::string message = VisibleText(text);
   const int result = ::MessageBoxA(owner_, message.c_str(), caption_.c_str(),
                                    MessageBoxStyle(kind, buttons, owner_ != nullptr));
   return MessageBoxAnswer(result, buttons);
