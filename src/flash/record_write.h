@@ -50,7 +50,8 @@ class RecordWriter {
   // The backup, then the journal note: true when both are in place, so that the
   // card may be erased.
   bool Prepare(CardSlot slot, std::string_view serial, std::string_view operation);
-  void Finish(CardSlot slot);
+  // Notes the write begun by Prepare done.
+  void Finish();
   // Reads back expected.size() words from the record area; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);
@@ -62,6 +63,7 @@ class RecordWriter {
   FlashSplashFactory& splash_;
   UpdateJournal* journal_;
   std::string last_backup_;
+  JournalEntry begun_;  // the journal entry of the write under way
 };
 
 }  // namespace fu
