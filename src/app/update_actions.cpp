@@ -192,6 +192,9 @@ ActionResult TForm1::RestoreClick(std::string_view backup_file) {
 }
 
 void TForm1::ReportUnfinishedWrites() {
+  for (const std::string& damage : sys_.journal.Damage()) {
+    messages_.Show(damage, MessageKind::Error, Buttons::Ok);
+  }
   for (const JournalEntry& entry : sys_.journal.Unfinished()) {
     const auto item = std::find(list_slots_.begin(), list_slots_.end(), entry.slot);
     std::string text;

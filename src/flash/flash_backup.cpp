@@ -50,16 +50,50 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
     return result;
   }
 
-  result.fileName = UnusedFileName(slot);
+  const std::string name = UnusedFileName(slot);
+  const std::string temporary = TemporaryName(name);
+  try {
+    if (!WriteAndCompare(temporary, area)) {
+      Discard(temporary);
+      result.outcome = BackupOutcome::ReadBackDiffers;
+      return result;
+    }
+    files_.Rename(temporary, name);
+  } catch (const FileError&) {
+    Discard(temporary);
+    throw;
+  }
+  result.fileName = name;
+  result.outcome = BackupOutcome::Ok;
+  return result;
+}
+
+std::string TemporaryName(std::string_view backup_name) {
+  std::string name(backup_name.substr(0, backup_name.size() - std::string_view(".SAV").size()));
+  return name + ".TMP";
+}
+
+void FlashBackup::Discard(const std::string& temporary) {
+  try {
+    if (files_.Exists(temporary)) {
+      files_.Remove(temporary);
+    }
+  } catch (const FileError&) {
+    // Only the temporary name is left behind; no backup name holds it.
+  }
+}
+
+bool FlashBackup::WriteAndCompare(const std::string& temporary, std::span<const HostWord> area) {
   const std::vector<std::uint8_t> written = EncodeBlockWithChecks(area);
   {
-    const auto file = files_.Create(result.fileName);
+    const auto file = files_.Create(temporary);
     WriteBlockWithChecks(*file, area);
+    file->Flush();
     file->Close();
   }
   std::vector<std::uint8_t> back(written.size());
   {
-    const auto file = files_.OpenRead(result.fileName);
+    const auto file = files_.OpenRead(temporary);
     file->ReadExact(back);
     file->Close();
   }
@@ -72,12 +106,10 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
                     back.begin() + at)) {
       messages_.Show("Fehler: Differenz bei Byte " + std::to_string(k), MessageKind::Plain,
                      Buttons::Ok);
-      result.outcome = BackupOutcome::ReadBackDiffers;
-      return result;
+      return false;
     }
   }
-  result.outcome = BackupOutcome::Ok;
-  return result;
+  return true;
 }
 
 }  // namespace fu

@@ -1,7 +1,9 @@
 #pragma once
 // The backup of a card's 64 KiB flash area to a file on drive C:, taken before
-// every write: read from the card, written, read back and compared. A write may
-// only erase the card when the backup came out whole and equal.
+// every write: read from the card, written under a temporary name, flushed to
+// disk, read back and compared, and only then given its backup name. A write may
+// only erase the card when the backup came out whole and equal; a backup name
+// never holds half a file.
 
 #include <string>
 
@@ -15,18 +17,20 @@ namespace fu {
 enum class BackupOutcome {
   Ok,               // the file holds the whole area and reads back equal
   ReadIncomplete,   // the card did not deliver the whole area; no file written
-  ReadBackDiffers,  // the file does not read back as written
+  ReadBackDiffers,  // the file did not read back as written; it was removed
 };
 
 struct BackupResult {
   BackupOutcome outcome = BackupOutcome::ReadIncomplete;
-  std::string fileName;  // the file written (code page 1252), empty when none
+  std::string fileName;  // the backup file (code page 1252), empty when none
   bool Ok() const { return outcome == BackupOutcome::Ok; }
 };
 
 // "C:\FLASH_" + slot + "_" + date, without the ".SAV": characters of the date that
 // a file name cannot hold become '-'.
 std::string BackupFileStem(CardSlot slot, std::string_view short_date);
+// The name a backup is written under until it is complete: ".SAV" becomes ".TMP".
+std::string TemporaryName(std::string_view backup_name);
 
 class FlashBackup {
  public:
@@ -36,11 +40,15 @@ class FlashBackup {
   // Reads the area and saves it under the first unused name of FLASH_s_d.SAV,
   // FLASH_s_d.1.SAV, FLASH_s_d.2.SAV, ...; no backup file is ever replaced.
   // Shows a message for each failure it reports. A file that cannot be created,
-  // written or read back raises FileError.
+  // written, flushed, read back or renamed raises FileError; the temporary file
+  // is removed then, as far as the drive lets it.
   BackupResult BackupFlash(CardSlot slot);
 
  private:
   std::string UnusedFileName(CardSlot slot);
+  // Writes, flushes and reads back the area; false (shown) when it differs.
+  bool WriteAndCompare(const std::string& temporary, std::span<const HostWord> area);
+  void Discard(const std::string& temporary);
 
   FlashCommands& flash_;
   Files& files_;

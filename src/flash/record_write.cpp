@@ -41,10 +41,12 @@ bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_v
     return false;
   }
   if (journal_ != nullptr) {
+    // Appended and flushed: the entry is on disk before the first erase.
+    begun_ = {slot, std::string(serial), result.fileName, std::string(operation), false};
     try {
-      journal_->Begin({slot, std::string(serial), result.fileName, std::string(operation), false});
+      journal_->Begin(begun_);
     } catch (const FileError& error) {
-      ShowError(std::string("Das Änderungsprotokoll "_cp) + UpdateJournal::FileName(slot) +
+      ShowError(std::string("Das Änderungsprotokoll "_cp) + std::string(UpdateJournal::kFileName) +
                 " kann nicht geschrieben werden: " + std::string(error.Text()) +
                 std::string(". Die Karte wurde nicht verändert."_cp));
       return false;
@@ -53,15 +55,15 @@ bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_v
   return true;
 }
 
-void RecordWriter::Finish(CardSlot slot) {
+void RecordWriter::Finish() {
   if (journal_ == nullptr) {
     return;
   }
   try {
-    journal_->Done(slot);
+    journal_->Done(begun_);
   } catch (const FileError&) {
-    // The card is written and verified. A note left "begun" only makes the next
-    // start-up point at the backup, which restores what is on the card now.
+    // The card is written and verified. An entry left begun only makes the next
+    // start-up point at a backup of the state before this write.
   }
 }
 
@@ -136,7 +138,7 @@ bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> word
   if (!EraseAndProgramBlocks(slot, record_write::kEraseV13, words) || !Verify(slot, words)) {
     return false;
   }
-  Finish(slot);
+  Finish();
   return true;
 }
 
@@ -148,7 +150,7 @@ bool RecordWriter::WriteRecordSector(CardSlot slot, std::span<const HostWord> wo
   if (!EraseAndProgramBlocks(slot, record_write::kSectorStart, words) || !Verify(slot, words)) {
     return false;
   }
-  Finish(slot);
+  Finish();
   return true;
 }
 
@@ -176,7 +178,7 @@ bool RecordWriter::WriteV12Words(CardSlot slot, std::span<const HostWord> words,
   if (!Verify(slot, words.first(std::min(verify_words, words.size())))) {
     return false;
   }
-  Finish(slot);
+  Finish();
   return true;
 }
 

@@ -57,7 +57,8 @@ class RecordWriter {
   // The backup, then the journal note: true when both are in place, so that the
   // card may be erased.
   bool Prepare(CardSlot slot, std::string_view serial, std::string_view operation);
-  void Finish(CardSlot slot);
+  // Notes the write begun by Prepare done.
+  void Finish();
   // Erases the sector holding erase_at, then programs the words from the program
   // offset 0 in blocks of kBlockWords under the progress window. Shows a failure.
   bool EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words);
@@ -72,6 +73,7 @@ class RecordWriter {
   FlashSplashFactory& splash_;
   UpdateJournal* journal_;
   std::string last_backup_;
+  JournalEntry begun_;  // the journal entry of the write under way
 };
 
 }  // namespace fu

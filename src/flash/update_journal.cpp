@@ -1,70 +1,55 @@
 #include "flash/update_journal.h"
 
+#include <algorithm>
 #include <string_view>
 
+#include "base/cp1252.h"
 #include "base/errors.h"
 
 namespace fu {
 
 namespace {
 
-constexpr std::string_view kHeader = "FlashUpdate-Journal 1";
-constexpr std::string_view kBegun = "begonnen";
-constexpr std::string_view kDone = "fertig";
+constexpr std::string_view kLegacyHeader = "FlashUpdate-Journal 1";
 
-std::string Line(std::string_view key, std::string_view value) {
-  std::string line(key);
-  line += '=';
-  line += value;
-  line += "\r\n";
-  return line;
+std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-}  // namespace
-
-std::string UpdateJournal::FileName(CardSlot slot) {
-  return "C:\\FLASH_" + std::to_string(slot) + ".JNL";
-}
-
-void UpdateJournal::Write(const JournalEntry& entry) {
-  std::string text(kHeader);
-  text += "\r\n";
-  text += Line("Steckplatz", std::to_string(entry.slot));
-  text += Line("Seriennummer", entry.serialNumber);
-  text += Line("Sicherung", entry.backupFile);
-  text += Line("Vorgang", entry.operation);
-  text += Line("Stand", entry.done ? kDone : kBegun);
-  const auto file = files_.Create(FileName(entry.slot));
-  file->Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+std::vector<std::uint8_t> ReadAll(Files& files, std::string_view path) {
+  const auto file = files.OpenRead(path);
+  auto bytes = file->ReadToEnd();
   file->Close();
+  return bytes;
 }
 
-void UpdateJournal::Begin(const JournalEntry& entry) {
-  JournalEntry begun = entry;
-  begun.done = false;
-  Write(begun);
-}
-
-void UpdateJournal::Done(CardSlot slot) {
-  JournalEntry entry = Read(slot).value_or(JournalEntry{slot, {}, {}, {}, false});
-  entry.done = true;
-  Write(entry);
-}
-
-std::optional<JournalEntry> UpdateJournal::Read(CardSlot slot) {
-  std::vector<std::uint8_t> bytes;
-  try {
-    if (!files_.Exists(FileName(slot))) {
-      return std::nullopt;
-    }
-    const auto file = files_.OpenRead(FileName(slot));
-    bytes = file->ReadToEnd();
-    file->Close();
-  } catch (const FileError&) {
-    return std::nullopt;
+bool SameCard(const JournalEntry& a, const JournalEntry& b) {
+  if (a.serialNumber.empty() || b.serialNumber.empty()) {
+    return a.serialNumber.empty() && b.serialNumber.empty() && a.slot == b.slot;
   }
-  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (!text.starts_with(kHeader)) {
+  return a.serialNumber == b.serialNumber;
+}
+
+// The first begun entry of the card after its last done one.
+std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entries,
+                                           const JournalEntry& card) {
+  std::optional<JournalEntry> point;
+  for (const JournalEntry& entry : entries) {
+    if (!SameCard(entry, card)) {
+      continue;
+    }
+    if (entry.done) {
+      point.reset();
+    } else if (!point) {
+      point = entry;
+    }
+  }
+  return point;
+}
+
+// The previous version's note: "key=value" lines after its header.
+std::optional<JournalEntry> ParseLegacy(CardSlot slot, std::string_view text) {
+  if (!text.starts_with(kLegacyHeader)) {
     return std::nullopt;
   }
   JournalEntry entry;
@@ -90,21 +75,176 @@ std::optional<JournalEntry> UpdateJournal::Read(CardSlot slot) {
     } else if (key == "Vorgang") {
       entry.operation = value;
     } else if (key == "Stand") {
-      entry.done = value == kDone;
+      entry.done = value == "fertig";
       has_state = true;
     }
   }
   return has_state ? std::optional(entry) : std::nullopt;
 }
 
-std::vector<JournalEntry> UpdateJournal::Unfinished() {
-  std::vector<JournalEntry> entries;
-  for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
-    if (auto entry = Read(slot); entry && !entry->done) {
-      entries.push_back(*entry);
+std::string UnreadableText(std::string_view path, const FileError& error) {
+  return std::string("Das Änderungsprotokoll "_cp) + std::string(path) +
+         " kann nicht gelesen werden: " + std::string(error.Text()) + ".";
+}
+
+}  // namespace
+
+std::string UpdateJournal::LegacyFileName(CardSlot slot) {
+  return "C:\\FLASH_" + std::to_string(slot) + ".JNL";
+}
+
+void UpdateJournal::ReadLegacy(CardSlot slot, Reading& out) {
+  const std::string path = LegacyFileName(slot);
+  try {
+    if (!files_.Exists(path)) {
+      return;
+    }
+    if (auto entry = ParseLegacy(slot, AsText(ReadAll(files_, path)))) {
+      out.entries.push_back(std::move(*entry));
+    } else {
+      out.damage.push_back(std::string("Das Änderungsprotokoll "_cp) + path +
+                           std::string(" ist unlesbar und wird übergangen."_cp));
+    }
+  } catch (const FileError& error) {
+    out.damage.push_back(UnreadableText(path, error));
+  }
+}
+
+// Lines that fail their check are counted as damage, except a torn last line
+// (no line end: a crash mid-append) and a torn line closed by a later append.
+void UpdateJournal::ReadCurrent(Reading& out) {
+  if (!files_.Exists(kFileName)) {
+    return;
+  }
+  const auto bytes = ReadAll(files_, kFileName);
+  std::string_view text = AsText(bytes);
+  bool header = false;
+  bool foreign = false;
+  std::vector<int> bad_lines;
+  for (int number = 1; !text.empty(); ++number) {
+    const std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) {
+      break;  // torn
+    }
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    if (line.empty() || line.ends_with(journal_line::kTornMark)) {
+      continue;
+    }
+    if (line == journal_line::kHeader) {
+      header = true;
+    } else if (auto entry = DecodeJournalLine(line)) {
+      out.entries.push_back(std::move(*entry));
+    } else if (!header && number == 1) {
+      foreign = true;
+    } else {
+      bad_lines.push_back(number);
     }
   }
-  return entries;
+  const std::string name(kFileName);
+  if (foreign) {
+    out.damage.push_back("Die Datei " + name +
+                         std::string(" ist kein Änderungsprotokoll dieses Programms. Sie wird "
+                                     "übergangen; neue Einträge werden an ihr Ende angehängt."_cp));
+  }
+  if (!bad_lines.empty()) {
+    std::string lines;
+    for (const int n : bad_lines) {
+      lines += (lines.empty() ? "" : ", ") + std::to_string(n);
+    }
+    out.damage.push_back(
+        std::string("Das Änderungsprotokoll "_cp) + name + std::string(" ist beschädigt: "_cp) +
+        (bad_lines.size() == 1 ? "Zeile " + lines + " ist unlesbar und wird"
+                               : "die Zeilen " + lines + " sind unlesbar und werden") +
+        std::string(" übergangen. Alle anderen Einträge gelten weiter."_cp));
+  }
+}
+
+UpdateJournal::Reading UpdateJournal::Load() {
+  Reading out;
+  for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+    ReadLegacy(slot, out);
+  }
+  try {
+    ReadCurrent(out);
+  } catch (const FileError& error) {
+    out.damage.push_back(UnreadableText(kFileName, error));
+  }
+  return out;
+}
+
+void UpdateJournal::Append(JournalEntry entry) {
+  std::string text;
+  if (files_.Exists(kFileName)) {
+    const auto bytes = ReadAll(files_, kFileName);
+    const std::string_view old = AsText(bytes);
+    if (!old.empty() && !old.ends_with('\n')) {
+      text += journal_line::kTornMark;  // closes a line a crash tore off
+      text += "\r\n";
+    }
+    if (old.find(journal_line::kHeader) == std::string_view::npos) {
+      text += journal_line::kHeader;
+      text += "\r\n";
+    }
+  } else {
+    text += journal_line::kHeader;
+    text += "\r\n";
+  }
+  text += EncodeJournalLine(entry);
+  const auto file = files_.OpenAppend(kFileName);
+  file->Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  file->Flush();
+  file->Close();
+}
+
+void UpdateJournal::Begin(const JournalEntry& entry) {
+  JournalEntry begun = entry;
+  begun.done = false;
+  Append(std::move(begun));
+}
+
+void UpdateJournal::Done(const JournalEntry& entry) {
+  JournalEntry done = entry;
+  done.done = true;
+  Append(std::move(done));
+}
+
+std::vector<JournalEntry> UpdateJournal::History() {
+  return Load().entries;
+}
+
+std::optional<JournalEntry> UpdateJournal::RestorePoint(std::string_view serial) {
+  JournalEntry card;
+  card.serialNumber = serial;
+  return RestorePointOf(History(), card);
+}
+
+std::vector<JournalEntry> UpdateJournal::Unfinished() {
+  const std::vector<JournalEntry> entries = History();
+  std::vector<JournalEntry> points;
+  std::vector<const JournalEntry*> cards;
+  for (const JournalEntry& entry : entries) {
+    if (std::none_of(cards.begin(), cards.end(),
+                     [&](const JournalEntry* card) { return SameCard(*card, entry); })) {
+      cards.push_back(&entry);
+    }
+  }
+  for (const JournalEntry* card : cards) {
+    if (auto point = RestorePointOf(entries, *card)) {
+      const auto last = std::find_if(entries.rbegin(), entries.rend(),
+                                     [&](const JournalEntry& e) { return SameCard(e, *card); });
+      point->slot = last->slot;
+      points.push_back(std::move(*point));
+    }
+  }
+  return points;
+}
+
+std::vector<std::string> UpdateJournal::Damage() {
+  return Load().damage;
 }
 
 }  // namespace fu

@@ -1,45 +1,58 @@
 #pragma once
 // The update journal: before the first erase of a write the tool notes on drive
-// C: which card it is changing and which backup restores it, and marks the note
-// done once the write is verified. A note still "begun" at start-up means the
-// program or the PC died mid-write.
+// C: which card it is changing and which backup restores it, and notes the write
+// done once it is verified. Entries are only ever appended and flushed, never
+// rewritten, so a crash or a full drive cannot take an earlier entry with it.
+//
+// A card is known by its serial number (a card without one by its slot), so a
+// card that moved to another slot keeps its history. Its restore point is the
+// backup of its first unfinished write after its last finished one: a later try
+// that fails again backs up an already damaged card and never replaces it.
 
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "dsplink/window_table.h"
+#include "flash/journal_line.h"
 #include "platform/files.h"
 
 namespace fu {
-
-struct JournalEntry {
-  CardSlot slot = 0;
-  std::string serialNumber;  // code page 1252
-  std::string backupFile;
-  std::string operation;  // "upgrade", "downgrade", "restore"
-  bool done = false;
-  friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
-};
 
 class UpdateJournal {
  public:
   explicit UpdateJournal(Files& files) : files_(files) {}
 
-  // "C:\FLASH_<slot>.JNL", beside the backups.
-  static std::string FileName(CardSlot slot);
+  // "C:\FLASH.JNL", beside the backups.
+  static constexpr std::string_view kFileName = "C:\\FLASH.JNL";
+  // "C:\FLASH_<slot>.JNL": the one note per slot the previous version kept. It is
+  // read as the oldest entry of its card's history and never written.
+  static std::string LegacyFileName(CardSlot slot);
 
-  // Writes the entry as begun. A FileError is raised when it cannot be written.
+  // Appends the entry as begun, or as done, and flushes it to disk. A FileError
+  // is raised when it cannot be read, written or flushed.
   void Begin(const JournalEntry& entry);
-  // Marks the slot's entry done; a FileError is raised when it cannot be written.
-  void Done(CardSlot slot);
-  // The slot's entry, if a readable one is there.
-  std::optional<JournalEntry> Read(CardSlot slot);
-  // Every entry left begun, in slot order.
+  void Done(const JournalEntry& entry);
+
+  // Every readable entry, oldest first; a torn last line is left out.
+  std::vector<JournalEntry> History();
+  // The backup that brings the card back, when a write of it is unfinished.
+  std::optional<JournalEntry> RestorePoint(std::string_view serial);
+  // One entry per card with a restore point, in the order the cards first
+  // appear; its slot is the one the card was last written in.
   std::vector<JournalEntry> Unfinished();
+  // A German message for each journal file that is damaged or no journal.
+  std::vector<std::string> Damage();
 
  private:
-  void Write(const JournalEntry& entry);
+  struct Reading {
+    std::vector<JournalEntry> entries;
+    std::vector<std::string> damage;
+  };
+  Reading Load();
+  void ReadLegacy(CardSlot slot, Reading& out);
+  void ReadCurrent(Reading& out);
+  void Append(JournalEntry entry);
 
   Files& files_;
 };

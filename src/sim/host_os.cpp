@@ -71,4 +71,34 @@ std::filesystem::path DefaultPcFolder() {
 
 #endif
 
+#ifdef _WIN32
+
+bool SyncToDisk(const std::filesystem::path& path, bool folder) {
+  if (folder) {
+    return true;
+  }
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  const bool ok = ::FlushFileBuffers(file) != 0;
+  ::CloseHandle(file);
+  return ok;
+}
+
+#else
+
+bool SyncToDisk(const std::filesystem::path& path, bool folder) {
+  const int fd = ::open(path.c_str(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+  if (fd < 0) {
+    return false;
+  }
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+#endif
+
 }  // namespace fu::sim

@@ -30,4 +30,8 @@ class FolderLock {
 // Relative to the working folder when the environment names no home.
 std::filesystem::path DefaultPcFolder();
 
+// Forces a host file, or a folder's list of names, onto the disk. False when the
+// host refuses. Windows hosts flush files only; a folder there counts as done.
+bool SyncToDisk(const std::filesystem::path& path, bool folder);
+
 }  // namespace fu::sim

@@ -7,6 +7,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "sim/host_os.h"
 
 namespace fu::sim {
 
@@ -21,6 +22,7 @@ struct DriveState {
   int files_created = 0;
   int writes = 0;
   std::uint64_t bytes_written = 0;
+  std::vector<std::string> log;
 };
 
 }  // namespace sim_drive_detail
@@ -34,6 +36,7 @@ constexpr int kInvalidHandle = 6;
 constexpr int kWriteFault = 29;
 constexpr int kReadFault = 30;
 constexpr int kInvalidName = 123;
+constexpr int kAlreadyExists = 183;
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
@@ -202,10 +205,22 @@ fs::path LocateFileToRead(const fs::path& root, std::string_view text) {
   return at.host;
 }
 
+// Forces a host file and the folder holding its name onto the disk.
+void Sync(const fs::path& host) {
+  if (!SyncToDisk(host, false) || !SyncToDisk(host.parent_path(), true)) {
+    throw FileError(kWriteFault);
+  }
+}
+
 class SimFile final : public File {
  public:
-  SimFile(std::shared_ptr<DriveState> state, std::fstream stream, bool writing)
-      : state_(std::move(state)), stream_(std::move(stream)), writing_(writing) {}
+  SimFile(std::shared_ptr<DriveState> state, std::fstream stream, bool writing,
+          std::string path = {}, fs::path host = {})
+      : state_(std::move(state)),
+        stream_(std::move(stream)),
+        writing_(writing),
+        path_(std::move(path)),
+        host_(std::move(host)) {}
 
   ~SimFile() override {
     if (stream_.is_open()) {
@@ -267,6 +282,18 @@ class SimFile final : public File {
     }
   }
 
+  void Flush() override {
+    CheckOpen();
+    if (!writing_) {
+      throw FileError(FileError::kAccessDenied);
+    }
+    if (!stream_.flush()) {
+      throw FileError(kWriteFault);
+    }
+    Sync(host_);
+    state_->log.push_back("flush " + path_);
+  }
+
   void Close() override {
     if (!stream_.is_open()) {
       return;
@@ -298,6 +325,8 @@ class SimFile final : public File {
   std::shared_ptr<DriveState> state_;
   std::fstream stream_;
   bool writing_;
+  std::string path_;
+  fs::path host_;
 };
 
 std::fstream OpenHost(const fs::path& host, std::ios::openmode mode) {
@@ -342,7 +371,68 @@ std::unique_ptr<File> SimDrive::Create(std::string_view text) {
     *state_->free_space += emptied;
   }
   ++state_->files_created;
-  return std::make_unique<SimFile>(state_, std::move(stream), true);
+  state_->log.push_back("create " + std::string(text));
+  return std::make_unique<SimFile>(state_, std::move(stream), true, std::string(text), at.host);
+}
+
+std::unique_ptr<File> SimDrive::OpenAppend(std::string_view text) {
+  const WindowsPath path = Parse(text);
+  const Location at = Locate(state_->root, path);
+  if (at.folder) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  if (path.names_folder) {
+    throw FileError(kInvalidName);
+  }
+  if (state_->read_only) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  auto stream = OpenHost(at.host, std::ios::out | std::ios::app);
+  if (!at.exists) {
+    ++state_->files_created;
+  }
+  state_->log.push_back("append " + std::string(text));
+  return std::make_unique<SimFile>(state_, std::move(stream), true, std::string(text), at.host);
+}
+
+void SimDrive::Rename(std::string_view from, std::string_view to) {
+  const fs::path source = LocateFileToRead(state_->root, from);
+  const WindowsPath target_path = Parse(to);
+  const Location target = Locate(state_->root, target_path);
+  if (target_path.names_folder) {
+    throw FileError(kInvalidName);
+  }
+  if (target.exists) {
+    throw FileError(kAlreadyExists);
+  }
+  if (state_->read_only) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  std::error_code ec;
+  fs::rename(source, target.host, ec);
+  if (ec) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  if (!SyncToDisk(source.parent_path(), true) || !SyncToDisk(target.host.parent_path(), true)) {
+    throw FileError(kWriteFault);
+  }
+  state_->log.push_back("rename " + std::string(from) + " > " + std::string(to));
+}
+
+void SimDrive::Remove(std::string_view text) {
+  const fs::path host = LocateFileToRead(state_->root, text);
+  if (state_->read_only) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(host, ec);
+  if (!fs::remove(host, ec) || ec) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  if (state_->free_space) {
+    *state_->free_space += size;
+  }
+  state_->log.push_back("remove " + std::string(text));
 }
 
 std::unique_ptr<File> SimDrive::OpenRead(std::string_view text) {
@@ -383,7 +473,12 @@ std::uint64_t SimDrive::BytesWritten() const {
   return state_->bytes_written;
 }
 
+const std::vector<std::string>& SimDrive::Log() const {
+  return state_->log;
+}
+
 void SimDrive::ResetCounts() {
+  state_->log.clear();
   state_->files_created = 0;
   state_->writes = 0;
   state_->bytes_written = 0;

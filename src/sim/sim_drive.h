@@ -15,14 +15,18 @@
 // on the way missing 3; a file to read missing 2; a folder opened as a file, or
 // a create or write on the read-only drive 5; a write beyond the free space 112
 // (nothing of that write is stored; what earlier writes stored stays); a short
-// read 100; an open file used after Close 6. Should the host itself fail, a
+// read 100; an open file used after Close 6; a rename onto an existing file
+// 183, a rename or remove of a missing file 2; a flush of a file opened for
+// reading 5. Should the host itself fail, a
 // write or a close raises 29 and a read 30. A path that ends with a separator
 // names a folder: opening it as a file gives 5 when the folder exists, else 123.
 // Names are checked before folders are looked up, and the path before the
 // read-only state.
 //
 // Written bytes go to the host file as they come and are flushed by Close, so
-// the drive outlives the program. Files stay usable when the drive object goes.
+// the drive outlives the program. Flush forces the file and its folder onto the
+// host's disk; Rename and Remove force the folders they change. Files stay usable when the drive
+// object goes.
 
 #include <cstdint>
 #include <filesystem>
@@ -50,10 +54,13 @@ class SimDrive : public fu::Files {
   SimDrive& operator=(const SimDrive&) = delete;
 
   std::unique_ptr<File> Create(std::string_view path) override;
+  std::unique_ptr<File> OpenAppend(std::string_view path) override;
   std::unique_ptr<File> OpenRead(std::string_view path) override;
   // True for an existing file (not a folder); false also for a path that is
   // invalid or on another drive.
   bool Exists(std::string_view path) override;
+  void Rename(std::string_view from, std::string_view to) override;
+  void Remove(std::string_view path) override;
 
   // Faults on demand. Free space is unlimited until set; std::nullopt lifts the
   // limit again. Writes use it up; emptying a file by Create gives its bytes back.
@@ -67,8 +74,13 @@ class SimDrive : public fu::Files {
   int FilesCreated() const;
   int Writes() const;
   std::uint64_t BytesWritten() const;
-  // True when nothing was created or written since the start or ResetCounts.
-  bool Untouched() const { return FilesCreated() == 0 && Writes() == 0; }
+  // The changes to the drive in their order, one line each with the path as the
+  // caller gave it: "create P", "append P", "flush P", "rename P > Q",
+  // "remove P". Writes are counted above, not listed.
+  const std::vector<std::string>& Log() const;
+  // True when nothing was created, written, renamed or removed since the start
+  // or ResetCounts.
+  bool Untouched() const { return FilesCreated() == 0 && Writes() == 0 && Log().empty(); }
   void ResetCounts();
 
   // Setting up and looking at the drive, for the simulated PC and tests: these

@@ -85,6 +85,8 @@ struct Scenario {
   int dieAtChange = 0;
   // Set on the PC before the program starts (faults that act at start-up).
   std::function<void(sim::SimPc&)> beforeStart = nullptr;
+  // What the start-up must have told the user about the fault.
+  std::string startupMustSay = {};
 };
 
 struct Outcome {
@@ -140,6 +142,12 @@ class Campaign {
     {
       Program p(pc_folder);
       const auto startup_texts = p.messages.Texts();
+      if (!s.startupMustSay.empty() &&
+          std::none_of(startup_texts.begin(), startup_texts.end(), [&](const std::string& t) {
+            return t.find(s.startupMustSay) != std::string::npos;
+          })) {
+        out.problems.push_back("start-up kept quiet about the fault");
+      }
       if (action == Action::Restore) {
         // The card to restore: a backup of its good state, with bytes of its own
         // after the record, then a damaged record and those bytes gone.
@@ -375,6 +383,13 @@ std::vector<Scenario> Scenarios(Action action) {
   list.push_back(
       {"drive C: unwritable", "backup", [](Program& p) { p.Pc().SetDriveReadOnly(true); }});
   list.push_back({"drive C: full", "backup", [](Program& p) { p.Pc().SetDriveFreeSpace(200000); }});
+  list.push_back({"journal damaged, last entry torn", "start-up", [](Program&) {}, 0,
+                  [](sim::SimPc& pc) {
+                    const std::string text = "FlashUpdate-Journal 2\r\nbegonnen\tkaputt\r\nfert";
+                    pc.Drive().Install("C:\\FLASH.JNL",
+                                       std::vector<std::uint8_t>(text.begin(), text.end()));
+                  },
+                  "C:\\FLASH.JNL ist besch"});
   list.push_back({"drive C: full after the backup", "journal",
                   [](Program& p) { p.Pc().SetDriveFreeSpace(262152 + 40); }});
   return list;

@@ -68,6 +68,12 @@ class RecordStore : public ::testing::Test {
                       before_.begin() + kRecordSectorEnd);
   }
   bool FlashUnchanged() { return Flash() == before_; }
+  // The files a backup left at the root of drive C:.
+  std::vector<std::string> FlashFiles() {
+    std::vector<std::string> names = rig_.drive.List("C:\\");
+    std::erase_if(names, [](const std::string& n) { return !n.starts_with("FLASH_"); });
+    return names;
+  }
 
   test::SimCardRig rig_;
   sim::SimFlash::Bytes before_{};
@@ -187,6 +193,9 @@ class CorruptingFiles : public Files {
  public:
   CorruptingFiles(Files& inner, std::size_t at) : inner_(inner), at_(at) {}
   std::unique_ptr<File> Create(std::string_view path) override { return inner_.Create(path); }
+  std::unique_ptr<File> OpenAppend(std::string_view path) override {
+    return inner_.OpenAppend(path);
+  }
   std::unique_ptr<File> OpenRead(std::string_view path) override {
     class Corrupting : public File {
      public:
@@ -197,6 +206,7 @@ class CorruptingFiles : public Files {
         bytes[at_] ^= 0x80;
       }
       std::vector<std::uint8_t> ReadToEnd() override { return file_->ReadToEnd(); }
+      void Flush() override { file_->Flush(); }
       void Close() override { file_->Close(); }
 
      private:
@@ -206,6 +216,8 @@ class CorruptingFiles : public Files {
     return std::make_unique<Corrupting>(inner_.OpenRead(path), at_);
   }
   bool Exists(std::string_view path) override { return inner_.Exists(path); }
+  void Rename(std::string_view from, std::string_view to) override { inner_.Rename(from, to); }
+  void Remove(std::string_view path) override { inner_.Remove(path); }
 
  private:
   Files& inner_;
@@ -225,6 +237,7 @@ TEST_F(RecordStore, BackupThatReadsBackDifferentlyStopsTheWrite) {
     RecordV12 record;
     EXPECT_EQ(writer.WriteRecordV12(0, record), 1);
     EXPECT_TRUE(FlashUnchanged());
+    EXPECT_EQ(FlashFiles(), std::vector<std::string>{});  // nothing under a backup name
   }
   EXPECT_EQ(splash_.Created(), 0);
 }
@@ -245,6 +258,7 @@ TEST_F(RecordStore, UnusableDriveRaisesBeforeAnythingIsErased) {
   } catch (const FileError& e) {
     EXPECT_EQ(e.Code(), 112);
   }
+  EXPECT_EQ(FlashFiles(), std::vector<std::string>{});
   EXPECT_TRUE(FlashUnchanged());
   EXPECT_TRUE(rig_.messages.Shown().empty());  // the application's handler shows them
   EXPECT_EQ(splash_.Created(), 0);

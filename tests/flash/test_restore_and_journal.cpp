@@ -78,8 +78,8 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.2.SAV");  // a fresh backup first
   EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{"Die Karte wurde aus der Sicherung " +
                                                              file + " wiederhergestellt."}));
-  EXPECT_EQ(journal_.Read(0)->operation, "restore");
-  EXPECT_TRUE(journal_.Read(0)->done);
+  EXPECT_EQ(journal_.History().back().operation, "restore");
+  EXPECT_TRUE(journal_.History().back().done);
 }
 
 TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
@@ -157,38 +157,92 @@ TEST_F(RestoreAndJournal, DoubtfulFilesAreRefusedAndTheCardIsNotTouched) {
   EXPECT_EQ(rig_.card.Flash().AllBytes(), good_);
 }
 
-TEST_F(RestoreAndJournal, JournalIsBegunBeforeTheEraseAndDoneAfterTheVerify) {
-  rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 2, sim::FaultAction::kFail});
-  EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
-  const auto entry = journal_.Read(0);
-  ASSERT_TRUE(entry.has_value());
-  EXPECT_FALSE(entry->done);
-  EXPECT_EQ(entry->serialNumber, "RTC-0311-0007");
-  EXPECT_EQ(entry->backupFile, "C:\\FLASH_0_05.03.2003.SAV");
-  EXPECT_EQ(entry->operation, "upgrade");
-  EXPECT_EQ(journal_.Unfinished(), (std::vector<JournalEntry>{*entry}));
+TEST_F(RestoreAndJournal, BackupAndJournalEntryAreOnDiskBeforeTheFirstErase) {
+  std::vector<std::string> at_erase;
+  rig_.card.SetStateChangedHandler([&] {
+    if (at_erase.empty()) {
+      at_erase = rig_.drive.Log();
+    }
+  });
+  ASSERT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 0);
+  const std::string jnl(UpdateJournal::kFileName);
+  EXPECT_EQ(at_erase, (std::vector<std::string>{
+                          "create C:\\FLASH_0_05.03.2003.TMP", "flush C:\\FLASH_0_05.03.2003.TMP",
+                          "rename C:\\FLASH_0_05.03.2003.TMP > C:\\FLASH_0_05.03.2003.SAV",
+                          "append " + jnl, "flush " + jnl}));
+  EXPECT_EQ(rig_.drive.Log().back(), "flush " + jnl);  // and the entry noting it done
+}
+
+TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) {
+  const std::string serial = "RTC-0311-0007";
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 2, sim::FaultAction::kFail});
+    EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
+  }
+  EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.1.SAV");  // of the damaged card
+  const JournalEntry first{0, serial, "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
+  EXPECT_EQ(journal_.RestorePoint(serial), first);
+  // The card turns up in another slot: still the same card and restore point.
+  journal_.Begin({2, serial, "C:\\FLASH_2_05.03.2003.SAV", "restore", false});
+  JournalEntry moved = first;
+  moved.slot = 2;
+  EXPECT_EQ(journal_.Unfinished(), (std::vector<JournalEntry>{moved}));
+  EXPECT_EQ(journal_.History().size(), 3u);
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), 0u);
-  EXPECT_TRUE(journal_.Read(0)->done);
+  EXPECT_FALSE(journal_.RestorePoint(serial).has_value());
   EXPECT_TRUE(journal_.Unfinished().empty());
 }
 
 TEST_F(RestoreAndJournal, UnwritableJournalStopsTheWriteBeforeTheErase) {
+  journal_.Begin({0, "RTC-0311-0007", "C:\\FRUEHER.SAV", "upgrade", false});
+  const auto before = rig_.drive.Contents(UpdateJournal::kFileName);
   rig_.drive.SetFreeSpace(262152 + 10);  // room for the backup, not for the journal
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), good_);
+  EXPECT_EQ(rig_.drive.Contents(UpdateJournal::kFileName), before);
   ASSERT_EQ(rig_.messages.Shown().size(), 1u);
-  EXPECT_NE(rig_.messages.Shown()[0].text.find("C:\\FLASH_0.JNL kann nicht geschrieben werden"),
+  EXPECT_NE(rig_.messages.Shown()[0].text.find("C:\\FLASH.JNL kann nicht geschrieben werden"),
             std::string::npos);
   EXPECT_FALSE(std::any_of(rig_.card.Diagnostics().commands.begin(),
                            rig_.card.Diagnostics().commands.end(),
                            [](const auto& c) { return c.kind == sim::CommandKind::kErase; }));
 }
 
-TEST_F(RestoreAndJournal, DamagedJournalFilesAreIgnored) {
-  const std::string text = "irgendwas\r\nStand=begonnen\r\n";
-  Install(UpdateJournal::FileName(1), std::vector<std::uint8_t>(text.begin(), text.end()));
-  EXPECT_FALSE(journal_.Read(1).has_value());
-  EXPECT_TRUE(journal_.Unfinished().empty());
+TEST_F(RestoreAndJournal, DamagedJournalIsReportedAndItsGoodEntriesKept) {
+  const auto bytes = [](const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  // The previous version's note of slot 1, and one that is no journal.
+  Install(UpdateJournal::LegacyFileName(1),
+          bytes("FlashUpdate-Journal 1\r\nSteckplatz=1\r\nSeriennummer=ALT-1\r\n"
+                "Sicherung=C:\\FLASH_1_01.01.2003.SAV\r\nVorgang=downgrade\r\nStand=begonnen\r\n"));
+  Install(UpdateJournal::LegacyFileName(3), bytes("irgendwas\r\nStand=begonnen\r\n"));
+  const JournalEntry a{0, "A-1", "C:\\A.SAV", "upgrade", false};
+  const JournalEntry b{2, "B-2", "C:\\B.SAV", "upgrade", false};
+  std::string damaged = EncodeJournalLine({0, "X-9", "C:\\X.SAV", "upgrade", false});
+  damaged[3] = 'X';
+  const std::string torn = EncodeJournalLine({0, "A-1", "C:\\A.1.SAV", "upgrade", true});
+  Install(UpdateJournal::kFileName, bytes("FlashUpdate-Journal 2\r\n" + EncodeJournalLine(a) +
+                                          damaged + EncodeJournalLine(b) + torn.substr(0, 20)));
+  const JournalEntry legacy{1, "ALT-1", "C:\\FLASH_1_01.01.2003.SAV", "downgrade", false};
+  EXPECT_EQ(journal_.History(), (std::vector<JournalEntry>{legacy, a, b}));
+  const auto damage = journal_.Damage();
+  ASSERT_EQ(damage.size(), 2u);
+  EXPECT_NE(damage[0].find("C:\\FLASH_3.JNL ist unlesbar"), std::string::npos);
+  EXPECT_NE(damage[1].find("C:\\FLASH.JNL ist besch"), std::string::npos);
+  EXPECT_NE(damage[1].find("Zeile 3 ist unlesbar"), std::string::npos);
+
+  // New entries go after the torn line, which is then passed over quietly.
+  journal_.Done(a);
+  EXPECT_EQ(journal_.Unfinished(), (std::vector<JournalEntry>{legacy, b}));
+  EXPECT_EQ(journal_.Damage(), damage);
+
+  // A file that is no journal is reported and appended to.
+  Install(UpdateJournal::kFileName, bytes("kein Protokoll\r\n"));
+  journal_.Begin(b);
+  EXPECT_EQ(journal_.History().back(), b);
+  ASSERT_EQ(journal_.Damage().size(), 2u);
+  EXPECT_NE(journal_.Damage()[1].find("kein Änderungsprotokoll"_cp), std::string::npos);
 }
 
 }  // namespace

@@ -250,6 +250,35 @@ TEST_F(SimDriveTest, FullDriveKeepsWhatFitBeforeTheFailingWrite) {
   EXPECT_EQ(drive_.Contents("C:\\B.SAV").size(), 4096u);
 }
 
+TEST_F(SimDriveTest, AppendFlushRenameAndRemoveAreLoggedInOrder) {
+  drive_.SetFreeSpace(100);
+  WriteFile("C:\\A.TMP", Pattern(10));
+  auto append = drive_.OpenAppend("C:\\a.tmp");
+  append->Write(Bytes{1, 2});
+  append->Flush();
+  append->Close();
+  Bytes expected = Pattern(10);
+  expected.insert(expected.end(), {1, 2});
+  EXPECT_EQ(drive_.Contents("C:\\A.TMP"), expected);
+  drive_.Install("C:\\B.SAV", Bytes{9});
+  EXPECT_EQ(CodeOf([&] { drive_.Rename("C:\\A.TMP", "C:\\b.sav"); }), 183);  // never replaced
+  EXPECT_EQ(drive_.Contents("C:\\B.SAV"), Bytes{9});
+  drive_.Rename("C:\\A.TMP", "C:\\A.SAV");
+  EXPECT_EQ(drive_.Contents("C:\\A.SAV"), expected);
+  EXPECT_FALSE(drive_.Exists("C:\\A.TMP"));
+  EXPECT_EQ(CodeOf([&] { drive_.Remove("C:\\A.TMP"); }), 2);
+  drive_.Remove("C:\\A.SAV");
+  EXPECT_EQ(drive_.FreeSpace(), 100u);  // the removed file's space is back
+  EXPECT_EQ(CodeOf([&] { drive_.OpenRead("C:\\B.SAV")->Flush(); }), 5);
+  EXPECT_EQ(drive_.Log(),
+            (std::vector<std::string>{"create C:\\A.TMP", "append C:\\a.tmp", "flush C:\\a.tmp",
+                                      "rename C:\\A.TMP > C:\\A.SAV", "remove C:\\A.SAV"}));
+  drive_.SetReadOnly(true);
+  EXPECT_EQ(CodeOf([&] { drive_.OpenAppend("C:\\B.SAV"); }), 5);
+  EXPECT_EQ(CodeOf([&] { drive_.Remove("C:\\B.SAV"); }), 5);
+  EXPECT_EQ(CodeOf([&] { drive_.Rename("C:\\B.SAV", "C:\\C.SAV"); }), 5);
+}
+
 TEST_F(SimDriveTest, FilesRefuseTheWrongDirectionAndUseAfterClose) {
   drive_.Install("C:\\A.SAV", Bytes{1, 2, 3});
   auto reading = drive_.OpenRead("C:\\A.SAV");

@@ -75,6 +75,26 @@ TEST_F(Win32FilesTest, WrittenBytesReadBackInPieces) {
   file->Close();
 }
 
+TEST_F(Win32FilesTest, AppendFlushRenameAndRemove) {
+  const std::string tmp = PathOf("FLASH_0.TMP");
+  const std::string sav = PathOf("FLASH_0.SAV");
+  WriteFile(tmp, {1, 2});
+  {
+    const auto file = files_.OpenAppend(tmp);
+    file->Write(std::vector<std::uint8_t>{3});
+    file->Flush();
+    file->Close();
+  }
+  WriteFile(sav, {9});
+  EXPECT_EQ(FileErrorOf([&] { files_.Rename(tmp, sav); }), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(files_.OpenRead(sav)->ReadToEnd(), (std::vector<std::uint8_t>{9}));
+  files_.Remove(sav);
+  files_.Rename(tmp, sav);
+  EXPECT_FALSE(files_.Exists(tmp));
+  EXPECT_EQ(files_.OpenRead(sav)->ReadToEnd(), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(FileErrorOf([&] { files_.Remove(tmp); }), FileError::kFileNotFound);
+}
+
 TEST_F(Win32FilesTest, CreateEmptiesAnExistingFile) {
   const std::string path = PathOf("backup.sav");
   WriteFile(path, Pattern(100));

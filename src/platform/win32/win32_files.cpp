@@ -24,6 +24,8 @@ class Win32File final : public File {
   Win32File(const Win32File&) = delete;
   Win32File& operator=(const Win32File&) = delete;
 
+  HANDLE Handle() const { return handle_; }
+
   void Write(std::span<const std::uint8_t> bytes) override {
     CheckOpen();
     if (bytes.empty()) {
@@ -58,6 +60,13 @@ class Win32File final : public File {
       if (got < kChunk) {
         return out;
       }
+    }
+  }
+
+  void Flush() override {
+    CheckOpen();
+    if (!::FlushFileBuffers(handle_)) {
+      RaiseLastError();
     }
   }
 
@@ -100,7 +109,7 @@ class Win32File final : public File {
   HANDLE handle_;
 };
 
-std::unique_ptr<File> Open(std::string_view path, DWORD access, DWORD share, DWORD creation) {
+std::unique_ptr<Win32File> Open(std::string_view path, DWORD access, DWORD share, DWORD creation) {
   const std::string name(path);
   const HANDLE handle =
       ::CreateFileA(name.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -116,6 +125,18 @@ std::unique_ptr<File> Win32Files::Create(std::string_view path) {
   return Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
 }
 
+std::unique_ptr<File> Win32Files::OpenAppend(std::string_view path) {
+  auto file = Open(path, GENERIC_WRITE, 0, OPEN_ALWAYS);
+  // SetFilePointer rather than its Ex form, which Windows 9x lacks.
+  LONG high = 0;
+  ::SetLastError(NO_ERROR);
+  if (::SetFilePointer(file->Handle(), 0, &high, FILE_END) == INVALID_SET_FILE_POINTER &&
+      ::GetLastError() != NO_ERROR) {
+    RaiseLastError();
+  }
+  return file;
+}
+
 std::unique_ptr<File> Win32Files::OpenRead(std::string_view path) {
   return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
 }
@@ -124,6 +145,22 @@ bool Win32Files::Exists(std::string_view path) {
   const std::string name(path);
   const DWORD attributes = ::GetFileAttributesA(name.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void Win32Files::Rename(std::string_view from, std::string_view to) {
+  const std::string source(from);
+  const std::string target(to);
+  // MoveFileA never replaces an existing target: it fails with 183.
+  if (!::MoveFileA(source.c_str(), target.c_str())) {
+    RaiseLastError();
+  }
+}
+
+void Win32Files::Remove(std::string_view path) {
+  const std::string name(path);
+  if (!::DeleteFileA(name.c_str())) {
+    RaiseLastError();
+  }
 }
 
 }  // namespace fu

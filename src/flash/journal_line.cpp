@@ -1,0 +1,136 @@
+#include "flash/journal_line.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace fu {
+
+namespace {
+
+constexpr std::string_view kBegun = "begonnen";
+constexpr std::string_view kDone = "fertig";
+constexpr std::string_view kCheckKey = "\tCRC32=";
+constexpr std::string_view kHex = "0123456789ABCDEF";
+
+std::uint32_t Crc32(std::string_view text) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const char c : text) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc >> 1) ^ ((crc & 1) != 0 ? 0xEDB88320u : 0u);
+    }
+  }
+  return ~crc;
+}
+
+std::string Hex(std::uint32_t value) {
+  std::string out(8, '0');
+  for (int i = 7; i >= 0; --i, value >>= 4) {
+    out[static_cast<std::size_t>(i)] = kHex[value & 0xF];
+  }
+  return out;
+}
+
+std::string Escape(std::string_view value) {
+  std::string out;
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || c == '%' || byte == 0x7F) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  const auto at = kHex.find(c);
+  return at == std::string_view::npos ? -1 : static_cast<int>(at);
+}
+
+std::optional<std::string> Unescape(std::string_view value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '%') {
+      out += value[i];
+      continue;
+    }
+    if (i + 2 >= value.size()) {
+      return std::nullopt;
+    }
+    const int high = HexDigit(value[i + 1]);
+    const int low = HexDigit(value[i + 2]);
+    if (high < 0 || low < 0) {
+      return std::nullopt;
+    }
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view text) {
+  std::vector<std::string_view> fields;
+  while (true) {
+    const std::size_t tab = text.find('\t');
+    fields.push_back(text.substr(0, tab));
+    if (tab == std::string_view::npos) {
+      return fields;
+    }
+    text.remove_prefix(tab + 1);
+  }
+}
+
+}  // namespace
+
+std::string EncodeJournalLine(const JournalEntry& entry) {
+  std::string line(entry.done ? kDone : kBegun);
+  line += "\tSteckplatz=" + std::to_string(entry.slot);
+  line += "\tSeriennummer=" + Escape(entry.serialNumber);
+  line += "\tVorgang=" + Escape(entry.operation);
+  line += "\tSicherung=" + Escape(entry.backupFile);
+  line += std::string(kCheckKey) + Hex(Crc32(line)) + "\r\n";
+  return line;
+}
+
+std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
+  const std::size_t check = line.rfind(kCheckKey);
+  if (check == std::string_view::npos || line.size() - check != kCheckKey.size() + 8 ||
+      line.substr(check + kCheckKey.size()) != Hex(Crc32(line.substr(0, check)))) {
+    return std::nullopt;
+  }
+  const std::vector<std::string_view> fields = Fields(line.substr(0, check));
+  constexpr std::array<std::string_view, 4> kKeys = {
+      "Steckplatz=", "Seriennummer=", "Vorgang=", "Sicherung="};
+  if (fields.size() != kKeys.size() + 1 || (fields[0] != kBegun && fields[0] != kDone)) {
+    return std::nullopt;
+  }
+  std::array<std::string, kKeys.size()> values;
+  for (std::size_t k = 0; k < kKeys.size(); ++k) {
+    if (!fields[k + 1].starts_with(kKeys[k])) {
+      return std::nullopt;
+    }
+    auto value = Unescape(fields[k + 1].substr(kKeys[k].size()));
+    if (!value) {
+      return std::nullopt;
+    }
+    values[k] = std::move(*value);
+  }
+  JournalEntry entry;
+  entry.done = fields[0] == kDone;
+  const std::string& slot = values[0];
+  if (slot.size() != 1 || slot[0] < '0' || slot[0] >= '0' + kSlotCount) {
+    return std::nullopt;
+  }
+  entry.slot = slot[0] - '0';
+  entry.serialNumber = std::move(values[1]);
+  entry.operation = std::move(values[2]);
+  entry.backupFile = std::move(values[3]);
+  return entry;
+}
+
+}  // namespace fu

@@ -1,0 +1,41 @@
+#pragma once
+// One entry of the update journal as a line of code page 1252 text:
+//
+//   begonnen<TAB>Steckplatz=0<TAB>Seriennummer=RTC-0311-0007<TAB>Vorgang=upgrade
+//   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>CRC32=1A2B3C4D<CR><LF>
+//
+// (one line in the file). The CRC-32 covers everything before "<TAB>CRC32=", so a
+// line torn by a crash or changed on disk is recognised. Control characters and
+// '%' in a value are written as %XX.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dsplink/window_table.h"
+
+namespace fu {
+
+struct JournalEntry {
+  CardSlot slot = 0;
+  std::string serialNumber;  // code page 1252
+  std::string backupFile;
+  std::string operation;  // "upgrade", "downgrade", "restore"
+  bool done = false;
+  friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
+};
+
+namespace journal_line {
+// The first line of a journal file.
+inline constexpr std::string_view kHeader = "FlashUpdate-Journal 2";
+// Ends a torn last line when the next entry is appended after it.
+inline constexpr std::string_view kTornMark = "\t#abgebrochen";
+}  // namespace journal_line
+
+// The entry's line, with its CR LF.
+std::string EncodeJournalLine(const JournalEntry& entry);
+// The entry of a line without its line end; nothing when the line is no entry
+// or fails its check.
+std::optional<JournalEntry> DecodeJournalLine(std::string_view line);
+
+}  // namespace fu
