@@ -22,10 +22,13 @@ constexpr std::string_view kUsage =
     "  upgrade N     Karte N von Revision 1.2 auf 1.3 bringen (\"Flash upgraden\")\n"
     "  downgrade N   Karte N von Revision 1.3 auf 1.2 bringen (\"Flash downgraden\")\n"
     "  dump N        den Flash-Bereich von Karte N sichern (\"Dump\")\n"
-    "  restore N DATEI  den Datensatz von Karte N aus der Sicherungsdatei DATEI\n"
-    "                zurückschreiben (DATEI wie C:\\FLASH_0_05.03.2003.SAV)\n"
-    "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen;\n"
-    "ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
+    "  restore N [DATEI]  Karte N aus der Sicherungsdatei DATEI zurückschreiben\n"
+    "                (DATEI wie C:\\FLASH_0_05.03.2003.SAV); ohne DATEI aus der\n"
+    "                Sicherung vor ihrer nicht abgeschlossenen Aktualisierung\n"
+    "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen,\n"
+    "auch die zu Beginn jedes Befehls, ob eine Karte nach einer nicht abgeschlossenen\n"
+    "Aktualisierung wiederhergestellt werden soll; ohne sie wird am Terminal gefragt,\n"
+    "sonst gilt Nein.\n"
     "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler, 3 falscher Aufruf.\n";
 
 struct Arguments {
@@ -89,8 +92,6 @@ Arguments Parse(std::span<const std::string> args) {
       a.error = "\"" + a.command + "\" braucht die Nummer einer Karte.";
     } else if (!NeedsCard(a.command) && a.card) {
       a.error = "\"list\" nimmt keine Kartennummer.";
-    } else if (a.command == "restore" && a.file.empty()) {
-      a.error = "\"restore\" braucht die Sicherungsdatei.";
     }
   }
   return a;
@@ -192,10 +193,11 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
                 : restore   ? "Wiederherstellen"
                             : "Dump")
             << ", Karte " << *a.card << "\n";
-        const ActionResult result = upgrade     ? form.Button2Click()
-                                    : downgrade ? form.Button3Click()
-                                    : restore   ? form.RestoreClick(Utf8ToCp1252(a.file))
-                                                : form.Button4Click();
+        const ActionResult result = upgrade                     ? form.Button2Click()
+                                    : downgrade                 ? form.Button3Click()
+                                    : restore && a.file.empty() ? form.RestorePointClick()
+                                    : restore ? form.RestoreClick(Utf8ToCp1252(a.file))
+                                              : form.Button4Click();
         status = ExitCode(result);
         if (!form.LastBackupFile().empty()) {
           out << "Sicherung: " << Cp1252ToUtf8(form.LastBackupFile()) << "\n";

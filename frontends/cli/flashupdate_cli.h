@@ -2,7 +2,7 @@
 // The console front end: the main window's controller driven from the command
 // line, over the machine the caller builds (the real PC or a simulated one).
 //
-//   list | show N | upgrade N | downgrade N | dump N | restore N FILE
+//   list | show N | upgrade N | downgrade N | dump N | restore N [FILE]
 //   [--yes|--no] [--machine DIR]
 //
 // Exit status: 0 success, 1 failed or declined, 2 a raised error, 3 usage or

@@ -16,6 +16,17 @@ constexpr std::string_view kRevision12Text = "1.2";
 constexpr std::string_view kRevision13Text = "1.3";
 constexpr auto kAfterLoadWait = std::chrono::milliseconds(250);
 
+// The serial number of a record that reads as revision 1.2 or 1.3.
+std::optional<std::string> SerialOf(const RecordV12& image, const RecordV13& record) {
+  if (RecognizeRevision(image) == kRevision12) {
+    return image.Get(v12::SerialNumber);
+  }
+  if (RecognizeRevision(record) == kRevision13) {
+    return record.SerialNumber.str();
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view)
@@ -96,6 +107,7 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
     view_.AddItem(kUnknownCard);
   }
   list_slots_.push_back(slot);
+  list_serials_.push_back(SerialOf(image, record));
   return ActionResult::Done;
 }
 
@@ -126,6 +138,10 @@ ActionResult TForm1::FormCreate() {
 void TForm1::ShowCard(CardSlot slot) {
   const RecordV12 image = sys_.reader.ReadImageV12(slot);
   const RecordV13 record = sys_.reader.ReadCardRecord(slot);
+  const int index = view_.SelectedItem();
+  if (index >= 0 && static_cast<std::size_t>(index) < list_serials_.size()) {
+    list_serials_[static_cast<std::size_t>(index)] = SerialOf(image, record);
+  }
   if (RecognizeRevision(image) == kRevision12) {
     ShowState(CardState::Revision12, image.Get(v12::SerialNumber), image.Get(v12::Customer));
   } else if (RecognizeRevision(record) == kRevision13) {

@@ -42,6 +42,9 @@ class TForm1 {
   // Writes the selected card's record area back from a backup file (the console
   // front end's "restore"; the window has no control for it).
   ActionResult RestoreClick(std::string_view backup_file);
+  // Writes the selected card back from its restore point, the backup taken
+  // before its unfinished write (the console's "restore" without a file).
+  ActionResult RestorePointClick();
   void FormClose();
 
   // The card slot of each list item, in list order.
@@ -78,8 +81,23 @@ class TForm1 {
   ActionResult Upgrade(CardSlot slot);
   ActionResult Downgrade(CardSlot slot);
   ActionResult Dump(CardSlot slot);
-  // Tells the user of every write that was begun and never finished.
+  // Tells the user of every write that was begun and never finished, and offers
+  // each card in the list the restore from its restore point.
   void ReportUnfinishedWrites();
+  // The restore under the busy window, for the selected card.
+  ActionResult RestoreSelected(std::string_view backup_file, FileOwner owner);
+  // Asks whether the card of list item index goes back to the backup taken before
+  // its unfinished write; restores it on Yes. True when restored.
+  bool OfferRestore(int index, std::string_view serial, std::string_view backup_file);
+  // After a failed write that may have changed the selected card: the same offer
+  // at once.
+  void OfferRestoreAfterFailure();
+
+  // The serial number of each list item's card as last read; none when its
+  // record could not be read.
+  std::vector<std::optional<std::string>> list_serials_;
+  std::vector<int> restored_at_start_;  // list items restored at start-up
+  bool recovering_ = false;             // a restore offered by this program runs
 
   FlashUpdateSystem& sys_;
   MainWindowView& view_;

@@ -1,9 +1,6 @@
 // The update actions of the main window: "Flash upgraden", "Flash downgraden"
 // and "Dump".
 
-#include <algorithm>
-
-#include "app/console_program.h"
 #include "app/flash_update_kunde_unit.h"
 #include "base/cp1252.h"
 #include "record/downgrade.h"
@@ -93,6 +90,9 @@ ActionResult TForm1::FinishWrite(CardSlot slot, bool written) {
     messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
   }
   EndAction(slot);
+  if (!written) {
+    OfferRestoreAfterFailure();
+  }
   return written ? ActionResult::Done : ActionResult::Failed;
 }
 
@@ -160,64 +160,6 @@ ActionResult TForm1::Dump(CardSlot slot) {
   }
   messages_.Show(kDumped, MessageKind::Plain, Buttons::Ok);
   return ActionResult::Done;
-}
-
-ActionResult TForm1::RestoreClick(std::string_view backup_file) {
-  return Guarded([&] {
-    if (!SelectedSlot()) {
-      return ActionResult::Refused;
-    }
-    Busy(true);
-    view_.SetProgress(0);
-    const auto slot = OpenForAction();
-    if (!slot) {
-      return ActionResult::Failed;
-    }
-    view_.SetHourglass(true);
-    const RestoreOutcome outcome = sys_.restore.RestoreFromBackup(*slot, backup_file);
-    last_backup_ = sys_.writer.LastBackupFile();
-    EndAction(*slot);
-    switch (outcome) {
-      case RestoreOutcome::Restored:
-        return ActionResult::Done;
-      case RestoreOutcome::Refused:
-        return ActionResult::Refused;
-      case RestoreOutcome::Declined:
-        return ActionResult::Declined;
-      case RestoreOutcome::Failed:
-        return ActionResult::Failed;
-    }
-    return ActionResult::Failed;
-  });
-}
-
-void TForm1::ReportUnfinishedWrites() {
-  for (const std::string& damage : sys_.journal.Damage()) {
-    messages_.Show(damage, MessageKind::Error, Buttons::Ok);
-  }
-  for (const JournalEntry& entry : sys_.journal.Unfinished()) {
-    const auto item = std::find(list_slots_.begin(), list_slots_.end(), entry.slot);
-    std::string text;
-    const auto add = [&text](std::string_view part) { text += part; };
-    add("Eine Änderung an der Karte mit der Seriennummer "_cp);
-    add(entry.serialNumber.empty() ? "(unbekannt)" : entry.serialNumber);
-    add(" (Steckplatz " + std::to_string(entry.slot) + ", Vorgang \"" + entry.operation + "\")");
-    add(" wurde begonnen, aber nicht abgeschlossen.\r\n");
-    add("Die Karte ist darum vielleicht nicht mehr lesbar. Die Sicherung ");
-    add(entry.backupFile);
-    add(" enthält ihren Stand vor der Änderung"_cp);
-    if (item != list_slots_.end()) {
-      add("; sie wird mit\r\n  ");
-      add(kConsoleProgram);
-      add(" restore ");
-      add(std::to_string(item - list_slots_.begin()) + " " + entry.backupFile);
-      add("\r\nzurückgeschrieben."_cp);
-    } else {
-      add(".");
-    }
-    add("\r\nOhne Ihre Anweisung wird nichts zurückgeschrieben."_cp);
-    messages_.Show(text, MessageKind::Error, Buttons::Ok);
-  }
 }
 
 }  // namespace fu

@@ -65,6 +65,7 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   }
   result.fileName = name;
   result.outcome = BackupOutcome::Ok;
+  result.area = std::move(area);
   return result;
 }
 

@@ -6,6 +6,7 @@
 // never holds half a file.
 
 #include <string>
+#include <vector>
 
 #include "flash/flash_commands.h"
 #include "platform/clock.h"
@@ -22,7 +23,8 @@ enum class BackupOutcome {
 
 struct BackupResult {
   BackupOutcome outcome = BackupOutcome::ReadIncomplete;
-  std::string fileName;  // the backup file (code page 1252), empty when none
+  std::string fileName;        // the backup file (code page 1252), empty when none
+  std::vector<HostWord> area;  // what the file holds, one flash byte per word, when Ok
   bool Ok() const { return outcome == BackupOutcome::Ok; }
 };
 

@@ -24,6 +24,10 @@ enum class RestoreOutcome {
   Failed,    // the write did not succeed or the card differs from the file; told
 };
 
+// Whose backup a file is. ThisCard: the journal ties it to the card (its restore
+// point), so the question about another card's file is not asked.
+enum class FileOwner { Unknown, ThisCard };
+
 class FlashRestore {
  public:
   FlashRestore(Files& files, FlashCommands& flash, RecordReader& reader, UpdateJournal* journal,
@@ -35,7 +39,8 @@ class FlashRestore {
         writer_(writer),
         messages_(messages) {}
 
-  RestoreOutcome RestoreFromBackup(CardSlot slot, std::string_view path);
+  RestoreOutcome RestoreFromBackup(CardSlot slot, std::string_view path,
+                                   FileOwner owner = FileOwner::Unknown);
 
  private:
   RestoreOutcome Refuse(std::string_view path, std::string_view why);

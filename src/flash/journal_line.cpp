@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/cp1252.h"
+
 namespace fu {
 
 namespace {
 
 constexpr std::string_view kBegun = "begonnen";
 constexpr std::string_view kDone = "fertig";
+constexpr std::string_view kUnchanged = "unverändert"_cp;
 constexpr std::string_view kCheckKey = "\tCRC32=";
 constexpr std::string_view kHex = "0123456789ABCDEF";
 
@@ -88,7 +91,7 @@ std::vector<std::string_view> Fields(std::string_view text) {
 }  // namespace
 
 std::string EncodeJournalLine(const JournalEntry& entry) {
-  std::string line(entry.done ? kDone : kBegun);
+  std::string line(entry.unchanged ? kUnchanged : entry.done ? kDone : kBegun);
   line += "\tSteckplatz=" + std::to_string(entry.slot);
   line += "\tSeriennummer=" + Escape(entry.serialNumber);
   line += "\tVorgang=" + Escape(entry.operation);
@@ -106,7 +109,8 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   const std::vector<std::string_view> fields = Fields(line.substr(0, check));
   constexpr std::array<std::string_view, 4> kKeys = {
       "Steckplatz=", "Seriennummer=", "Vorgang=", "Sicherung="};
-  if (fields.size() != kKeys.size() + 1 || (fields[0] != kBegun && fields[0] != kDone)) {
+  if (fields.size() != kKeys.size() + 1 ||
+      (fields[0] != kBegun && fields[0] != kDone && fields[0] != kUnchanged)) {
     return std::nullopt;
   }
   std::array<std::string, kKeys.size()> values;
@@ -121,7 +125,8 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
     values[k] = std::move(*value);
   }
   JournalEntry entry;
-  entry.done = fields[0] == kDone;
+  entry.unchanged = fields[0] == kUnchanged;
+  entry.done = fields[0] == kDone || entry.unchanged;
   const std::string& slot = values[0];
   if (slot.size() != 1 || slot[0] < '0' || slot[0] >= '0' + kSlotCount) {
     return std::nullopt;

@@ -4,8 +4,10 @@
 //   begonnen<TAB>Steckplatz=0<TAB>Seriennummer=RTC-0311-0007<TAB>Vorgang=upgrade
 //   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>CRC32=1A2B3C4D<CR><LF>
 //
-// (one line in the file). The CRC-32 covers everything before "<TAB>CRC32=", so a
-// line torn by a crash or changed on disk is recognised. Control characters and
+// (one line in the file). A write is closed by a line that begins with "fertig",
+// or with "unverändert" when it failed and left the card as it was. The CRC-32 covers everything
+// before "<TAB>CRC32=", so a line torn by a crash or changed on disk is recognised. Control
+// characters and
 // '%' in a value are written as %XX.
 
 #include <optional>
@@ -22,6 +24,9 @@ struct JournalEntry {
   std::string backupFile;
   std::string operation;  // "upgrade", "downgrade", "restore"
   bool done = false;
+  // Done without a change: the write failed, and the card still equals the
+  // entry's backup.
+  bool unchanged = false;
   friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 

@@ -6,6 +6,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "flash/backup_format.h"
 #include "flash/record_read.h"
 #include "record/image_codec.h"
 
@@ -16,6 +17,7 @@ namespace {
 constexpr std::string_view kWritingRecord = "Schreibe neuen Datensatz";
 constexpr std::string_view kEraseFailed = "Fehler beim Löschen des Flash"_cp;
 constexpr std::string_view kWriteFailed = "Fehler beim Schreiben des Flash";
+constexpr std::string_view kCardUnchanged = "Die Karte ist unverändert."_cp;
 
 std::string BlockFailedText(int block) {
   return "Fehler beim Schreiben des " + std::to_string(block) + ". Blockes";
@@ -35,14 +37,16 @@ void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
 }
 
 bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_view operation) {
-  const BackupResult result = backup_.BackupFlash(slot);
+  state_ = WriteState::NotBegun;
+  BackupResult result = backup_.BackupFlash(slot);
   last_backup_ = result.fileName;
   if (!result.Ok()) {
     return false;
   }
+  backup_area_ = std::move(result.area);
+  begun_ = {slot, std::string(serial), result.fileName, std::string(operation), false};
   if (journal_ != nullptr) {
     // Appended and flushed: the entry is on disk before the first erase.
-    begun_ = {slot, std::string(serial), result.fileName, std::string(operation), false};
     try {
       journal_->Begin(begun_);
     } catch (const FileError& error) {
@@ -56,6 +60,7 @@ bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_v
 }
 
 void RecordWriter::Finish() {
+  state_ = WriteState::Written;
   if (journal_ == nullptr) {
     return;
   }
@@ -64,6 +69,27 @@ void RecordWriter::Finish() {
   } catch (const FileError&) {
     // The card is written and verified. An entry left begun only makes the next
     // start-up point at a backup of the state before this write.
+  }
+}
+
+void RecordWriter::CheckAfterFailure(CardSlot slot) {
+  state_ = WriteState::Changed;
+  std::vector<HostWord> now(record_write::kSectorWords, kNotArrived);
+  if (!flash_.FlashRead(slot, record_write::kSectorStart, now) ||
+      !std::equal(now.begin(), now.end(),
+                  backup_area_.begin() + (record_write::kSectorStart - kBackupAreaStart))) {
+    return;  // changed, or not known to be unchanged
+  }
+  state_ = WriteState::Unchanged;
+  messages_.Show(kCardUnchanged, MessageKind::Information, Buttons::Ok);
+  if (journal_ == nullptr) {
+    return;
+  }
+  try {
+    journal_->Unchanged(begun_);
+  } catch (const FileError&) {
+    // Left begun, the entry makes the next start-up offer a backup that equals
+    // the card: nothing is lost.
   }
 }
 
@@ -136,6 +162,7 @@ bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> word
     return false;
   }
   if (!EraseAndProgramBlocks(slot, record_write::kEraseV13, words) || !Verify(slot, words)) {
+    CheckAfterFailure(slot);
     return false;
   }
   Finish();
@@ -148,6 +175,7 @@ bool RecordWriter::WriteRecordSector(CardSlot slot, std::span<const HostWord> wo
     return false;
   }
   if (!EraseAndProgramBlocks(slot, record_write::kSectorStart, words) || !Verify(slot, words)) {
+    CheckAfterFailure(slot);
     return false;
   }
   Finish();
@@ -167,15 +195,17 @@ bool RecordWriter::WriteV12Words(CardSlot slot, std::span<const HostWord> words,
   if (!Prepare(slot, serial, operation)) {
     return false;
   }
+  std::optional<std::string_view> failure;
   if (!flash_.FlashErase(slot, record_write::kEraseV12)) {
-    ShowError(kEraseFailed);
-    return false;
+    failure = kEraseFailed;
+  } else if (!flash_.FlashWrite(slot, 0, words)) {
+    failure = kWriteFailed;
   }
-  if (!flash_.FlashWrite(slot, 0, words)) {
-    ShowError(kWriteFailed);
-    return false;
+  if (failure) {
+    ShowError(*failure);
   }
-  if (!Verify(slot, words.first(std::min(verify_words, words.size())))) {
+  if (failure || !Verify(slot, words.first(std::min(verify_words, words.size())))) {
+    CheckAfterFailure(slot);
     return false;
   }
   Finish();

@@ -3,6 +3,8 @@
 // card is erased only after a whole and equal backup; every failure is shown
 // once, here, and reported by the result.
 
+#include <vector>
+
 #include "flash/flash_backup.h"
 #include "flash/flash_commands.h"
 #include "flash/update_journal.h"
@@ -22,6 +24,14 @@ inline constexpr std::size_t kWordsV12 = 6945;  // the 1736 record bytes, then 0
 inline constexpr FlashAddress kSectorStart = 0xD01000;
 inline constexpr std::size_t kSectorWords = 0x2000;
 }  // namespace record_write
+
+// What the last write left on the card.
+enum class WriteState {
+  Written,    // written and verified
+  NotBegun,   // it failed before the erase (backup or journal): card untouched
+  Unchanged,  // it failed, and the record sector still equals the backup
+  Changed,    // it failed, and the sector differs from the backup or cannot be read
+};
 
 class RecordWriter {
  public:
@@ -52,6 +62,9 @@ class RecordWriter {
 
   // The backup file of the last write, empty when none was made.
   const std::string& LastBackupFile() const { return last_backup_; }
+  WriteState LastWriteState() const { return state_; }
+  // The journal entry of the last write that got past its backup.
+  const JournalEntry& LastEntry() const { return begun_; }
 
  private:
   // The backup, then the journal note: true when both are in place, so that the
@@ -59,6 +72,10 @@ class RecordWriter {
   bool Prepare(CardSlot slot, std::string_view serial, std::string_view operation);
   // Notes the write begun by Prepare done.
   void Finish();
+  // After a failure past Prepare: reads the record sector back and compares it
+  // with the backup. An equal sector is told and closed in the journal as
+  // unchanged.
+  void CheckAfterFailure(CardSlot slot);
   // Erases the sector holding erase_at, then programs the words from the program
   // offset 0 in blocks of kBlockWords under the progress window. Shows a failure.
   bool EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words);
@@ -73,7 +90,9 @@ class RecordWriter {
   FlashSplashFactory& splash_;
   UpdateJournal* journal_;
   std::string last_backup_;
-  JournalEntry begun_;  // the journal entry of the write under way
+  JournalEntry begun_;                 // the journal entry of the write under way
+  std::vector<HostWord> backup_area_;  // what the backup of the write holds
+  WriteState state_ = WriteState::NotBegun;
 };
 
 }  // namespace fu

@@ -30,7 +30,9 @@ bool SameCard(const JournalEntry& a, const JournalEntry& b) {
   return a.serialNumber == b.serialNumber;
 }
 
-// The first begun entry of the card after its last done one.
+// The first begun entry of the card after its last done one. An unchanged entry
+// closes only the write it names: when that write was the first unfinished one,
+// the card is as it was before it.
 std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entries,
                                            const JournalEntry& card) {
   std::optional<JournalEntry> point;
@@ -38,7 +40,11 @@ std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entr
     if (!SameCard(entry, card)) {
       continue;
     }
-    if (entry.done) {
+    if (entry.unchanged) {
+      if (point && point->backupFile == entry.backupFile) {
+        point.reset();
+      }
+    } else if (entry.done) {
       point.reset();
     } else if (!point) {
       point = entry;
@@ -203,13 +209,22 @@ void UpdateJournal::Append(JournalEntry entry) {
 void UpdateJournal::Begin(const JournalEntry& entry) {
   JournalEntry begun = entry;
   begun.done = false;
+  begun.unchanged = false;
   Append(std::move(begun));
 }
 
 void UpdateJournal::Done(const JournalEntry& entry) {
   JournalEntry done = entry;
   done.done = true;
+  done.unchanged = false;
   Append(std::move(done));
+}
+
+void UpdateJournal::Unchanged(const JournalEntry& entry) {
+  JournalEntry unchanged = entry;
+  unchanged.done = true;
+  unchanged.unchanged = true;
+  Append(std::move(unchanged));
 }
 
 std::vector<JournalEntry> UpdateJournal::History() {
@@ -219,6 +234,10 @@ std::vector<JournalEntry> UpdateJournal::History() {
 std::optional<JournalEntry> UpdateJournal::RestorePoint(std::string_view serial) {
   JournalEntry card;
   card.serialNumber = serial;
+  return RestorePointOf(History(), card);
+}
+
+std::optional<JournalEntry> UpdateJournal::RestorePoint(const JournalEntry& card) {
   return RestorePointOf(History(), card);
 }
 

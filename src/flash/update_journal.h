@@ -7,7 +7,8 @@
 // A card is known by its serial number (a card without one by its slot), so a
 // card that moved to another slot keeps its history. Its restore point is the
 // backup of its first unfinished write after its last finished one: a later try
-// that fails again backs up an already damaged card and never replaces it.
+// that fails again backs up an already damaged card and never replaces it; a
+// try that left the card unchanged closes only its own entry.
 
 #include <optional>
 #include <string>
@@ -33,11 +34,16 @@ class UpdateJournal {
   // is raised when it cannot be read, written or flushed.
   void Begin(const JournalEntry& entry);
   void Done(const JournalEntry& entry);
+  // Closes the begun entry of a write that failed and left the card as the
+  // entry's backup holds it.
+  void Unchanged(const JournalEntry& entry);
 
   // Every readable entry, oldest first; a torn last line is left out.
   std::vector<JournalEntry> History();
   // The backup that brings the card back, when a write of it is unfinished.
   std::optional<JournalEntry> RestorePoint(std::string_view serial);
+  // The same for the card an entry names (by serial number, else by slot).
+  std::optional<JournalEntry> RestorePoint(const JournalEntry& card);
   // One entry per card with a restore point, in the order the cards first
   // appear; its slot is the one the card was last written in.
   std::vector<JournalEntry> Unfinished();

@@ -156,33 +156,50 @@ TEST_F(UpdateActions, FailedEraseShowsOneMessageAndNoSuccess) {
   Fault(0, CommandKind::kErase, 1, FaultAction::kFail);
   EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
   EXPECT_EQ(rig_.messages.Texts(),
-            (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp)}));
+            (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp),
+                                      std::string("Die Karte ist unverändert."_cp)}));
   EXPECT_TRUE(RecordSectorIs(0, before));
   EXPECT_EQ(View().Text(Control::Edit3), "1.2");
   ExpectIdle();
 }
 
-TEST_F(UpdateActions, FailedThirdBlockShowsOneMessageAndKeepsTheBackup) {
+TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
+  const auto before = Card(0).Flash().AllBytes();
+  const std::string question =
+      "Die letzte Aktualisierung der Karte 0 (Seriennummer " +
+      CardRecordV12(0).Get(v12::SerialNumber) +
+      std::string(
+          ") wurde nicht abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand "
+          "davor. Soll die Karte jetzt daraus wiederhergestellt werden?"_cp);
   Fault(0, CommandKind::kProgram, 3, FaultAction::kFail);
-  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);  // the question unanswered: No
   EXPECT_EQ(rig_.messages.Texts(),
-            (std::vector<std::string>{"Fehler beim Schreiben des 3. Blockes"}));
+            (std::vector<std::string>{"Fehler beim Schreiben des 3. Blockes", question}));
+  EXPECT_EQ(rig_.messages.Shown()[1].buttons, Buttons::YesNoDefaultNo);
   EXPECT_EQ(rig_.splash.Current().progress, 75);
-  EXPECT_EQ(Saved(), (std::vector<std::string>{"FLASH_0_05.03.2003.SAV"}));
-  const auto backup = ParseBackupFile(rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV"));
-  EXPECT_TRUE(backup.Restorable());
   ExpectIdle();
+  const auto damaged = Card(0).Flash().AllBytes();
+  ASSERT_NE(damaged, before);
 
-  // The next start names the backup and the console program of this system.
+  // No writes nothing and records nothing: the next start asks again. Yes brings
+  // the card back byte for byte, without asking whose backup it is.
+  for (const Answer answer : {Answer::No, Answer::Yes}) {
+    rig_.messages.Clear();
+    rig_.messages.Script(answer);
+    rig_.Start();
+    ASSERT_FALSE(rig_.messages.Texts().empty());
+    EXPECT_EQ(rig_.messages.Texts()[0], question);
+  }
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{question,
+                                      "Die Karte wurde aus der Sicherung "
+                                      "C:\\FLASH_0_05.03.2003.SAV wiederhergestellt."}));
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
+  ExpectIdle();
   rig_.messages.Clear();
   rig_.Start();
-#ifdef _WIN32
-  const std::string command = "\r\n  FlashUpdateCli.exe restore 0 C:\\FLASH_0_05.03.2003.SAV\r\n";
-#else
-  const std::string command = "\r\n  flashupdate-cli restore 0 C:\\FLASH_0_05.03.2003.SAV\r\n";
-#endif
-  ASSERT_EQ(rig_.messages.Texts().size(), 1u);
-  EXPECT_NE(rig_.messages.Texts()[0].find(command), std::string::npos) << rig_.messages.Texts()[0];
+  EXPECT_TRUE(rig_.messages.Texts().empty());
 }
 
 TEST_F(UpdateActions, UnwritableDriveEndsTheActionBeforeTheErase) {
@@ -294,11 +311,20 @@ TEST_F(UpdateActions, FailedDumpShowsOnlyItsOwnMessage) {
   ExpectIdle();
 }
 
-TEST_F(UpdateActions, FailedDowngradeWriteIsShownOnce) {
+TEST_F(UpdateActions, FailedDowngradeWriteIsShownOnceAndYesRestoresAtOnce) {
   Select(1);
-  Fault(1, CommandKind::kProgram, 1, FaultAction::kFail);
+  const auto before = Card(1).Flash().AllBytes();
+  Fault(1, CommandKind::kProgram, 1, FaultAction::kFail);  // after the erase
+  rig_.messages.Script(Answer::Yes);
   EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
-  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{"Fehler beim Schreiben des Flash"}));
+  const auto texts = rig_.messages.Texts();
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0], "Fehler beim Schreiben des Flash");
+  EXPECT_TRUE(texts[1].starts_with("Die letzte Aktualisierung der Karte 1 (Seriennummer "))
+      << texts[1];
+  EXPECT_TRUE(texts[2].ends_with("wiederhergestellt.")) << texts[2];
+  EXPECT_TRUE(RecordSectorIs(1, before));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
   ExpectIdle();
 }
 

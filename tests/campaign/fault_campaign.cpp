@@ -3,8 +3,11 @@
 // was erased without a complete, equal backup on disk first, that the user saw
 // a failure and no success, that the flash outside the record sector is
 // unchanged, that the program is idle and usable, and that a restore from the
-// backup brings the card's whole flash area back byte for byte. It prints one
-// table and a closing count.
+// backup brings the card's whole flash area back byte for byte. A write that
+// fails after the erase must say that the card is unchanged (and be right), or
+// ask at once whether to restore it: the campaign answers Yes and checks the card
+// came back. A program that died mid-write is asked the same at its next start.
+// It prints one table and a closing count.
 
 #include <gtest/gtest.h>
 
@@ -104,6 +107,22 @@ bool AnySuccess(const std::vector<std::string>& texts) {
   return false;
 }
 
+constexpr std::string_view kRestoreQuestion =
+    "Soll die Karte jetzt daraus wiederhergestellt werden?";
+
+bool Says(const std::vector<std::string>& texts, std::string_view part) {
+  return std::any_of(texts.begin(), texts.end(),
+                     [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+// The messages of the action itself, before any restore it offered.
+std::vector<std::string> BeforeRestoreQuestion(const std::vector<std::string>& texts) {
+  const auto question = std::find_if(texts.begin(), texts.end(), [](const std::string& t) {
+    return t.find(kRestoreQuestion) != std::string::npos;
+  });
+  return {texts.begin(), question};
+}
+
 bool OutsideRecordSectorEqual(const Bytes& a, const Bytes& b) {
   return std::equal(a.begin(), a.begin() + kRecordSector, b.begin()) &&
          std::equal(a.begin() + kRecordSectorEnd, a.end(), b.begin() + kRecordSectorEnd);
@@ -176,6 +195,7 @@ class Campaign {
           }
         });
       }
+      const std::size_t commands_before = p.Pc().Card(card).Diagnostics().commands.size();
       bool died = false;
       ActionResult result = ActionResult::Failed;
       try {
@@ -215,8 +235,32 @@ class Campaign {
         }
       } else {
         out.verdict = "failed, shown";
-        if (AnySuccess(texts)) {
+        if (AnySuccess(BeforeRestoreQuestion(texts))) {
           out.problems.push_back("failure reported as success");
+        }
+        const auto& commands = p.Pc().Card(card).Diagnostics().commands;
+        const bool erased = std::any_of(
+            commands.begin() + static_cast<std::ptrdiff_t>(commands_before), commands.end(),
+            [](const auto& c) { return c.kind == CommandKind::kErase; });
+        const bool unchanged = Says(texts, "Die Karte ist unverändert."_cp);
+        const bool asked = Says(texts, kRestoreQuestion);
+        if (unchanged) {
+          out.verdict += ", unchanged";
+          if (after != before || asked) {
+            out.problems.push_back("\"unchanged\" told, but the card changed");
+          }
+        } else if (asked) {
+          out.verdict += ", asked, Yes";
+          // A card being restored goes back to its damaged state, which no restore
+          // accepts; the next program restores it from the good file below.
+          if (action != Action::Restore && after != before) {
+            out.problems.push_back("Yes to the restore question did not bring the card back");
+          }
+        } else if (erased && p.system->writer.LastWriteState() != WriteState::Written) {
+          out.problems.push_back("the card's state after the failed write not told");
+        }
+        if (!erased && (unchanged || asked)) {
+          out.problems.push_back("card state told although nothing was erased");
         }
         if (texts.empty()) {
           out.problems.push_back("failure not shown");
@@ -241,16 +285,18 @@ class Campaign {
     // A new program on the same PC, without faults: the card must come back.
     ClearFaults(pc_folder);
     Program q(pc_folder);
+    const Bytes now = q.Pc().Card(card).Flash().AllBytes();
     if (s.dieAtChange > 0) {
-      const auto texts = q.messages.Texts();
-      const bool reported = std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
-        return t.find("nicht abgeschlossen") != std::string::npos;
-      });
-      if (!reported) {
-        out.problems.push_back("unfinished write not reported at start-up");
+      // The start-up asks at once; answered Yes, the card is back.
+      if (!Says(q.messages.Texts(), kRestoreQuestion)) {
+        out.problems.push_back("unfinished write not offered for restore at start-up");
+      } else if (action != Action::Restore) {
+        out.verdict += now == before ? ", restored at start-up" : "";
+        if (now != before) {
+          out.problems.push_back("Yes at start-up did not bring the card back");
+        }
       }
     }
-    const Bytes now = q.Pc().Card(card).Flash().AllBytes();
     if (now != before && !(out.verdict == "done")) {
       // Back to the state before the action; a card that was being restored goes
       // back to the good state its backup file holds (its damaged record is

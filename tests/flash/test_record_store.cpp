@@ -299,8 +299,11 @@ TEST_F(RecordStore, FailedEraseClosesTheWindowThenTellsTheUser) {
   EXPECT_EQ(splash_.Current().label2, "");
   EXPECT_EQ(splash_.Current().label3, "Label3");
   EXPECT_EQ(splash_.Current().progress, 0);
+  // The sector read back equals the backup: the user learns the card is as before.
   EXPECT_EQ(rig_.messages.Texts(),
-            (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp)}));
+            (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp),
+                                      std::string("Die Karte ist unverändert."_cp)}));
+  EXPECT_EQ(writer_.LastWriteState(), WriteState::Unchanged);
   EXPECT_TRUE(FlashUnchanged());
 }
 
@@ -331,9 +334,11 @@ TEST_F(RecordStore, LyingCardIsCaughtByTheReadBack) {
 TEST_F(RecordStore, ReadBackThatStopsIsAFailedWrite) {
   Fault(CommandKind::kRead, 2, FaultAction::kStop, 5000);  // 1: backup, 2: verify
   EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
+  // The card held this record already: read back whole, it equals the backup.
   EXPECT_EQ(rig_.messages.Texts(),
-            (std::vector<std::string>{std::string("Fehler beim Überprüfen des Flash bei Byte "_cp) +
-                                      "5000"}));
+            (std::vector<std::string>{
+                std::string("Fehler beim Überprüfen des Flash bei Byte "_cp) + "5000",
+                std::string("Die Karte ist unverändert."_cp)}));
 }
 
 // --- writing revision 1.2 ---
@@ -360,12 +365,16 @@ TEST_F(RecordStore, Revision12FailuresAreShownOnce) {
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
   Fault(CommandKind::kProgram, 1, FaultAction::kFail);
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
+  EXPECT_EQ(writer_.LastWriteState(), WriteState::Changed);  // erased
   Fault(CommandKind::kProgram, 1, FaultAction::kLie, 0);
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
+  // Unchanged means: as the backup of this write holds it (here erased).
+  const std::string unchanged("Die Karte ist unverändert."_cp);
   EXPECT_EQ(rig_.messages.Texts(),
             (std::vector<std::string>{
-                std::string("Fehler beim Löschen des Flash"_cp), "Fehler beim Schreiben des Flash",
-                std::string("Fehler beim Überprüfen des Flash bei Byte "_cp) + "0"}));
+                std::string("Fehler beim Löschen des Flash"_cp), unchanged,
+                "Fehler beim Schreiben des Flash",
+                std::string("Fehler beim Überprüfen des Flash bei Byte "_cp) + "0", unchanged}));
   EXPECT_TRUE(OutsideRecordSectorUnchanged());
 }
 

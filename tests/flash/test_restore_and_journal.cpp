@@ -175,11 +175,15 @@ TEST_F(RestoreAndJournal, BackupAndJournalEntryAreOnDiskBeforeTheFirstErase) {
 
 TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) {
   const std::string serial = "RTC-0311-0007";
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  // The first try changes the card; the second writes the same first block again
+  // and fails at the same place, so it leaves the damaged card as it found it.
+  for (const WriteState state : {WriteState::Changed, WriteState::Unchanged}) {
     rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 2, sim::FaultAction::kFail});
     EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
+    EXPECT_EQ(writer_.LastWriteState(), state);
   }
   EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.1.SAV");  // of the damaged card
+  EXPECT_TRUE(journal_.History().back().unchanged);
   const JournalEntry first{0, serial, "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
   EXPECT_EQ(journal_.RestorePoint(serial), first);
   // The card turns up in another slot: still the same card and restore point.
@@ -187,7 +191,7 @@ TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) 
   JournalEntry moved = first;
   moved.slot = 2;
   EXPECT_EQ(journal_.Unfinished(), (std::vector<JournalEntry>{moved}));
-  EXPECT_EQ(journal_.History().size(), 3u);
+  EXPECT_EQ(journal_.History().size(), 4u);
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), 0u);
   EXPECT_FALSE(journal_.RestorePoint(serial).has_value());
   EXPECT_TRUE(journal_.Unfinished().empty());

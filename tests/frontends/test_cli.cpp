@@ -78,6 +78,31 @@ TEST_F(Cli, QuestionsFollowTheFlagOrAreDeclined) {
   EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliOk);
 }
 
+TEST_F(Cli, UnfinishedWriteIsAskedAtEveryStartAndRestoreTakesItsBackup) {
+  prepare_ = [](sim::SimPc& pc) {
+    pc.Card(0).Faults().commands.push_back(
+        {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
+  };
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);
+  const std::string question = "Die letzte Aktualisierung der Karte 0 (Seriennummer ";
+  EXPECT_NE(Out().find(question), std::string::npos);
+  prepare_ = [](sim::SimPc& pc) { pc.Card(0).Faults() = {}; };
+  EXPECT_EQ(Run({"show", "0", "--no"}), kCliOk);
+  EXPECT_NE(Out().find(question), std::string::npos);
+  EXPECT_NE(Out().find("[j/n] n (vorgegeben)"), std::string::npos);
+  // Without a file: the backup taken before the unfinished write.
+  EXPECT_EQ(Run({"restore", "0"}), kCliOk);
+  EXPECT_NE(Out().find("aus der Sicherung C:\\FLASH_0_05.03.2003.SAV wiederhergestellt"),
+            std::string::npos)
+      << Out();
+  EXPECT_NE(Out().find("Flashversion: 1.2"), std::string::npos);
+  // Nothing is open any more: nothing to take, nothing written.
+  EXPECT_EQ(Run({"restore", "0"}), kCliUsage);
+  EXPECT_EQ(Out().find(question), std::string::npos);
+  EXPECT_NE(Out().find("Für die Karte 0 ist keine Aktualisierung offen"), std::string::npos);
+  EXPECT_EQ(Out().find("Sicherung: "), std::string::npos);
+}
+
 TEST_F(Cli, RaisedErrorGivesStatusTwo) {
   prepare_ = [](sim::SimPc& pc) { pc.SetDriveReadOnly(true); };
   EXPECT_EQ(Run({"dump", "0"}), kCliRaised);
