@@ -158,23 +158,20 @@ bool RecordWriter::EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at,
 
 bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> words,
                                    std::string_view serial, std::string_view operation) {
-  if (!Prepare(slot, serial, operation)) {
-    return false;
-  }
-  if (!EraseAndProgramBlocks(slot, record_write::kEraseV13, words) || !Verify(slot, words)) {
-    CheckAfterFailure(slot);
-    return false;
-  }
-  Finish();
-  return true;
+  return WriteFrom(slot, record_write::kEraseV13, words, serial, operation);
 }
 
 bool RecordWriter::WriteRecordSector(CardSlot slot, std::span<const HostWord> words,
                                      std::string_view serial, std::string_view operation) {
+  return WriteFrom(slot, record_write::kSectorStart, words, serial, operation);
+}
+
+bool RecordWriter::WriteFrom(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words,
+                             std::string_view serial, std::string_view operation) {
   if (!Prepare(slot, serial, operation)) {
     return false;
   }
-  if (!EraseAndProgramBlocks(slot, record_write::kSectorStart, words) || !Verify(slot, words)) {
+  if (!EraseAndProgramBlocks(slot, erase_at, words) || !Verify(slot, words)) {
     CheckAfterFailure(slot);
     return false;
   }

@@ -79,6 +79,10 @@ class RecordWriter {
   // Erases the sector holding erase_at, then programs the words from the program
   // offset 0 in blocks of kBlockWords under the progress window. Shows a failure.
   bool EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words);
+  // Prepare, the erase and the blocks, the verify, then Finish: true when
+  // written and verified.
+  bool WriteFrom(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words,
+                 std::string_view serial, std::string_view operation);
   // Reads back expected.size() words from the record area; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);

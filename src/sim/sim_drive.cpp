@@ -337,6 +337,23 @@ std::fstream OpenHost(const fs::path& host, std::ios::openmode mode) {
   return stream;
 }
 
+// Where a file is to be written: refused for a folder, a name that ends in a
+// backslash, or a read-only drive.
+Location LocateForWriting(const DriveState& state, std::string_view text) {
+  const WindowsPath path = Parse(text);
+  const Location at = Locate(state.root, path);
+  if (at.folder) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  if (path.names_folder) {
+    throw FileError(kInvalidName);
+  }
+  if (state.read_only) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  return at;
+}
+
 }  // namespace
 
 SimDrive::SimDrive(fs::path root) : state_(std::make_shared<DriveState>()) {
@@ -347,17 +364,7 @@ SimDrive::SimDrive(fs::path root) : state_(std::make_shared<DriveState>()) {
 SimDrive::~SimDrive() = default;
 
 std::unique_ptr<File> SimDrive::Create(std::string_view text) {
-  const WindowsPath path = Parse(text);
-  const Location at = Locate(state_->root, path);
-  if (at.folder) {
-    throw FileError(FileError::kAccessDenied);
-  }
-  if (path.names_folder) {
-    throw FileError(kInvalidName);
-  }
-  if (state_->read_only) {
-    throw FileError(FileError::kAccessDenied);
-  }
+  const Location at = LocateForWriting(*state_, text);
   std::uintmax_t emptied = 0;
   if (at.exists) {
     std::error_code ec;
@@ -376,17 +383,7 @@ std::unique_ptr<File> SimDrive::Create(std::string_view text) {
 }
 
 std::unique_ptr<File> SimDrive::OpenAppend(std::string_view text) {
-  const WindowsPath path = Parse(text);
-  const Location at = Locate(state_->root, path);
-  if (at.folder) {
-    throw FileError(FileError::kAccessDenied);
-  }
-  if (path.names_folder) {
-    throw FileError(kInvalidName);
-  }
-  if (state_->read_only) {
-    throw FileError(FileError::kAccessDenied);
-  }
+  const Location at = LocateForWriting(*state_, text);
   auto stream = OpenHost(at.host, std::ios::out | std::ios::app);
   if (!at.exists) {
     ++state_->files_created;
