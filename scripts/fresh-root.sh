@@ -127,8 +127,11 @@ for command in "$@"; do
   echo
   echo "== fresh root: $command"
   step=$(date +%s)
-  if chroot "$root" env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    TERM="${TERM:-dumb}" bash -c 'cd /src && eval "$1"' fresh-root "$command" </dev/null; then
+  # In the background, so that a signal to this script runs its trap at once
+  # (bash waits for a foreground child first); the trap ends what runs inside.
+  chroot "$root" env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    TERM="${TERM:-dumb}" bash -c 'cd /src && eval "$1"' fresh-root "$command" </dev/null &
+  if wait $!; then
     echo "== fresh root: '$command' passed in $(($(date +%s) - step)) s"
   else
     echo "== fresh root: '$command' FAILED (status $?) after $(($(date +%s) - step)) s"
