@@ -13,35 +13,38 @@ constexpr std::uint32_t kAbsent = 0xFFFFFFFF;  // what nobody answers
 
 }  // namespace
 
-void CardAccess::ScanPciBus() {
+std::uint32_t CardAccess::ReadConfig(int bus, int device, int reg) {
+  requests_.WritePortDword(pci::kConfigAddress, ConfigAddress(bus, device, reg));
+  return requests_.ReadPortDword(pci::kConfigData);
+}
+
+bool CardAccess::ScanPciBus() {
   const bool ports_enabled = requests_.EnablePortRange(pci::kConfigAddress, pci::kPortCount);
   cards_ = {};
   // On the NT family the port instructions fault unless the driver opened the
   // range: without it no port is touched and no card is found.
   if (!ports_enabled) {
-    return;
+    return false;
   }
+  // 256 buses of 32 devices: only the identity dword of each device is read,
+  // and base address register 0 only of a card, to keep start-up short.
   std::size_t next = 0;
-  for (int bus = 0; bus < pci::kBuses; ++bus) {
-    for (int device = 0; device < pci::kDevices; ++device) {
-      std::array<std::uint32_t, pci::kRegisters> config{};
-      for (int reg = 0; reg < pci::kRegisters; ++reg) {
-        requests_.WritePortDword(pci::kConfigAddress, ConfigAddress(bus, device, reg));
-        const std::uint32_t value = requests_.ReadPortDword(pci::kConfigData);
-        if (value == kAbsent) {
-          break;
-        }
-        config[static_cast<std::size_t>(reg)] = value;
+  for (int bus = 0; bus < pci::kBuses && next < cards_.size(); ++bus) {
+    for (int device = 0; device < pci::kDevices && next < cards_.size(); ++device) {
+      const std::uint32_t identity = ReadConfig(bus, device, 0);
+      const std::uint32_t vendor = identity & 0xFFFF;
+      const std::uint32_t device_id = identity >> 16;
+      if (identity == kAbsent || vendor != pci::kVendorId || device_id != pci::kDeviceId) {
+        continue;
       }
-      const std::uint32_t vendor = config[0] & 0xFFFF;
-      const std::uint32_t device_id = config[0] >> 16;
-      if (vendor == pci::kVendorId && device_id == pci::kDeviceId && config[4] != 0 &&
-          next < cards_.size()) {
-        cards_[next++] = {static_cast<std::uint32_t>(device), vendor, device_id, config[4]};
+      const std::uint32_t bar0 = ReadConfig(bus, device, 4);
+      if (bar0 != 0 && bar0 != kAbsent) {
+        cards_[next++] = {static_cast<std::uint32_t>(device), vendor, device_id, bar0, true};
       }
     }
   }
   requests_.DisablePortRange(pci::kConfigAddress, pci::kPortCount);
+  return true;
 }
 
 bool CardAccess::MapRegisterWindow(std::uint32_t physical, std::uint32_t& linear) {
@@ -59,11 +62,16 @@ std::uint32_t CardAccess::OpenCard(int number) {
       messages_.Show("Fehler bei HWAccess", MessageKind::Error, Buttons::Ok);
       return ERROR_WORD;
     }
-    ScanPciBus();
+    if (!ScanPciBus()) {
+      // A refused port range found nothing: close the driver again so that the
+      // next open tries afresh instead of keeping an empty table for the run.
+      driver_.CloseDriverDevice();
+      return 0;
+    }
     driver_open_ = true;
   }
   const CardSlot slot = number - 1;
-  if (slot < 0 || slot >= kSlotCount || cards_[static_cast<std::size_t>(slot)].deviceNumber == 0) {
+  if (slot < 0 || slot >= kSlotCount || !cards_[static_cast<std::size_t>(slot)].present) {
     return 0;
   }
   std::uint32_t linear = 0;

@@ -19,17 +19,18 @@ inline constexpr std::uint16_t kConfigData = 0xCFC;
 inline constexpr std::uint32_t kPortCount = 8;
 inline constexpr std::uint32_t kVendorId = 0x1057;
 inline constexpr std::uint32_t kDeviceId = 0x1801;
-inline constexpr int kBuses = 3;
+inline constexpr int kBuses = 256;  // every bus that mechanism #1 addresses
 inline constexpr int kDevices = 32;
 inline constexpr int kRegisters = 64;
 inline constexpr std::uint32_t kWindowLength = 0xFFFF;
 }  // namespace pci
 
 struct CardEntry {
-  std::uint32_t deviceNumber = 0;  // 0 marks an empty entry
+  std::uint32_t deviceNumber = 0;  // 0 is a real place: a card behind a bridge sits there
   std::uint32_t vendorId = 0;
   std::uint32_t deviceId = 0;
   std::uint32_t baseAddress0 = 0;  // the physical address of the register window
+  bool present = false;            // false marks an empty entry
   friend bool operator==(const CardEntry&, const CardEntry&) = default;
 };
 
@@ -39,7 +40,8 @@ class CardAccess {
              WindowTable& windows, MessageService& messages)
       : driver_(driver), requests_(requests), host_(host), windows_(windows), messages_(messages) {}
 
-  void ScanPciBus();
+  // Fills the card table; false when the driver refused the configuration ports.
+  bool ScanPciBus();
   bool MapRegisterWindow(std::uint32_t physical, std::uint32_t& linear);
   bool UnmapRegisterWindow(std::uint32_t linear);
   // Card number 1 to 4 opens slot number - 1: the window's linear address, 0 when
@@ -54,6 +56,9 @@ class CardAccess {
   bool DriverOpen() const { return driver_open_; }
 
  private:
+  // One configuration dword of function 0 through mechanism #1.
+  std::uint32_t ReadConfig(int bus, int device, int reg);
+
   DriverService& driver_;
   DriverRequests& requests_;
   HostInterface& host_;

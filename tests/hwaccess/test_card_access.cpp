@@ -53,13 +53,16 @@ TEST_F(CardAccessTest, ScanFindsCardsInBusThenDeviceOrder) {
   pci_.AddCard(0, 9, 0xFEB00000);
   pci_.AddCard(2, 7, 0);                                    // no window: not a usable card
   pci_.AddDevice(0, 5, {0x18021057, 0, 0, 0, 0xFD000000});  // another device of the maker
+  pci_.AddCard(255, 0, 0xFD800000);                         // behind a bridge, on the last bus
   ASSERT_TRUE(driver_.OpenDriverDevice());
-  cards_.ScanPciBus();
-  EXPECT_EQ(cards_.Cards()[0], (CardEntry{9, 0x1057, 0x1801, 0xFEB00000}));
-  EXPECT_EQ(cards_.Cards()[1], (CardEntry{4, 0x1057, 0x1801, 0xFE000000}));
-  EXPECT_EQ(cards_.Cards()[2].deviceNumber, 0u);
-  EXPECT_EQ(pci_.deviceStarts.size(), 96u);       // 3 buses x 32 devices, function 0
-  EXPECT_EQ(pci_.deviceStarts[33], 0x80010800u);  // bus 1, device 1, register 0
+  EXPECT_TRUE(cards_.ScanPciBus());
+  EXPECT_EQ(cards_.Cards()[0], (CardEntry{9, 0x1057, 0x1801, 0xFEB00000, true}));
+  EXPECT_EQ(cards_.Cards()[1], (CardEntry{4, 0x1057, 0x1801, 0xFE000000, true}));
+  EXPECT_EQ(cards_.Cards()[2], (CardEntry{0, 0x1057, 0x1801, 0xFD800000, true}));
+  EXPECT_FALSE(cards_.Cards()[3].present);
+  EXPECT_EQ(pci_.deviceStarts.size(), 256u * 32u);   // every bus, function 0
+  EXPECT_EQ(pci_.deviceStarts[33], 0x80010800u);     // bus 1, device 1, register 0
+  EXPECT_EQ(pci_.deviceStarts.back(), 0x80FFF800u);  // bus 255, device 31
   EXPECT_EQ(Requests(1), 1);
   EXPECT_EQ(Requests(2), 1);
 }
@@ -67,35 +70,41 @@ TEST_F(CardAccessTest, ScanFindsCardsInBusThenDeviceOrder) {
 TEST_F(CardAccessTest, AbsentDevicesStopAfterTheFirstRegister) {
   ASSERT_TRUE(driver_.OpenDriverDevice());
   cards_.ScanPciBus();
-  EXPECT_EQ(pci_.addressWrites, 96u);
+  EXPECT_EQ(pci_.addressWrites, 256u * 32u);
 }
 
-TEST_F(CardAccessTest, FifthCardIsIgnoredAndDeviceZeroCountsAsAbsent) {
-  for (int d = 1; d <= 5; ++d) {
+TEST_F(CardAccessTest, FifthCardIsIgnoredAndDeviceZeroIsACard) {
+  for (int d = 0; d <= 4; ++d) {
     pci_.AddCard(0, d, 0xFE000000 + static_cast<std::uint32_t>(d) * 0x10000);
   }
   ASSERT_TRUE(driver_.OpenDriverDevice());
   cards_.ScanPciBus();
-  EXPECT_EQ(cards_.Cards()[3].deviceNumber, 4u);
+  EXPECT_EQ(cards_.Cards()[0], (CardEntry{0, 0x1057, 0x1801, 0xFE000000, true}));
+  EXPECT_EQ(cards_.Cards()[3].deviceNumber, 3u);
 
   FakePci only_zero;
-  only_zero.AddCard(0, 0, 0xFE000000);
+  only_zero.AddCard(1, 0, 0xFE000000);
   DriverRequests requests(system_, driver_, only_zero);
   CardAccess cards(driver_, requests, host_, windows_, messages_);
-  EXPECT_EQ(cards.OpenCard(1), 0u);  // entered with device number 0
-  EXPECT_EQ(cards.Cards()[0].baseAddress0, 0xFE000000u);
+  EXPECT_EQ(cards.OpenCard(1), FakeBus::kBase);
+  EXPECT_EQ(cards.OpenCard(2), 0u);
 }
 
-TEST_F(CardAccessTest, RefusedPortRangeOnNtTouchesNoPort) {
+TEST_F(CardAccessTest, RefusedPortRangeTouchesNoPortAndTheNextOpenTriesAgain) {
   pci_.AddCard(0, 3, 0xFEB00000);
+  const auto answering = system_.driver;
   system_.driver = [](std::uint32_t kind, std::span<std::uint8_t> out) {
     return kind == 1 ? std::optional<std::uint32_t>()
                      : std::optional<std::uint32_t>(static_cast<std::uint32_t>(out.size()));
   };
-  ASSERT_TRUE(driver_.OpenDriverDevice());
-  cards_.ScanPciBus();
+  EXPECT_EQ(cards_.OpenCard(1), 0u);
   EXPECT_EQ(pci_.accesses, 0u);
-  EXPECT_EQ(cards_.Cards()[0].deviceNumber, 0u);
+  EXPECT_FALSE(cards_.Cards()[0].present);
+  EXPECT_FALSE(cards_.DriverOpen());
+  EXPECT_EQ(system_.calls.back(), "CloseHandle 4096");
+  system_.driver = answering;
+  EXPECT_EQ(cards_.OpenCard(1), FakeBus::kBase);
+  EXPECT_EQ(Requests(1), 2);
 }
 
 TEST_F(CardAccessTest, OpenMapsTheWindowAndSetsBothFormats) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "dsplink/dsp_loader.h"
 #include "flash/flash_commands.h"
 #include "flash/record_read.h"
@@ -97,6 +100,51 @@ TEST_F(OnSimPc, RefusedMapRestartsTheDriver) {
   pc_.SetRefuseMap(false);
   EXPECT_NE(cards_.OpenCard(1), 0u);  // a fresh handle after the restart
 }
+
+// Cards plugged in beside the two of the default PC (bus 0 device 9 with a
+// revision-1.2 record, bus 1 device 4 with a revision-1.3 record): the slots
+// follow bus, then device, and the last slot's card boots and reads.
+struct AddedCards {
+  const char* name;
+  std::vector<sim::CardPlace> places;  // each a copy of the default card 0
+  std::vector<std::size_t> slotCards;  // the PC's card index in each slot
+};
+
+class CardPlaces : public OnSimPc, public ::testing::WithParamInterface<AddedCards> {};
+
+TEST_P(CardPlaces, FoundInBusThenDeviceOrderAndOpened) {
+  for (const sim::CardPlace& place : GetParam().places) {
+    pc_.AddCardLike(0, place);
+  }
+  const std::vector<std::size_t>& expected = GetParam().slotCards;
+  ASSERT_NE(cards_.OpenCard(1), 0u);
+  for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+    const CardEntry& entry = cards_.Cards()[slot];
+    ASSERT_EQ(entry.present, slot < expected.size()) << slot;
+    if (entry.present) {
+      EXPECT_EQ(entry.baseAddress0, pc_.Place(expected[slot]).window) << slot;
+      EXPECT_EQ(entry.deviceNumber, pc_.Place(expected[slot]).device) << slot;
+    }
+  }
+  const auto last = static_cast<CardSlot>(expected.size() - 1);
+  ASSERT_NE(cards_.OpenCard(last + 1), 0u);
+  int revision = 0;
+  ASSERT_TRUE(BootAndRead(last, revision));
+  EXPECT_EQ(revision, kRevision12);
+  EXPECT_EQ(pc_.Ports().Diagnostics().refusedAccesses, 0u);
+  EXPECT_TRUE(messages_.Shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OnSimPc, CardPlaces,
+    ::testing::Values(AddedCards{"BehindBridgesAtDeviceZero",
+                                 {{5, 0, 0xFE800000}, {1, 0, 0xFE900000}},
+                                 {0, 3, 1, 2}},
+                      AddedCards{"OnBus200", {{200, 17, 0xFE800000}}, {0, 1, 2}},
+                      AddedCards{"Bus200DeviceZeroLast",
+                                 {{200, 0, 0xFE800000}, {2, 3, 0xFE900000}},
+                                 {0, 1, 3, 2}}),
+    [](const ::testing::TestParamInfo<AddedCards>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace fu
