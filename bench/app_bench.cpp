@@ -6,13 +6,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/flash_update_kunde_unit.h"
+#include "hwaccess/card_access.h"
 #include "platform/recording_flash_splash.h"
 #include "platform/recording_main_window.h"
 #include "platform/scripted_message_service.h"
 #include "sim/sim_machine.h"
+#include "sim/sim_pc.h"
 #include "support/temp_folder.h"
 
 namespace fu {
@@ -100,10 +103,43 @@ void BM_StartUpWithFourCards(benchmark::State& state) {
       state.SkipWithError("not four cards");
       break;
     }
+    state.counters["config_reads"] =
+        static_cast<double>(program.machine.Pc().Ports().Diagnostics().configReads);
   }
   Report(state, wall, slept, 4 * (500 + 250));
 }
 BENCHMARK(BM_StartUpWithFourCards)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The PCI scan alone on the default PC (two cards, so every bus is scanned to
+// its end) with the virtual clock: its configuration reads and its wall time.
+void BM_PciScanOnDefaultPc(benchmark::State& state) {
+  test::TempFolder folder;
+  sim::SimPc pc(folder.Path() / "pc");
+  ScriptedMessageService messages;
+  WindowTable windows;
+  HostInterface host{pc.Bus(), windows};
+  DriverService driver{pc.System(), messages};
+  DriverRequests requests{pc.System(), driver, pc.Ports()};
+  CardAccess cards{driver, requests, host, windows, messages};
+  if (!driver.OpenDriver()) {
+    state.SkipWithError("the driver did not open");
+    return;
+  }
+  double wall = 0;
+  std::uint64_t reads = 0;
+  for (auto _ : state) {
+    const std::uint64_t before = pc.Ports().Diagnostics().configReads;
+    const auto start = Clock::now();
+    cards.ScanPciBus();
+    wall = Ms(Clock::now() - start);
+    reads = pc.Ports().Diagnostics().configReads - before;
+  }
+  state.counters["config_reads"] = static_cast<double>(reads);
+  state.counters["scan_ms"] = wall;
+  state.counters["cards"] = static_cast<double>(
+      std::ranges::count_if(cards.Cards(), [](const CardEntry& card) { return card.present; }));
+}
+BENCHMARK(BM_PciScanOnDefaultPc)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace fu
