@@ -18,6 +18,7 @@ std::string Hex8(std::uint32_t value) {
 }  // namespace
 
 bool DriverService::OpenDriver() {
+  path_refused_ = false;
   if (OpenDriverDevice()) {
     return true;
   }
@@ -36,13 +37,24 @@ bool DriverService::OpenDriver() {
   return OpenDriverDevice();
 }
 
+bool DriverService::RefusedModulePath(std::string_view module_path) {
+  if (!ModulePathTooLong(module_path)) {
+    return false;
+  }
+  if (!path_refused_) {  // once, though the service is registered twice over
+    messages_.Show(ModulePathTooLongText(), MessageKind::Error, Buttons::Ok);
+    path_refused_ = true;
+  }
+  return true;
+}
+
 bool DriverService::OpenDriverDevice() {
   if (IsNt()) {
     handle_ = system_.CreateFile(driver::kDeviceNt, win::GENERIC_READ, win::FILE_SHARE_READ,
                                  win::OPEN_EXISTING, 0);
   } else if (IsWindows9x()) {
     const std::string path = system_.GetModuleFileName();
-    if (path.empty()) {
+    if (path.empty() || RefusedModulePath(path)) {
       return false;
     }
     const std::string vxd = ExecutableDirectory(path) + std::string(driver::kVxdFile);
@@ -67,7 +79,11 @@ bool DriverService::InstallDriverService() {
   if (IsWindows9x()) {
     return true;
   }
-  const std::string dir = ExecutableDirectory(system_);
+  const std::string path = system_.GetModuleFileName();
+  if (RefusedModulePath(path)) {
+    return false;
+  }
+  const std::string dir = ExecutableDirectory(path);
   if (dir.empty()) {
     return false;
   }

@@ -3,6 +3,8 @@
 // "HWACCESS" on the NT family, loaded as "HWAccess.VxD" on Windows 9x, and opened
 // as the one driver handle of the program.
 
+#include <string_view>
+
 #include "platform/message_service.h"
 #include "platform/system_calls.h"
 
@@ -39,12 +41,15 @@ class DriverService {
   Handle DriverHandle() const { return handle_; }
 
  private:
+  // Shows the German message and answers true for a program path too long to use.
+  bool RefusedModulePath(std::string_view module_path);
   bool IsWindows9x() { return system_.PlatformId() == win::VER_PLATFORM_WIN32_WINDOWS; }
   bool IsNt() { return system_.PlatformId() == win::VER_PLATFORM_WIN32_NT; }
 
   SystemCalls& system_;
   MessageService& messages_;
   Handle handle_ = 0;
+  bool path_refused_ = false;  // the too-long path was shown in this OpenDriver
 };
 
 }  // namespace fu

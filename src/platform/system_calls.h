@@ -53,8 +53,8 @@ class SystemCalls {
  public:
   virtual ~SystemCalls() = default;
 
-  // The running program's full path (GetModuleFileNameA with a 255-character
-  // buffer); empty when the call gives 0.
+  // The running program's full path (GetModuleFileNameA), whole even when
+  // longer than the program accepts; empty when the call gives 0.
   virtual std::string GetModuleFileName() = 0;
   virtual Handle CreateFile(std::string_view name, std::uint32_t access, std::uint32_t share,
                             std::uint32_t creation, std::uint32_t flags) = 0;

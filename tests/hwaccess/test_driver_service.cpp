@@ -38,6 +38,32 @@ TEST(ExecutableDirectory, UpperCasedAndEndingInABackslash) {
             "FUNG\\");  // ASCII only
   EXPECT_EQ(ExecutableDirectory("flash.exe"), "");
   EXPECT_EQ(ExecutableDirectory(""), "");
+  const std::string dir = "C:\\" + std::string(239, 'D') + "\\";  // 243 characters
+  EXPECT_EQ(ExecutableDirectory(dir + "FLASHUP.EXE"), dir);       // 254: still whole
+  EXPECT_EQ(ExecutableDirectory(dir + "FLASHUPD.EXE"), "");       // 255: never a cut one
+}
+
+// A path of 255 characters or more: a clear German message, no service
+// registered from a wrong directory, no VxD looked for there.
+TEST_F(DriverServiceTest, TooLongProgramPathIsRefusedWithAMessage) {
+  const std::string path = "C:\\" + std::string(239, 'D') + "\\FLASHUPD.EXE";
+  for (const int platform : {win::VER_PLATFORM_WIN32_NT, win::VER_PLATFORM_WIN32_WINDOWS}) {
+    FakeSystem system;
+    ScriptedMessageService messages;
+    DriverService driver{system, messages};
+    system.platform = platform;
+    system.modulePath = path;
+    EXPECT_FALSE(driver.OpenDriver()) << platform;
+    EXPECT_FALSE(system.service.has_value()) << platform;
+    EXPECT_TRUE(std::none_of(system.calls.begin(), system.calls.end(), [](const std::string& c) {
+      return c.starts_with("CreateService") || c.find("HWAccess.VxD") != std::string::npos;
+    })) << platform;
+    ASSERT_EQ(messages.Texts().size(), 1u) << platform;
+    EXPECT_EQ(messages.Texts()[0],
+              "Der Pfad des Programms ist zu lang (mehr als 254 Zeichen). Bitte das Programm in "
+              "ein Verzeichnis mit k\xFCrzerem Pfad kopieren.");
+    EXPECT_EQ(messages.Shown()[0].kind, MessageKind::Error);
+  }
 }
 
 TEST_F(DriverServiceTest, RunningDriverIsOpenedWithoutTheServiceManager) {

@@ -19,7 +19,9 @@ Handle FromHandle(const void* handle) {
 }  // namespace
 
 std::string Win32SystemCalls::GetModuleFileName() {
-  char path[255];
+  // Larger than any path the program accepts, so that a long path comes back
+  // long (and is refused above) instead of cut to a wrong directory.
+  char path[1024];
   const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
   // The length, not the terminating zero: a path cut at the buffer's end has none.
   return std::string(path, length);
