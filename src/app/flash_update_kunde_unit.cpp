@@ -114,7 +114,12 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
 ActionResult TForm1::FormCreate() {
   return Guarded([&] {
     const std::string directory = ExecutableDirectory(sys_.ports.system);
-    for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+    if (directory.empty()) {
+      // Without its directory the DSP program file would be looked for by its
+      // bare name in whatever the current directory is: no card is started.
+      ShowError(ModulePathTooLongText());
+    }
+    for (CardSlot slot = 0; slot < kSlotCount && !directory.empty(); ++slot) {
       if (sys_.slots.OpenSlot(slot) != 1) {
         continue;
       }

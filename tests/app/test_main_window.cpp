@@ -4,6 +4,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "hwaccess/executable_dir.h"
 #include "record/image_codec.h"
 #include "sim/default_cards.h"
 #include "support/app_rig.h"
@@ -143,6 +144,23 @@ TEST_F(MainWindow, ProgramDirectoryIsUpperCased) {
   EXPECT_EQ(View().Items(),
             (std::vector<std::string>{"Unbekannter Kartentyp", "Unbekannter Kartentyp"}));
   ExpectIdle();
+}
+
+// A program path too long for the system's buffer names no directory: even with
+// the driver service already running from an earlier start, no card is started
+// with a DSP program file looked up by its bare name.
+TEST_F(MainWindow, TooLongProgramPathStartsNoCard) {
+  rig_.Start();
+  rig_.Pc().SetProgramPath("C:\\" + std::string(250, 'A') + "\\FLASHUPDATE.EXE");
+  const auto before = rig_.messages.Texts().size();
+  rig_.Start();
+  const std::vector<std::string> texts = rig_.messages.Texts();
+  EXPECT_EQ(
+      std::vector<std::string>(texts.begin() + static_cast<std::ptrdiff_t>(before), texts.end()),
+      std::vector<std::string>{ModulePathTooLongText()});
+  EXPECT_TRUE(View().Items().empty());
+  EXPECT_FALSE(View().Enabled(Control::Button2));
+  EXPECT_FALSE(View().Enabled(Control::Button3));
 }
 
 TEST_F(MainWindow, DamagedProgramFileIsShownAndStartUpGoesOn) {
