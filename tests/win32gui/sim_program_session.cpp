@@ -13,18 +13,22 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "flash_splash.h"
 #include "main_window.h"
+#include "session_support.h"
 // The common controls need <windows.h> first.
 #include <commctrl.h>
 
 namespace {
 
+using fu::session::MessageBoxText;
+using fu::session::TextOf;
+using fu::session::WaitFor;
+using fu::session::WindowsPath;
 using Id = fu::Win32MainWindow::Id;
 
 constexpr DWORD kStartTimeoutMs = 60000;
@@ -56,24 +60,13 @@ class Session {
     report_ << (ok ? "ok    " : "FAIL  ") << what << "\n";
     return ok;
   }
-  // Polls until the condition holds; false after the timeout.
-  static bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-      if (::GetTickCount() - start > timeout_ms) {
-        return false;
-      }
-      ::Sleep(20);
-    }
-    return true;
-  }
   // A visible top-level window of the program with the given class.
-  HWND FindOwnWindow(const char* window_class) const;
+  HWND FindOwnWindow(const char* window_class) const {
+    return fu::session::FindProcessWindow(process_.dwProcessId, window_class);
+  }
   HWND Item(int id) const { return ::GetDlgItem(main_, id); }
   std::string ItemText(int id) const { return TextOf(Item(id)); }
-  static std::string TextOf(HWND window);
   std::vector<std::string> ListItems() const;
-  std::string MessageBoxText(HWND box) const;
   void Pause(const std::string& name);
 
   std::string program_;
@@ -83,41 +76,6 @@ class Session {
   HWND main_ = nullptr;
   std::ostringstream report_;
 };
-
-// Wine hands Unix paths through as they are; the program is started by its
-// Windows path.
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') {
-    path = "Z:" + path;
-  }
-  for (char& c : path) {
-    if (c == '/') {
-      c = '\\';
-    }
-  }
-  return path;
-}
-
-HWND Session::FindOwnWindow(const char* window_class) const {
-  HWND found = nullptr;
-  for (HWND window = ::FindWindowExA(nullptr, nullptr, window_class, nullptr); window != nullptr;
-       window = ::FindWindowExA(nullptr, window, window_class, nullptr)) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == process_.dwProcessId && ::IsWindowVisible(window)) {
-      found = window;
-    }
-  }
-  return found;
-}
-
-// WM_GETTEXT itself: GetWindowTextA gives only the creation text of another
-// program's controls.
-std::string Session::TextOf(HWND window) {
-  char text[512] = {};
-  ::SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
-  return text;
-}
 
 std::vector<std::string> Session::ListItems() const {
   std::vector<std::string> items;
@@ -133,19 +91,6 @@ std::vector<std::string> Session::ListItems() const {
     items.emplace_back(item);
   }
   return items;
-}
-
-std::string Session::MessageBoxText(HWND box) const {
-  std::string text;
-  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    char window_class[32] = {};
-    ::GetClassNameA(child, window_class, sizeof(window_class));
-    if (std::string(window_class) == "Static") {
-      text += TextOf(child);
-    }
-  }
-  return text;
 }
 
 void Session::Pause(const std::string& name) {

@@ -15,11 +15,21 @@ set_property(SOURCE ${PROJECT_SOURCE_DIR}/frontends/win32/header.rc APPEND PROPE
 
 # FlashUpdateSim.exe itself, driven from outside as a user would: start-up,
 # one upgrade, the close. The screenshots script runs the same session.
+add_library(fu_session_support STATIC ${CMAKE_CURRENT_LIST_DIR}/session_support.cpp)
+target_include_directories(fu_session_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(fu_session_support PUBLIC fu_platform PRIVATE fu_warnings)
 add_executable(win32gui_session ${CMAKE_CURRENT_LIST_DIR}/sim_program_session.cpp)
-target_link_libraries(win32gui_session PRIVATE fu_win32gui fu_warnings)
+target_link_libraries(win32gui_session PRIVATE fu_win32gui fu_session_support fu_warnings)
 add_dependencies(win32gui_session flashupdate_sim_win32)
 set_target_properties(win32gui_session PROPERTIES
   OUTPUT_NAME win32gui_session RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/win32gui)
+
+# FlashUpdate.exe and FlashUpdateCli.exe, as shipped, on a PC without the driver.
+add_executable(product_session ${CMAKE_CURRENT_LIST_DIR}/product_session.cpp)
+target_link_libraries(product_session PRIVATE fu_win32gui fu_session_support advapi32 fu_warnings)
+add_dependencies(product_session flashupdate_win32 flashupdate_cli)
+set_target_properties(product_session PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/win32gui)
 
 find_program(FU_XVFB_RUN xvfb-run)
 if(NOT FU_XVFB_RUN OR NOT CMAKE_CROSSCOMPILING_EMULATOR)
@@ -37,3 +47,8 @@ add_test(NAME win32gui_sim_program
   COMMAND ${FU_WITH_DISPLAY} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32gui_session>
           $<TARGET_FILE:flashupdate_sim_win32>)
 set_tests_properties(win32gui_sim_program PROPERTIES TIMEOUT 180 RESOURCE_LOCK xvfb)
+add_test(NAME win32gui_product_without_driver
+  COMMAND ${FU_WITH_DISPLAY} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:product_session>
+          $<TARGET_FILE:flashupdate_win32> $<TARGET_FILE:flashupdate_cli>
+          ${PROJECT_SOURCE_DIR}/src/sim/dsp/QX4FLASH_PCI.PCI)
+set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 180 RESOURCE_LOCK xvfb)

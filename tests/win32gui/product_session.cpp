@@ -1,0 +1,200 @@
+// FlashUpdate.exe, the product exactly as shipped, on this PC without its
+// hardware-access driver: copied into a folder of its own with the DSP program
+// file beside it and no driver file, it must say "Fehler bei HWAccess" for
+// each slot, show an empty card list with both update buttons disabled, leave
+// no driver service behind and end with status 0 on "Exit". No port is ever
+// touched, since without the driver nothing reaches one. FlashUpdateCli.exe,
+// beside it, lists the same PC: a message a slot and no card.
+//
+//   product_session.exe FLASHUPDATE_EXE FLASHUPDATECLI_EXE DSP_PROGRAM_FILE
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "main_window.h"
+#include "session_support.h"
+
+namespace {
+
+using fu::session::MessageBoxText;
+using fu::session::TextOf;
+using fu::session::WaitFor;
+using fu::session::WindowsPath;
+using Id = fu::Win32MainWindow::Id;
+namespace fs = std::filesystem;
+
+constexpr DWORD kTimeoutMs = 30000;
+constexpr int kSlots = 4;
+
+class Session {
+ public:
+  ~Session() {
+    if (process_.hProcess != nullptr) {
+      if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.hProcess, 3);
+      }
+      ::CloseHandle(process_.hProcess);
+      ::CloseHandle(process_.hThread);
+    }
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  bool Run(const std::string& program, const std::string& console, const std::string& dsp_file);
+  std::string Report() const { return report_.str(); }
+
+ private:
+  bool Check(bool ok, const std::string& what) {
+    report_ << (ok ? "ok    " : "FAIL  ") << what << "\n";
+    return ok;
+  }
+  bool RunWindow();
+  bool RunConsole();
+  HWND Own(const char* window_class) const {
+    return fu::session::FindProcessWindow(process_.dwProcessId, window_class);
+  }
+
+  fs::path folder_;
+  PROCESS_INFORMATION process_{};
+  std::ostringstream report_;
+};
+
+bool ServiceRegistered() {
+  const SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr) {
+    return false;
+  }
+  const SC_HANDLE service = ::OpenServiceA(manager, "HWACCESS", SERVICE_QUERY_STATUS);
+  if (service != nullptr) {
+    ::CloseServiceHandle(service);
+  }
+  ::CloseServiceHandle(manager);
+  return service != nullptr;
+}
+
+bool Session::Run(const std::string& program, const std::string& console,
+                  const std::string& dsp_file) {
+  char temp[MAX_PATH] = {};
+  ::GetTempPathA(sizeof(temp), temp);
+  folder_ = fs::path(temp) / ("fu-product-" + std::to_string(::GetCurrentProcessId()));
+  fs::create_directories(folder_);
+  fs::copy_file(fs::path(WindowsPath(program)), folder_ / "FlashUpdate.exe");
+  fs::copy_file(fs::path(WindowsPath(console)), folder_ / "FlashUpdateCli.exe");
+  fs::copy_file(fs::path(WindowsPath(dsp_file)), folder_ / "QX4FLASH_PCI.PCI");
+  bool ok = Check(!ServiceRegistered(), "no driver service before the start");
+  ok &= RunWindow();
+  ok &= RunConsole();
+  return ok;
+}
+
+bool Session::RunWindow() {
+  bool ok = true;
+  std::string command = "\"" + (folder_ / "FlashUpdate.exe").string() + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder_.string().c_str(), &startup, &process_)) {
+    return Check(false, "start " + command + " (error " + std::to_string(::GetLastError()) + ")");
+  }
+
+  // One message a slot: each open of the driver fails.
+  for (int slot = 0; slot < kSlots; ++slot) {
+    HWND box = nullptr;
+    const bool shown = WaitFor([&] { return (box = Own("#32770")) != nullptr; }, kTimeoutMs);
+    if (!Check(shown, "message " + std::to_string(slot + 1) + " of " + std::to_string(kSlots))) {
+      return false;
+    }
+    const std::string text = MessageBoxText(box);
+    ok &= Check(text == "Fehler bei HWAccess", "it reads \"" + text + "\"");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !::IsWindow(box) || !::IsWindowVisible(box); }, kTimeoutMs);
+  }
+
+  HWND main = nullptr;
+  if (!Check(WaitFor([&] { return (main = Own(fu::Win32MainWindow::kClassName)) != nullptr; },
+                     kTimeoutMs),
+             "main window shown")) {
+    return false;
+  }
+  const auto item = [&](int id) { return ::GetDlgItem(main, id); };
+  ok &= Check(::SendMessageA(item(Id::kComboBox1), CB_GETCOUNT, 0, 0) == 0, "no card listed");
+  ok &= Check(TextOf(item(Id::kEdit1)) == "Nicht vorhanden" &&
+                  TextOf(item(Id::kEdit2)) == "Nicht vorhanden",
+              "serial number and customer \"Nicht vorhanden\"");
+  ok &= Check(TextOf(item(Id::kEdit3)) == "Unbekannt", "flash version \"Unbekannt\"");
+  ok &= Check(!::IsWindowEnabled(item(Id::kButton2)) && !::IsWindowEnabled(item(Id::kButton3)),
+              "both update buttons disabled");
+  ok &= Check(Own("#32770") == nullptr, "no further message");
+  ok &= Check(!ServiceRegistered(), "no driver service left behind");
+
+  ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(Id::kButton1, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(item(Id::kButton1)));
+  const bool ended = ::WaitForSingleObject(process_.hProcess, kTimeoutMs) == WAIT_OBJECT_0;
+  DWORD exit_code = 1;
+  ::GetExitCodeProcess(process_.hProcess, &exit_code);
+  ok &= Check(ended && exit_code == 0, "\"Exit\" ends the program with status 0");
+  return ok;
+}
+
+bool Session::RunConsole() {
+  const fs::path output = folder_ / "list.txt";
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  const HANDLE out = ::CreateFileA(output.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                   &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE in = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  std::string command = "\"" + (folder_ / "FlashUpdateCli.exe").string() + "\" list";
+  PROCESS_INFORMATION process{};
+  const bool started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        folder_.string().c_str(), &startup, &process) != FALSE;
+  ::CloseHandle(out);
+  ::CloseHandle(in);
+  if (!Check(started, "start " + command)) {
+    return false;
+  }
+  const bool ended = ::WaitForSingleObject(process.hProcess, kTimeoutMs) == WAIT_OBJECT_0;
+  DWORD exit_code = 1;
+  ::GetExitCodeProcess(process.hProcess, &exit_code);
+  ::CloseHandle(process.hProcess);
+  ::CloseHandle(process.hThread);
+  std::ifstream file(output, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string expected;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    expected += "Fehler: Fehler bei HWAccess\r\n";
+  }
+  expected += "Keine Karte gefunden.\r\n";
+  bool ok = Check(ended && exit_code == 0, "FlashUpdateCli.exe list ends with status 0");
+  ok &= Check(text == expected, "it prints a message a slot and no card:\n" + text);
+  ok &= Check(!ServiceRegistered(), "no driver service left behind by FlashUpdateCli.exe");
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fputs("usage: product_session FLASHUPDATE_EXE FLASHUPDATECLI_EXE DSP_PROGRAM_FILE\n",
+               stderr);
+    return 2;
+  }
+  bool ok = false;
+  std::string report;
+  {
+    Session session;
+    ok = session.Run(argv[1], argv[2], argv[3]);
+    report = session.Report();
+  }
+  std::fputs(report.c_str(), stdout);
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// What the sessions that drive a window program from outside share: starting
+// it, finding its windows, reading their texts and waiting for a state.
+
+#include <functional>
+#include <string>
+
+#include "platform/win32/windows_api.h"
+
+namespace fu::session {
+
+// Wine hands Unix paths through as they are; a program is started by its
+// Windows path.
+std::string WindowsPath(std::string path);
+
+// Polls until the condition holds; false after the timeout.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms);
+
+// A visible top-level window of the process with the given class.
+HWND FindProcessWindow(DWORD process_id, const char* window_class);
+
+// WM_GETTEXT itself: GetWindowTextA gives only the creation text of another
+// program's controls.
+std::string TextOf(HWND window);
+
+// The texts of a message box's static controls.
+std::string MessageBoxText(HWND box);
+
+}  // namespace fu::session
