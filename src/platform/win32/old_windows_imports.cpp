@@ -9,9 +9,8 @@
 // these functions: each pointer leads to a function that looks the real one up
 // in the running system and falls back to an older call where it is missing.
 
-#include <windows.h>
-
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cerrno>
@@ -93,7 +92,7 @@ int Stat64(const char* name, const char* old_name, Argument file, struct _stat64
     return system(file, status);
   }
   if (const auto old = Lookup<OldFunction>("msvcrt.dll", old_name)) {
-    struct _stat32i64 narrow{};
+    struct _stat32i64 narrow {};
     const int result = old(file, &narrow);
     if (result == 0) {
       Widen(narrow, status);
@@ -117,11 +116,12 @@ int __cdecl PathStatus64(const wchar_t* path, struct _stat64* status) {
 extern "C" {
 // The import pointers, named as the import libraries name them.
 ULONGLONG(WINAPI* fu_imp_GetTickCount64)() __asm__("__imp__GetTickCount64@0") = &TickCount64;
-PVOID(WINAPI* fu_imp_AddVectoredExceptionHandler)(ULONG, PVECTORED_EXCEPTION_HANDLER) __asm__(
-    "__imp__AddVectoredExceptionHandler@8") = &AddVectoredHandler;
-ULONG(WINAPI* fu_imp_RemoveVectoredExceptionHandler)(PVOID) __asm__(
-    "__imp__RemoveVectoredExceptionHandler@4") = &RemoveVectoredHandler;
+PVOID(WINAPI* fu_imp_AddVectoredExceptionHandler)
+(ULONG,
+ PVECTORED_EXCEPTION_HANDLER) __asm__("__imp__AddVectoredExceptionHandler@8") = &AddVectoredHandler;
+ULONG(WINAPI* fu_imp_RemoveVectoredExceptionHandler)
+(PVOID) __asm__("__imp__RemoveVectoredExceptionHandler@4") = &RemoveVectoredHandler;
 int(__cdecl* fu_imp_fstat64)(int, struct _stat64*) __asm__("__imp___fstat64") = &FileStatus64;
-int(__cdecl* fu_imp_wstat64)(const wchar_t*, struct _stat64*) __asm__("__imp___wstat64") =
-    &PathStatus64;
+int(__cdecl* fu_imp_wstat64)(const wchar_t*,
+                             struct _stat64*) __asm__("__imp___wstat64") = &PathStatus64;
 }
