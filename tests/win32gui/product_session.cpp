@@ -33,13 +33,7 @@ constexpr int kSlots = 4;
 class Session {
  public:
   ~Session() {
-    if (process_.hProcess != nullptr) {
-      if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process_.hProcess, 3);
-      }
-      ::CloseHandle(process_.hProcess);
-      ::CloseHandle(process_.hThread);
-    }
+    fu::session::EndProcess(process_);
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
   }

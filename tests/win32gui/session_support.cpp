@@ -14,6 +14,18 @@ std::string WindowsPath(std::string path) {
   return path;
 }
 
+void EndProcess(PROCESS_INFORMATION& process) {
+  if (process.hProcess == nullptr) {
+    return;
+  }
+  if (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process.hProcess, 3);
+  }
+  ::CloseHandle(process.hProcess);
+  ::CloseHandle(process.hThread);
+  process = PROCESS_INFORMATION{};
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
   const DWORD start = ::GetTickCount();
   while (!condition()) {

@@ -13,6 +13,9 @@ namespace fu::session {
 // Windows path.
 std::string WindowsPath(std::string path);
 
+// Ends a started program that still runs, and closes its handles.
+void EndProcess(PROCESS_INFORMATION& process);
+
 // Polls until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms);
 

@@ -40,13 +40,7 @@ class Session {
       : program_(std::move(program)), handshake_(std::move(handshake)) {}
 
   ~Session() {
-    if (process_.hProcess != nullptr) {
-      if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process_.hProcess, 3);
-      }
-      ::CloseHandle(process_.hProcess);
-      ::CloseHandle(process_.hThread);
-    }
+    fu::session::EndProcess(process_);
     std::error_code ignored;
     std::filesystem::remove_all(pc_home_, ignored);
   }
