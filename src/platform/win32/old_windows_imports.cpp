@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/win32/tick_count.h"
+
 namespace {
 
 template <typename Function>
@@ -47,9 +49,7 @@ ULONGLONG WINAPI TickCount64() {
   std::uint64_t seen = last.load();
   std::uint64_t now = 0;
   do {
-    const std::uint32_t ticks = ::GetTickCount();
-    const std::uint64_t wraps = seen >> 32;
-    now = ((ticks < static_cast<std::uint32_t>(seen) ? wraps + 1 : wraps) << 32) | ticks;
+    now = fu::WidenTickCount(::GetTickCount(), seen);
   } while (!last.compare_exchange_weak(seen, now));
   return now;
 }
