@@ -38,15 +38,10 @@ std::unique_ptr<QMessageBox> QtMessageService::MakeBox(std::string_view text, Me
   box->setText(MessageText(text));
   switch (buttons) {
     case Buttons::YesNo:
-      AddButton(*box, QMessageBox::Yes, "Ja");
-      AddButton(*box, QMessageBox::No, "Nein");
-      box->setDefaultButton(QMessageBox::Yes);
-      box->setEscapeButton(QMessageBox::No);
-      break;
     case Buttons::YesNoDefaultNo:
       AddButton(*box, QMessageBox::Yes, "Ja");
       AddButton(*box, QMessageBox::No, "Nein");
-      box->setDefaultButton(QMessageBox::No);
+      box->setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
       box->setEscapeButton(QMessageBox::No);
       break;
     case Buttons::Ok:

@@ -66,9 +66,14 @@ void RecordWriter::Finish() {
   }
   try {
     journal_->Done(begun_);
-  } catch (const FileError&) {
-    // The card is written and verified. An entry left begun only makes the next
-    // start-up point at a backup of the state before this write.
+  } catch (const FileError& error) {
+    // The card is written and verified, but the entry stays begun: the next
+    // start-up would call this write unfinished. The user learns why now.
+    ShowError(
+        std::string("Das Änderungsprotokoll "_cp) + std::string(UpdateJournal::kFileName) +
+        " kann nicht abgeschlossen werden: " + std::string(error.Text()) +
+        std::string(". Die Karte wurde geschrieben und geprüft; die Frage nach der "
+                    "Wiederherstellung beim nächsten Start kann mit Nein beantwortet werden."_cp));
   }
 }
 
