@@ -36,8 +36,9 @@ RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
 }
 
 std::optional<RecordV12> RecordReader::ReadWholeImageV12(CardSlot slot) {
-  std::array<std::uint8_t, kRecordV12Size> bytes;
-  if (!ReadV12(slot, bytes)) {
+  // Read twice: a card that answers wrong bytes must not have them converted.
+  std::array<std::uint8_t, kRecordV12Size> bytes, again;
+  if (!ReadV12(slot, bytes) || !ReadV12(slot, again) || again != bytes) {
     return std::nullopt;
   }
   return RecordV12(bytes);

@@ -28,7 +28,8 @@ class RecordReader {
   // The first 1736 bytes of the record area, uninterpreted, for display. A failed
   // read is not looked at: bytes that did not arrive are 0.
   RecordV12 ReadImageV12(CardSlot slot);
-  // The same bytes, only when the whole read arrived: what a conversion may use.
+  // The same bytes, only when they arrived whole and equal in two reads: what a
+  // conversion may use.
   std::optional<RecordV12> ReadWholeImageV12(CardSlot slot);
   // The record area decoded; the default record ("Uninstalled Device") when the
   // read failed anywhere.
