@@ -34,6 +34,9 @@ class RecordReader {
   // The record area decoded; the default record ("Uninstalled Device") when the
   // read failed anywhere.
   RecordV13 ReadCardRecord(CardSlot slot);
+  // The same, only when two reads arrived whole and equal: what a conversion may
+  // use. The default record otherwise.
+  RecordV13 ReadConfirmedRecord(CardSlot slot);
   // The serial number of a record that reads whole as revision 1.2 or 1.3;
   // nothing when the card's record cannot be read.
   std::optional<std::string> ReadSerialNumber(CardSlot slot);
@@ -41,6 +44,8 @@ class RecordReader {
  private:
   // Reads the revision-1.2 length into bytes; false when a word did not arrive.
   bool ReadV12(CardSlot slot, std::array<std::uint8_t, kRecordV12Size>& bytes);
+  // The words of a whole revision-1.3 read decoded.
+  static RecordV13 Decode(std::span<const HostWord> words);
 
   FlashCommands& flash_;
 };
