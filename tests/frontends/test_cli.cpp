@@ -7,6 +7,7 @@
 #include "flashupdate_cli.h"
 #include "record/record_v12.h"
 #include "sim/sim_machine.h"
+#include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
 namespace fu {
@@ -30,6 +31,10 @@ class Cli : public ::testing::Test {
       }
       return machine;
     });
+  }
+  // Each run's PC is gone by now: its machine faults are read from the folder.
+  void TearDown() override {
+    test::ExpectNoMachineFaults(sim::SimPc::RecordedMachineFaults(folder_.Path() / "pc"));
   }
   std::string Out() const { return out_.str(); }
   std::string Err() const { return err_.str(); }
