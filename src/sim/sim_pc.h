@@ -9,7 +9,7 @@
 //   cards/cardN.flash  card N's 64 KiB flash, byte k at 0xD00000 + k
 //   cards/cardN.json   card N's HCTR
 //   pc.lock          the lock file
-//   machine-faults.log the machine faults, one Describe line each
+//   machine-faults.log  the machine faults, one Describe line each
 //
 // A folder that is missing or empty (or holds only the remains of a creation
 // that did not finish) gets the default PC: Windows NT, the program in
@@ -28,13 +28,14 @@
 //
 // Machine faults: a register access outside every mapped window (or through a
 // window after its unmap) and, on the NT family, a port instruction outside the
-// enabled ranges would end the program on a real PC. The PC records each one
-// and carries on as the counters of the bus and the ports describe. The
-// record is kept twice: in memory for the SimPc's own run (MachineFaults), and
-// appended and flushed to machine-faults.log at once, so that a test that runs
-// a program on the folder in a process of its own reads them afterwards
-// (RecordedMachineFaults), even when that program crashed. A new SimPc keeps
-// the log: it holds the faults of every run on the folder until it is cleared.
+// enabled ranges would end the program on a real PC. The PC records each one,
+// then goes on as the bus and the ports describe (a read gives 0xFFFFFFFF, a
+// write is dropped). The record is kept twice: in memory for this SimPc's run
+// (MachineFaults), and appended to machine-faults.log at once, so that a test
+// that runs a program on the folder in a process of its own reads them
+// afterwards (RecordedMachineFaults), even when that program crashed. A new
+// SimPc keeps the log: it holds the faults of every run on the folder until it
+// is cleared.
 
 #include <chrono>
 #include <cstdint>

@@ -78,7 +78,7 @@ void SimRegisterBus::Stray(bool write, LinearAddress address) {
   }
   MachineFault fault{write ? "register write" : "register read", address,
                      "outside every mapped window"};
-  // The window unmapped last below the address, if the address lay in it.
+  // A window unmapped earlier that held the address names the register.
   const auto above = unmapped_.upper_bound(address);
   if (above != unmapped_.begin() && address - *std::prev(above) < kWindowSize) {
     const LinearAddress base = *std::prev(above);

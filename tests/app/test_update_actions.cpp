@@ -191,12 +191,13 @@ TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   rig_.messages.Clear();
   rig_.Start();
   EXPECT_EQ(View().Items(), std::vector<std::string>{"RT/Count16"});
-  EXPECT_EQ(rig_.messages.Texts().back(),
-            "Eine Änderung an der Karte mit der Seriennummer NHS-0202-0117 (Steckplatz 0, "
-            "Vorgang \"upgrade\") wurde begonnen, aber nicht abgeschlossen.\r\n"
-            "Die Karte ist darum vielleicht nicht mehr lesbar. Die Sicherung "
-            "C:\\FLASH_0_05.03.2003.SAV enthält ihren Stand vor der Änderung.\r\n"
-            "Ohne Ihre Anweisung wird nichts zurückgeschrieben."_cp);
+  EXPECT_EQ(rig_.messages.Texts(),
+            std::vector<std::string>{std::string(
+                "Eine Änderung an der Karte mit der Seriennummer NHS-0202-0117 (Steckplatz 0, "
+                "Vorgang \"upgrade\") wurde begonnen, aber nicht abgeschlossen.\r\n"
+                "Die Karte ist darum vielleicht nicht mehr lesbar. Die Sicherung "
+                "C:\\FLASH_0_05.03.2003.SAV enthält ihren Stand vor der Änderung.\r\n"
+                "Ohne Ihre Anweisung wird nichts zurückgeschrieben."_cp)});
   EXPECT_EQ(Card(0).Flash().AllBytes(), damaged);
   rig_.Pc().System().Faults().refuseMapOf = 0;
 
