@@ -1,6 +1,12 @@
 #include "support/app_rig.h"
 
+#include "support/machine_faults.h"
+
 namespace fu::test {
+
+AppRig::~AppRig() {
+  ExpectNoMachineFaults(Pc().MachineFaults());
+}
 
 void AppRig::Start() {
   form.reset();
