@@ -18,6 +18,7 @@
 #include "sim/host_os.h"
 #include "sim/shipped_files.h"
 #include "sim/sim_pc.h"
+#include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
 namespace fu::sim {
@@ -80,6 +81,10 @@ std::uint32_t ConfigRead(SimPortIo& ports, unsigned bus, unsigned device, unsign
 
 class SimPcTest : public ::testing::Test {
  protected:
+  // Every SimPc the test had on the folder wrote its machine faults to the log.
+  void TearDown() override {
+    test::ExpectNoMachineFaults(SimPc::RecordedMachineFaults(PcFolder()));
+  }
   fs::path PcFolder() const { return temp.Path() / "pc"; }
 
   SimPc& Pc() {
@@ -556,6 +561,18 @@ TEST_F(SimPcTest, MappedWindowCarriesRegisterAccessesUntilUnmapped) {
   EXPECT_EQ(Request(s, device, 4, window, 0).value, 1u);
   EXPECT_EQ(bus.Read32(window + kHctrOffset), 0xFFFFFFFFu);
   EXPECT_EQ(bus.Counters().strayReads, 1u);
+
+  // That read would have ended the program on a real PC: a machine fault, kept
+  // in the folder past the end of this run.
+  const std::vector<std::string> fault = {
+      "register read at 0x40000010: HCTR of the window at 0x40000000 after its unmap"};
+  ASSERT_EQ(Pc().MachineFaults().size(), 1u);
+  EXPECT_EQ(Describe(Pc().MachineFaults()[0]), fault[0]);
+  Restart();
+  EXPECT_TRUE(pc->MachineFaults().empty());
+  EXPECT_EQ(SimPc::RecordedMachineFaults(PcFolder()), fault);
+  pc->ClearMachineFaults();
+  EXPECT_TRUE(SimPc::RecordedMachineFaults(PcFolder()).empty());
 }
 
 // --- ports and PCI configuration space ---
@@ -583,6 +600,22 @@ TEST_F(SimPcTest, NtRefusesPortsOutsideAnEnabledRange) {
   ports.ResetDiagnostics();
   EXPECT_EQ(ConfigRead(ports, 0, 0, 0), 0x71908086u);
   EXPECT_EQ(ports.Diagnostics().refusedAccesses, 0u);
+
+  // Each refused instruction would have ended the program on a real PC.
+  const std::string refused = " outside the port ranges enabled for the process";
+  const std::vector<std::string> faults = {
+      "port write at 0xCF8: PCI configuration address" + refused,
+      "port read at 0xCFC: PCI configuration data" + refused,
+      "port read at 0xCF4: I/O port" + refused,
+      "port write at 0xCF8: PCI configuration address" + refused,
+      "port read at 0xCFC: PCI configuration data" + refused};
+  std::vector<std::string> made;
+  for (const MachineFault& fault : Pc().MachineFaults()) {
+    made.push_back(Describe(fault));
+  }
+  EXPECT_EQ(made, faults);
+  EXPECT_EQ(SimPc::RecordedMachineFaults(PcFolder()), faults);
+  Pc().ClearMachineFaults();
 }
 
 TEST_F(SimPcTest, ConfigurationSpaceShowsTheDefaultDevices) {

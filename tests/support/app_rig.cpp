@@ -1,6 +1,12 @@
 #include "support/app_rig.h"
 
+#include "support/machine_faults.h"
+
 namespace fu::test {
+
+AppRig::~AppRig() {
+  ExpectNoMachineFaults(Pc().MachineFaults());
+}
 
 void AppRig::Start() {
   form.reset();
@@ -17,6 +23,7 @@ void AppRig::LosePowerAndStart() {
   Pc().LosePower();
   form.reset();
   system.reset();
+  ExpectNoMachineFaults(Pc().MachineFaults());  // the new PC's list starts empty
   machine.reset();
   machine.emplace(folder.Path() / "pc");
   Start();

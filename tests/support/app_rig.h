@@ -1,7 +1,8 @@
 #pragma once
 // The whole program on a simulated PC in a temporary folder: the system over the
 // PC's ports, the main window's controller over a recording window, scripted
-// message boxes and a recording progress window.
+// message boxes and a recording progress window. A machine fault of the PC
+// fails the test when the rig ends.
 
 #include <memory>
 #include <optional>
@@ -17,6 +18,9 @@ namespace fu::test {
 
 struct AppRig {
   AppRig() = default;
+  ~AppRig();
+  AppRig(const AppRig&) = delete;
+  AppRig& operator=(const AppRig&) = delete;
 
   // Starts (or restarts) the program: a new system and window over the same PC.
   void Start();
