@@ -682,6 +682,22 @@ std::vector<std::string> SimPc::RecordedMachineFaults(const fs::path& folder) {
   return lines;
 }
 
+void SimPc::LosePower() {
+  drive_->LosePower();
+  std::vector<ServiceEntry> services;
+  for (ServiceEntry service : system_->Services()) {
+    if (!service.deletePending) {
+      service.running = false;
+      services.push_back(std::move(service));
+    }
+  }
+  system_->RestoreServices(std::move(services));
+  for (auto& c : cards_) {
+    c->card.SetControl(0);
+  }
+  Save();
+}
+
 // --- settings and faults ---
 
 void SimPc::SetPlatform(Platform platform) {
@@ -735,9 +751,10 @@ void SimPc::InstallProgramFiles(bool dsp, bool driver) {
 }
 
 void SimPc::RemoveProgramFile(std::string_view name) {
-  if (const auto host = drive_->HostPath(ProgramDirectory() + std::string(name))) {
-    std::error_code ec;
-    fs::remove(*host, ec);
+  try {
+    drive_->Uninstall(ProgramDirectory() + std::string(name));
+  } catch (const FileError&) {
+    ++saveFailures_;
   }
 }
 

@@ -158,6 +158,13 @@ class SimPc {
   // Saves the description and every card, for changes made directly on a
   // card's timing or faults.
   void Save();
+
+  // The whole PC loses power: drive C: goes back to what was durable on it;
+  // services stop as a restart finds them (those deleted while running are
+  // gone); each card keeps its flash, its host interface comes up at its reset
+  // value; all of it is saved. The caller then ends the program and this PC and
+  // starts a new one on the folder, whose DSPs wait for a boot.
+  void LosePower();
   std::uint64_t SaveFailures() const { return saveFailures_; }
 
   // The machine faults of this SimPc's run, in order.

@@ -7,6 +7,7 @@
 #include "record/image_codec.h"
 #include "record/revision.h"
 #include "sim/default_cards.h"
+#include "sim/power_cut.h"
 #include "support/app_rig.h"
 
 namespace fu {
@@ -325,6 +326,7 @@ TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
             (std::vector<std::string>{"Dump erfolgreich erzeugt\r\n\r\n"
                                       "Bitte sichern Sie die aktuelle .SAV-Datei von C:\\"}));
   EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Plain);
+  rig_.Pc().Drive().LosePower();  // what the message promises is on the disk
   const auto bytes = rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV");
   ASSERT_EQ(bytes.size(), 262152u);
   const auto backup = ParseBackupFile(bytes);
@@ -332,6 +334,41 @@ TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
   EXPECT_TRUE(
       std::equal(backup.flash.begin(), backup.flash.end(), Card(0).Flash().AllBytes().begin()));
   ExpectIdle();
+}
+
+// The power fails at each change of drive C: while the upgrade backs the card up
+// and notes the backup in the journal, and then just after the erase. At the next
+// start the card is as it was, or the start-up offers the backup and Yes brings
+// it back.
+TEST_F(UpdateActions, PowerCutBeforeOrAtTheEraseLosesNoCard) {
+  const auto before = Card(0).Flash().AllBytes();
+  const std::uint32_t start = rig_.Pc().Drive().Changes();
+  std::optional<std::uint32_t> preparation;
+  Card(0).SetStateChangedHandler([&] {
+    if (!preparation && Card(0).Flash().AllBytes() != before) {
+      preparation = rig_.Pc().Drive().Changes() - start;
+    }
+  });
+  ASSERT_EQ(Form().Button2Click(), ActionResult::Done);
+  ASSERT_TRUE(preparation.has_value());
+  for (std::uint32_t cut = 1; cut <= *preparation + 1; ++cut) {
+    test::AppRig rig;
+    rig.Start();
+    sim::SimCard& card = rig.Pc().Card(0);
+    if (cut <= *preparation) {
+      rig.Pc().Drive().CutPowerAt(cut);
+    } else {
+      card.SetStateChangedHandler([&] {
+        if (card.Flash().AllBytes() != before) {
+          throw sim::PowerCut{};
+        }
+      });
+    }
+    EXPECT_THROW(rig.form->Button2Click(), sim::PowerCut) << cut;
+    rig.messages.Script(Answer::Yes);
+    rig.LosePowerAndStart();
+    EXPECT_TRUE(rig.Pc().Card(0).Flash().AllBytes() == before) << cut;
+  }
 }
 
 TEST_F(UpdateActions, FailedDumpShowsOnlyItsOwnMessage) {

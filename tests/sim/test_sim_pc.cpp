@@ -326,6 +326,39 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   EXPECT_EQ(pc->System().OpenDeviceHandles(), 0u);
 }
 
+// A power loss keeps each card's flash, unsaved or not, and what was durable on
+// drive C:; drivers and host interfaces come up as after switching on.
+TEST_F(SimPcTest, PowerLossKeepsFlashAndDurableFilesAndStopsServices) {
+  StartDriver();
+  SimSystem& s = Pc().System();
+  ServiceRegistration leaving = DriverService(Pc().ProgramDirectory() + "HWACCESS.SYS");
+  leaving.name = "LEAVING";
+  const Handle manager = s.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
+  const Handle service = s.CreateService(manager, leaving);
+  ASSERT_TRUE(s.StartService(service));
+  ASSERT_TRUE(s.DeleteService(service));  // goes when it stops
+
+  SimFlash::Bytes& flash = Pc().Card(0).Flash().AllBytes();
+  std::fill_n(flash.begin() + 0x1000, 64, 0x00);  // as an erase halfway through leaves it
+  const SimFlash::Bytes unsaved = flash;
+  Pc().Card(1).SetControl(kHctrBusy | kHctrBootDone | 2u << 8);
+  auto kept = Pc().Drive().Create("C:\\KEPT.SAV");
+  kept->Write(std::vector<std::uint8_t>{1});
+  kept->Flush();
+  Pc().Drive().Create("C:\\LOST.TMP")->Write(std::vector<std::uint8_t>{2});
+
+  Pc().LosePower();
+  Restart();
+  EXPECT_EQ(pc->Card(0).Flash().AllBytes(), unsaved);
+  EXPECT_EQ(pc->Card(1).Control(), 0u);
+  EXPECT_EQ(pc->Card(0).Mode(), DspMode::kHalted);
+  EXPECT_EQ(pc->System().Services().size(), 1u);
+  ASSERT_NE(pc->System().FindService("HWACCESS"), nullptr);
+  EXPECT_FALSE(pc->System().FindService("HWACCESS")->running);
+  EXPECT_TRUE(pc->Drive().Exists("C:\\KEPT.SAV"));
+  EXPECT_FALSE(pc->Drive().Exists("C:\\LOST.TMP"));
+}
+
 TEST_F(SimPcTest, SecondProgramOnTheFolderIsRefusedUntilTheFirstEnds) {
   Pc();
   try {

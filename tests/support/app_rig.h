@@ -5,6 +5,7 @@
 // fails the test when the rig ends.
 
 #include <memory>
+#include <optional>
 
 #include "app/flash_update_kunde_unit.h"
 #include "platform/recording_flash_splash.h"
@@ -23,10 +24,12 @@ struct AppRig {
 
   // Starts (or restarts) the program: a new system and window over the same PC.
   void Start();
-  sim::SimPc& Pc() { return machine.Pc(); }
+  // The PC loses power under the program; then the PC and the program start anew.
+  void LosePowerAndStart();
+  sim::SimPc& Pc() { return machine->Pc(); }
 
   TempFolder folder;
-  sim::SimMachine machine{folder.Path() / "pc"};
+  std::optional<sim::SimMachine> machine{std::in_place, folder.Path() / "pc"};
   ScriptedMessageService messages;
   RecordingFlashSplash splash;
   std::unique_ptr<RecordingMainWindow> view;
