@@ -42,7 +42,8 @@ class Files {
   virtual std::unique_ptr<File> OpenRead(std::string_view path) = 0;
   virtual bool Exists(std::string_view path) = 0;
   // Gives the file a new name; an existing file under the new name raises
-  // FileError 183 and is left as it is.
+  // FileError 183 and is left as it is. Write-through: the new name is on the
+  // disk when the call returns (except on Windows 9x, which cannot do that).
   virtual void Rename(std::string_view from, std::string_view to) = 0;
   virtual void Remove(std::string_view path) = 0;
 };

@@ -7,7 +7,9 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "sim/durable_shadow.h"
 #include "sim/host_os.h"
+#include "sim/power_cut.h"
 
 namespace fu::sim {
 
@@ -23,6 +25,10 @@ struct DriveState {
   int writes = 0;
   std::uint64_t bytes_written = 0;
   std::vector<std::string> log;
+  DurableShadow shadow;
+  std::uint32_t changes = 0;
+  std::uint32_t cutAt = 0;  // the change the power fails at; 0: none
+  int powerLosses = 0;      // files opened before the last one are dead
 };
 
 }  // namespace sim_drive_detail
@@ -205,6 +211,23 @@ fs::path LocateFileToRead(const fs::path& root, std::string_view text) {
   return at.host;
 }
 
+// Counts a change of the drive; true when the power fails at it.
+bool PowerFailsAt(DriveState& state) {
+  ++state.changes;
+  if (state.cutAt == 0 || state.changes != state.cutAt) {
+    return false;
+  }
+  state.cutAt = 0;
+  return true;
+}
+
+// A change other than a write: the power fails before it takes effect.
+void Change(DriveState& state) {
+  if (PowerFailsAt(state)) {
+    throw PowerCut{};
+  }
+}
+
 // Forces a host file and the folder holding its name onto the disk.
 void Sync(const fs::path& host) {
   if (!SyncToDisk(host, false) || !SyncToDisk(host.parent_path(), true)) {
@@ -214,13 +237,19 @@ void Sync(const fs::path& host) {
 
 class SimFile final : public File {
  public:
-  SimFile(std::shared_ptr<DriveState> state, std::fstream stream, bool writing,
-          std::string path = {}, fs::path host = {})
+  // A file for reading.
+  SimFile(std::shared_ptr<DriveState> state, std::fstream stream)
+      : state_(std::move(state)), stream_(std::move(stream)), writing_(false) {}
+
+  // A file for writing from position on.
+  SimFile(std::shared_ptr<DriveState> state, std::fstream stream, std::string path, fs::path host,
+          std::uint64_t position)
       : state_(std::move(state)),
         stream_(std::move(stream)),
-        writing_(writing),
+        writing_(true),
         path_(std::move(path)),
-        host_(std::move(host)) {}
+        host_(std::move(host)),
+        position_(position) {}
 
   ~SimFile() override {
     if (stream_.is_open()) {
@@ -239,16 +268,26 @@ class SimFile final : public File {
     if (state_->free_space && bytes.size() > *state_->free_space) {
       throw FileError(FileError::kDiskFull);
     }
-    stream_.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    if (!stream_) {
+    // The first half is what a power cut tears off a write; cut here, only it
+    // reaches the file.
+    const auto torn = bytes.first(bytes.size() / 2);
+    const bool cut = PowerFailsAt(*state_);
+    const auto stored = cut ? torn : bytes;
+    state_->shadow.Write(host_, position_, torn);
+    stream_.write(reinterpret_cast<const char*>(stored.data()),
+                  static_cast<std::streamsize>(stored.size()));
+    if (!stream_.flush()) {
       throw FileError(kWriteFault);
     }
+    position_ += stored.size();
     if (state_->free_space) {
-      *state_->free_space -= bytes.size();
+      *state_->free_space -= stored.size();
     }
     ++state_->writes;
-    state_->bytes_written += bytes.size();
+    state_->bytes_written += stored.size();
+    if (cut) {
+      throw PowerCut{};
+    }
   }
 
   void ReadExact(std::span<std::uint8_t> bytes) override {
@@ -287,10 +326,12 @@ class SimFile final : public File {
     if (!writing_) {
       throw FileError(FileError::kAccessDenied);
     }
+    Change(*state_);
     if (!stream_.flush()) {
       throw FileError(kWriteFault);
     }
     Sync(host_);
+    state_->shadow.Flushed(host_);
     state_->log.push_back("flush " + path_);
   }
 
@@ -310,7 +351,7 @@ class SimFile final : public File {
 
  private:
   void CheckOpen() const {
-    if (!stream_.is_open()) {
+    if (!stream_.is_open() || powerLosses_ != state_->powerLosses) {
       throw FileError(kInvalidHandle);
     }
   }
@@ -327,6 +368,8 @@ class SimFile final : public File {
   bool writing_;
   std::string path_;
   fs::path host_;
+  std::uint64_t position_ = 0;
+  int powerLosses_ = state_->powerLosses;
 };
 
 std::fstream OpenHost(const fs::path& host, std::ios::openmode mode) {
@@ -373,23 +416,33 @@ std::unique_ptr<File> SimDrive::Create(std::string_view text) {
       emptied = 0;
     }
   }
+  Change(*state_);
+  state_->shadow.Create(at.host);
   auto stream = OpenHost(at.host, std::ios::out | std::ios::trunc);
   if (state_->free_space) {
     *state_->free_space += emptied;
   }
   ++state_->files_created;
   state_->log.push_back("create " + std::string(text));
-  return std::make_unique<SimFile>(state_, std::move(stream), true, std::string(text), at.host);
+  return std::make_unique<SimFile>(state_, std::move(stream), std::string(text), at.host, 0);
 }
 
 std::unique_ptr<File> SimDrive::OpenAppend(std::string_view text) {
   const Location at = LocateForWriting(*state_, text);
+  std::uint64_t end = 0;
+  if (at.exists) {
+    std::error_code ec;
+    end = fs::file_size(at.host, ec);
+  } else {
+    Change(*state_);
+    state_->shadow.Create(at.host);
+  }
   auto stream = OpenHost(at.host, std::ios::out | std::ios::app);
   if (!at.exists) {
     ++state_->files_created;
   }
   state_->log.push_back("append " + std::string(text));
-  return std::make_unique<SimFile>(state_, std::move(stream), true, std::string(text), at.host);
+  return std::make_unique<SimFile>(state_, std::move(stream), std::string(text), at.host, end);
 }
 
 void SimDrive::Rename(std::string_view from, std::string_view to) {
@@ -405,9 +458,12 @@ void SimDrive::Rename(std::string_view from, std::string_view to) {
   if (state_->read_only) {
     throw FileError(FileError::kAccessDenied);
   }
+  Change(*state_);
+  state_->shadow.Rename(source, target.host);
   std::error_code ec;
   fs::rename(source, target.host, ec);
   if (ec) {
+    state_->shadow.Rename(target.host, source);
     throw FileError(FileError::kAccessDenied);
   }
   if (!SyncToDisk(source.parent_path(), true) || !SyncToDisk(target.host.parent_path(), true)) {
@@ -421,8 +477,10 @@ void SimDrive::Remove(std::string_view text) {
   if (state_->read_only) {
     throw FileError(FileError::kAccessDenied);
   }
+  Change(*state_);
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(host, ec);
+  state_->shadow.Remove(host);
   if (!fs::remove(host, ec) || ec) {
     throw FileError(FileError::kAccessDenied);
   }
@@ -434,7 +492,7 @@ void SimDrive::Remove(std::string_view text) {
 
 std::unique_ptr<File> SimDrive::OpenRead(std::string_view text) {
   const fs::path host = LocateFileToRead(state_->root, text);
-  return std::make_unique<SimFile>(state_, OpenHost(host, std::ios::in), false);
+  return std::make_unique<SimFile>(state_, OpenHost(host, std::ios::in));
 }
 
 bool SimDrive::Exists(std::string_view text) {
@@ -472,6 +530,22 @@ std::uint64_t SimDrive::BytesWritten() const {
 
 const std::vector<std::string>& SimDrive::Log() const {
   return state_->log;
+}
+
+std::uint32_t SimDrive::Changes() const {
+  return state_->changes;
+}
+
+void SimDrive::CutPowerAt(std::uint32_t nth) {
+  state_->cutAt = nth == 0 ? 0 : state_->changes + nth;
+}
+
+void SimDrive::LosePower() {
+  state_->cutAt = 0;
+  ++state_->powerLosses;
+  if (!state_->shadow.LosePower()) {
+    throw FileError(kWriteFault);
+  }
 }
 
 void SimDrive::ResetCounts() {
@@ -518,14 +592,28 @@ void SimDrive::Install(std::string_view text, std::span<const std::uint8_t> byte
   if (entry && IsFolder(*entry)) {
     throw FileError(FileError::kAccessDenied);
   }
-  auto stream =
-      OpenHost(entry ? *entry : dir / HostName(path.names.back()), std::ios::out | std::ios::trunc);
+  const fs::path host = entry ? *entry : dir / HostName(path.names.back());
+  auto stream = OpenHost(host, std::ios::out | std::ios::trunc);
   stream.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
   stream.close();
   if (stream.fail()) {
     throw FileError(kWriteFault);
   }
+  state_->shadow.Installed(host, bytes);
+}
+
+void SimDrive::Uninstall(std::string_view text) {
+  const auto host = HostPath(text);
+  if (!host || IsFolder(*host)) {
+    return;
+  }
+  std::error_code ec;
+  fs::remove(*host, ec);
+  if (ec) {
+    throw FileError(FileError::kAccessDenied);
+  }
+  state_->shadow.Installed(*host, std::nullopt);
 }
 
 void SimDrive::InstallFolder(std::string_view text) {
@@ -533,7 +621,7 @@ void SimDrive::InstallFolder(std::string_view text) {
 }
 
 std::vector<std::uint8_t> SimDrive::Contents(std::string_view text) const {
-  SimFile file(state_, OpenHost(LocateFileToRead(state_->root, text), std::ios::in), false);
+  SimFile file(state_, OpenHost(LocateFileToRead(state_->root, text), std::ios::in));
   return file.ReadToEnd();
 }
 

@@ -23,10 +23,32 @@
 // Names are checked before folders are looked up, and the path before the
 // read-only state.
 //
-// Written bytes go to the host file as they come and are flushed by Close, so
-// the drive outlives the program. Flush forces the file and its folder onto the
-// host's disk; Rename and Remove force the folders they change. Files stay usable when the drive
-// object goes.
+// Written bytes go to the host file as they come, so the drive outlives the
+// program. Flush forces the file and its folder onto the host's disk; Rename and
+// Remove force the folders they change. Files stay usable when the drive object
+// goes.
+//
+// Power cuts. What the host folder holds is what the program sees; beside it the
+// drive keeps what a power cut of the simulated PC would leave:
+//   - A file's content becomes durable when the file is flushed. Whatever was
+//     written, or emptied by Create, after its last flush is not durable.
+//   - Folder changes (a new name made by Create or OpenAppend, Remove, Rename)
+//     become durable, together with every earlier one, at a flush of any file
+//     on the drive, as a file system that writes its log in order does. Rename
+//     is write-through: it is durable when it returns, and so is every folder
+//     change before it.
+//   - LosePower leaves the durable state: a file created and never flushed is
+//     gone, or empty when a later flush or rename made its name durable; an
+//     emptied file has its old durable content; a removed or renamed file is
+//     back under its old name unless that change was made durable. Of the last
+//     write not made durable, its first half (rounded down) stays when it
+//     appended at the durable end of a file with a durable name; every other
+//     change that was not durable is lost.
+//   - The changes counted for CutPowerAt are Create, OpenAppend of a missing
+//     file, each Write that stores bytes, Flush, Rename and Remove. A cut Write
+//     stores its first half, then throws PowerCut; any other cut change throws
+//     PowerCut before it takes effect. Failed calls are not counted.
+// Set-up (Install, InstallFolder, Uninstall) is durable at once.
 
 #include <cstdint>
 #include <filesystem>
@@ -83,11 +105,22 @@ class SimDrive : public fu::Files {
   bool Untouched() const { return FilesCreated() == 0 && Writes() == 0 && Log().empty(); }
   void ResetCounts();
 
+  // Power cuts (see above). CutPowerAt(n): the n-th change from now on fails
+  // (1 the next; 0 switches the cut off). Changes counts the changes since the
+  // drive was made. LosePower rewrites the host folder to the durable state,
+  // after which all of it counts as durable, files opened before are dead
+  // (FileError 6) and no cut is pending; FileError 29 when the host refuses.
+  void CutPowerAt(std::uint32_t nth);
+  std::uint32_t Changes() const;
+  void LosePower();
+
   // Setting up and looking at the drive, for the simulated PC and tests: these
   // ignore the faults and do not count. Missing folders are created; an
   // existing file is replaced.
   void Install(std::string_view path, std::span<const std::uint8_t> bytes);
   void InstallFolder(std::string_view path);
+  // Removes a file; nothing when there is none.
+  void Uninstall(std::string_view path);
   // The whole file; FileError as OpenRead.
   std::vector<std::uint8_t> Contents(std::string_view path) const;
   // Names (code page 1252) of the files and folders in a folder, sorted;

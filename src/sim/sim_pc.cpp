@@ -26,6 +26,7 @@ constexpr std::string_view kLockFile = "pc.lock";
 constexpr std::string_view kDriveFolder = "C";
 constexpr std::string_view kCardsFolder = "cards";
 constexpr std::string_view kTempSuffix = ".tmp";
+constexpr std::string_view kMachineFaultLog = "machine-faults.log";
 constexpr std::string_view kDefaultPicture = "dd.MM.yyyy";
 
 // --- texts ---
@@ -507,6 +508,9 @@ void SimPc::Load() {
     throw SimPcError(BadDescription(file, ExceptionText(e)));
   }
   system_->SetServicesChangedHandler([this] { SaveDescriptionQuietly(); });
+  const auto record = [this](const MachineFault& fault) { RecordMachineFault(fault); };
+  bus_.SetMachineFaultHandler(record);
+  ports_->SetMachineFaultHandler(record);
 }
 
 void SimPc::AddCard(const CardPlace& place) {
@@ -649,6 +653,52 @@ void SimPc::Save() {
   }
 }
 
+// --- machine faults ---
+
+void SimPc::RecordMachineFault(const MachineFault& fault) {
+  machineFaults_.push_back(fault);
+  std::ofstream log(folder_ / kMachineFaultLog, std::ios::binary | std::ios::app);
+  log << Describe(fault) << '\n';
+  log.close();
+  if (!log) {
+    ++saveFailures_;
+  }
+}
+
+void SimPc::ClearMachineFaults() {
+  machineFaults_.clear();
+  std::error_code ec;
+  fs::remove(folder_ / kMachineFaultLog, ec);
+  if (ec) {
+    ++saveFailures_;
+  }
+}
+
+std::vector<std::string> SimPc::RecordedMachineFaults(const fs::path& folder) {
+  std::vector<std::string> lines;
+  std::ifstream log(folder / kMachineFaultLog, std::ios::binary);
+  for (std::string line; std::getline(log, line);) {
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+void SimPc::LosePower() {
+  drive_->LosePower();
+  std::vector<ServiceEntry> services;
+  for (ServiceEntry service : system_->Services()) {
+    if (!service.deletePending) {
+      service.running = false;
+      services.push_back(std::move(service));
+    }
+  }
+  system_->RestoreServices(std::move(services));
+  for (auto& c : cards_) {
+    c->card.SetControl(0);
+  }
+  Save();
+}
+
 // --- settings and faults ---
 
 void SimPc::SetPlatform(Platform platform) {
@@ -702,9 +752,10 @@ void SimPc::InstallProgramFiles(bool dsp, bool driver) {
 }
 
 void SimPc::RemoveProgramFile(std::string_view name) {
-  if (const auto host = drive_->HostPath(ProgramDirectory() + std::string(name))) {
-    std::error_code ec;
-    fs::remove(*host, ec);
+  try {
+    drive_->Uninstall(ProgramDirectory() + std::string(name));
+  } catch (const FileError&) {
+    ++saveFailures_;
   }
 }
 

@@ -9,6 +9,7 @@
 //   cards/cardN.flash  card N's 64 KiB flash, byte k at 0xD00000 + k
 //   cards/cardN.json   card N's HCTR
 //   pc.lock          the lock file
+//   machine-faults.log  the machine faults, one Describe line each
 //
 // A folder that is missing or empty (or holds only the remains of a creation
 // that did not finish) gets the default PC: Windows NT, the program in
@@ -24,6 +25,17 @@
 // on top never sees it.
 //
 // The folder is locked while a SimPc uses it; the lock dies with the program.
+//
+// Machine faults: a register access outside every mapped window (or through a
+// window after its unmap) and, on the NT family, a port instruction outside the
+// enabled ranges would end the program on a real PC. The PC records each one,
+// then goes on as the bus and the ports describe (a read gives 0xFFFFFFFF, a
+// write is dropped). The record is kept twice: in memory for this SimPc's run
+// (MachineFaults), and appended to machine-faults.log at once, so that a test
+// that runs a program on the folder in a process of its own reads them
+// afterwards (RecordedMachineFaults), even when that program crashed. A new
+// SimPc keeps the log: it holds the faults of every run on the folder until it
+// is cleared.
 
 #include <chrono>
 #include <cstdint>
@@ -37,6 +49,7 @@
 
 #include "platform/clock.h"
 #include "sim/host_os.h"
+#include "sim/machine_fault.h"
 #include "sim/sim_card.h"
 #include "sim/sim_drive.h"
 #include "sim/sim_port_io.h"
@@ -145,7 +158,23 @@ class SimPc {
   // Saves the description and every card, for changes made directly on a
   // card's timing or faults.
   void Save();
+
+  // The whole PC loses power: drive C: goes back to what was durable on it;
+  // services stop as a restart finds them (those deleted while running are
+  // gone); each card keeps its flash, its host interface comes up at its reset
+  // value; all of it is saved. The caller then ends the program and this PC and
+  // starts a new one on the folder, whose DSPs wait for a boot.
+  void LosePower();
   std::uint64_t SaveFailures() const { return saveFailures_; }
+
+  // The machine faults of this SimPc's run, in order.
+  const std::vector<MachineFault>& MachineFaults() const { return machineFaults_; }
+  // Forgets the faults made so far, here and in the folder's log: for the tests
+  // that make them on purpose.
+  void ClearMachineFaults();
+  // The Describe lines in the log of the PC kept in folder: the faults of every
+  // run there since the log was cleared; none when there is no log.
+  static std::vector<std::string> RecordedMachineFaults(const std::filesystem::path& folder);
 
  private:
   struct PcCard {
@@ -165,6 +194,7 @@ class SimPc {
   void SaveCard(std::size_t index);
   // Writes that may fail during a run: counted instead of raised.
   void SaveDescriptionQuietly();
+  void RecordMachineFault(const MachineFault& fault);
   std::filesystem::path CardFile(std::size_t index, std::string_view extension) const;
 
   std::filesystem::path folder_;
@@ -178,6 +208,7 @@ class SimPc {
   ClockKind clockKind_;
   LocalDateTime storedNow_;
   std::uint64_t saveFailures_ = 0;
+  std::vector<MachineFault> machineFaults_;
 };
 
 }  // namespace fu::sim

@@ -1,6 +1,7 @@
 #include "sim/sim_port_io.h"
 
 #include <algorithm>
+#include <string>
 
 namespace fu::sim {
 
@@ -48,9 +49,23 @@ void SimPortIo::AddDevice(const PciDevice& device) {
   devices_.push_back(device);
 }
 
+bool SimPortIo::Usable(bool write, std::uint16_t port) {
+  if (system_.PortsUsable(port)) {
+    return true;
+  }
+  ++diagnostics_.refusedAccesses;
+  if (faultHandler_) {
+    const char* name = port == kConfigAddressPort ? "PCI configuration address"
+                       : port == kConfigDataPort  ? "PCI configuration data"
+                                                  : "I/O port";
+    faultHandler_({write ? "port write" : "port read", port,
+                   std::string(name) + " outside the port ranges enabled for the process"});
+  }
+  return false;
+}
+
 void SimPortIo::OutDword(std::uint16_t port, std::uint32_t value) {
-  if (!system_.PortsUsable(port)) {
-    ++diagnostics_.refusedAccesses;
+  if (!Usable(true, port)) {
     return;
   }
   switch (port) {
@@ -67,8 +82,7 @@ void SimPortIo::OutDword(std::uint16_t port, std::uint32_t value) {
 }
 
 std::uint32_t SimPortIo::InDword(std::uint16_t port) {
-  if (!system_.PortsUsable(port)) {
-    ++diagnostics_.refusedAccesses;
+  if (!Usable(false, port)) {
     return kNobody;
   }
   switch (port) {

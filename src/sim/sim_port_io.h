@@ -6,14 +6,17 @@
 // here: writes to 0xCFC are counted and dropped.
 //
 // On the NT family a port instruction outside the ranges the driver enabled
-// for this process would fault: it is refused, counted, and a read gives
+// for this process would end the program: here it is a machine fault, handed
+// to the fault handler with the port, and refused: counted, and a read gives
 // 0xFFFFFFFF. On Windows 9x ports work at any time.
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/port_io.h"
+#include "sim/machine_fault.h"
 #include "sim/sim_system.h"
 
 namespace fu::sim {
@@ -66,13 +69,19 @@ class SimPortIo : public fu::PortIo {
   const PortDiagnostics& Diagnostics() const { return diagnostics_; }
   void ResetDiagnostics() { diagnostics_ = PortDiagnostics{}; }
 
+  // Called with every refused port instruction; without a handler they are only counted.
+  void SetMachineFaultHandler(MachineFaultHandler handler) { faultHandler_ = std::move(handler); }
+
  private:
   std::uint32_t ReadConfig() const;
+  // False, with the access counted and reported, when the platform refuses the port.
+  bool Usable(bool write, std::uint16_t port);
 
   const SimSystem& system_;
   std::vector<PciDevice> devices_;
   std::uint32_t configAddress_ = 0;
   PortDiagnostics diagnostics_;
+  MachineFaultHandler faultHandler_;
 };
 
 }  // namespace fu::sim

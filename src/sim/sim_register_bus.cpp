@@ -1,8 +1,28 @@
 #include "sim/sim_register_bus.h"
 
 #include <iterator>
+#include <string>
 
 namespace fu::sim {
+
+namespace {
+
+std::string RegisterName(std::uint32_t offset, bool write) {
+  switch (offset) {
+    case kHctrOffset:
+      return "HCTR";
+    case kHstrOffset:
+      return "HSTR";
+    case kHcvrOffset:
+      return "HCVR";
+    case kDataOffset:
+      return write ? "HTXR" : "HRXS";
+    default:
+      return "offset " + AddressText(offset);
+  }
+}
+
+}  // namespace
 
 bool SimRegisterBus::MapWindow(LinearAddress base, SimCard& card) {
   if (base > 0xFFFFFFFFu - (kWindowSize - 1)) {
@@ -21,7 +41,11 @@ bool SimRegisterBus::MapWindow(LinearAddress base, SimCard& card) {
 }
 
 bool SimRegisterBus::UnmapWindow(LinearAddress base) {
-  return windows_.erase(base) == 1;
+  if (windows_.erase(base) == 0) {
+    return false;
+  }
+  unmapped_.insert(base);
+  return true;
 }
 
 std::uint32_t SimRegisterBus::Read32(LinearAddress address) {
@@ -30,6 +54,7 @@ std::uint32_t SimRegisterBus::Read32(LinearAddress address) {
   SimCard* card = Find(address, offset);
   if (card == nullptr) {
     ++counters_.strayReads;
+    Stray(false, address);
     return 0xFFFFFFFF;
   }
   return card->ReadRegister(offset);
@@ -41,9 +66,26 @@ void SimRegisterBus::Write32(LinearAddress address, std::uint32_t value) {
   SimCard* card = Find(address, offset);
   if (card == nullptr) {
     ++counters_.strayWrites;
+    Stray(true, address);
     return;
   }
   card->WriteRegister(offset, value);
+}
+
+void SimRegisterBus::Stray(bool write, LinearAddress address) {
+  if (!faultHandler_) {
+    return;
+  }
+  MachineFault fault{write ? "register write" : "register read", address,
+                     "outside every mapped window"};
+  // A window unmapped earlier that held the address names the register.
+  const auto above = unmapped_.upper_bound(address);
+  if (above != unmapped_.begin() && address - *std::prev(above) < kWindowSize) {
+    const LinearAddress base = *std::prev(above);
+    fault.operation = RegisterName(address - base, write) + " of the window at " +
+                      AddressText(base) + " after its unmap";
+  }
+  faultHandler_(fault);
 }
 
 SimCard* SimRegisterBus::Find(LinearAddress address, std::uint32_t& offset) {

@@ -1,12 +1,18 @@
 #pragma once
 // The register bus of the simulated PC: card windows mapped at linear
-// addresses. An access outside every window is stray: it is counted, a read
-// gives 0xFFFFFFFF (nobody answers), a write goes nowhere.
+// addresses. An access outside every window is stray: on a real PC it would
+// end the program. Here it is a machine fault, handed to the fault handler
+// with its address and the register it meant (named by its offset when the
+// address lies in a window unmapped earlier); it is also counted, a read gives
+// 0xFFFFFFFF (nobody answers) and a write goes nowhere.
 
 #include <cstdint>
 #include <map>
+#include <set>
+#include <utility>
 
 #include "platform/register_bus.h"
+#include "sim/machine_fault.h"
 #include "sim/sim_card.h"
 
 namespace fu::sim {
@@ -35,12 +41,18 @@ class SimRegisterBus : public RegisterBus {
   const BusCounters& Counters() const { return counters_; }
   void ResetCounters() { counters_ = BusCounters{}; }
 
+  // Called with every stray access; without a handler they are only counted.
+  void SetMachineFaultHandler(MachineFaultHandler handler) { faultHandler_ = std::move(handler); }
+
  private:
   // The window holding the address, with the offset into it.
   SimCard* Find(LinearAddress address, std::uint32_t& offset);
+  void Stray(bool write, LinearAddress address);
 
   std::map<LinearAddress, SimCard*> windows_;
+  std::set<LinearAddress> unmapped_;  // bases of windows unmapped so far
   BusCounters counters_;
+  MachineFaultHandler faultHandler_;
 };
 
 }  // namespace fu::sim

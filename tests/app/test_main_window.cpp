@@ -199,19 +199,53 @@ TEST_F(MainWindow, NestedOpensKeepTheCardMapped) {
   EXPECT_FALSE(rig_.system->windows.HasWindow(1));
   EXPECT_EQ(slots.CloseSlot(1), 0);
   EXPECT_EQ(slots.OpenCount(1), 0);
+
+  // A window released under the slot layer: the last close finds none and says
+  // so, and still leaves the slot closed, so the next open maps the card again
+  // and the next close unmaps it.
+  ASSERT_EQ(slots.OpenSlot(1), 1);
+  ASSERT_TRUE(rig_.system->cards.CloseCard(1));
+  EXPECT_EQ(slots.CloseSlot(1), 0);
+  EXPECT_EQ(slots.OpenCount(1), 0);
+  ASSERT_EQ(slots.OpenSlot(1), 1);
+  EXPECT_TRUE(rig_.system->windows.HasWindow(1));
+  EXPECT_EQ(slots.CloseSlot(1), 1);
+  EXPECT_FALSE(rig_.system->windows.HasWindow(1));
 }
 
-TEST_F(MainWindow, SlotThatCannotBeOpenedIsTriedAgainLater) {
+// Why the first open of slot 0 fails: a refused map (OpenCard gives 0) or a
+// driver that cannot be opened (ERROR_WORD).
+struct OpenFailure {
+  const char* name;
+  void (*set)(sim::SimPc& pc, bool on);
+};
+
+class SlotOpenFailure : public MainWindow, public ::testing::WithParamInterface<OpenFailure> {};
+
+// The failed slot keeps no handle, not even once another slot has been opened
+// since: the next open of it maps the card.
+TEST_P(SlotOpenFailure, SlotIsTriedAgainLater) {
+  GetParam().set(rig_.Pc(), true);
   rig_.Start();
-  rig_.Pc().SetRefuseMap(true);
-  EXPECT_EQ(rig_.system->slots.OpenSlot(0), 0);
-  EXPECT_EQ(rig_.system->slots.WindowHandle(0), 0u);
-  EXPECT_EQ(rig_.system->slots.CurrentHandle(), 0u);
-  rig_.Pc().SetRefuseMap(false);
-  EXPECT_EQ(rig_.system->slots.OpenSlot(0), 1);
-  EXPECT_NE(rig_.system->slots.WindowHandle(0), 0u);
-  rig_.system->slots.CloseSlot(0);
+  SlotLayer& slots = rig_.system->slots;
+  EXPECT_EQ(slots.OpenSlot(0), 0);
+  EXPECT_EQ(slots.WindowHandle(0), 0u);
+  EXPECT_EQ(slots.CurrentHandle(), 0u);
+  GetParam().set(rig_.Pc(), false);
+  ASSERT_EQ(slots.OpenSlot(1), 1);
+  EXPECT_EQ(slots.OpenSlot(0), 1);
+  EXPECT_TRUE(rig_.system->windows.HasWindow(0));
+  EXPECT_EQ(slots.CloseSlot(0), 1);
+  EXPECT_EQ(slots.CloseSlot(1), 1);
+  ExpectIdle();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, SlotOpenFailure,
+    ::testing::Values(
+        OpenFailure{"RefusedMap", [](sim::SimPc& pc, bool on) { pc.SetRefuseMap(on); }},
+        OpenFailure{"NoDriver", [](sim::SimPc& pc, bool on) { pc.SetDriverFilesPresent(!on); }}),
+    [](const ::testing::TestParamInfo<OpenFailure>& row) { return std::string(row.param.name); });
 
 TEST_F(MainWindow, RemovedCardIsShownAsNotPresentWithoutTouchingIt) {
   rig_.Start();

@@ -7,6 +7,7 @@
 #include "record/image_codec.h"
 #include "record/revision.h"
 #include "sim/default_cards.h"
+#include "sim/power_cut.h"
 #include "support/app_rig.h"
 
 namespace fu {
@@ -55,6 +56,15 @@ class UpdateActions : public ::testing::Test {
   }
   bool RecordSectorIs(std::size_t card, const sim::SimFlash::Bytes& before) {
     return Card(card).Flash().AllBytes() == before;
+  }
+  // What a failed write that changed the card asks, and every start until it is answered.
+  static std::string RestoreQuestion(int card, const std::string& serial,
+                                     const std::string& backup) {
+    return "Die letzte Aktualisierung der Karte " + std::to_string(card) + " (Seriennummer " +
+           serial + ") wurde nicht abgeschlossen. Die Sicherung " + backup +
+           std::string(
+               " enthält den Stand davor. Soll die Karte jetzt daraus wiederhergestellt "
+               "werden?"_cp);
   }
   // The backup files at the root of drive C:.
   std::vector<std::string> Saved() {
@@ -165,12 +175,7 @@ TEST_F(UpdateActions, FailedEraseShowsOneMessageAndNoSuccess) {
 
 TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   const auto before = Card(0).Flash().AllBytes();
-  const std::string question =
-      "Die letzte Aktualisierung der Karte 0 (Seriennummer " +
-      CardRecordV12(0).Get(v12::SerialNumber) +
-      std::string(
-          ") wurde nicht abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand "
-          "davor. Soll die Karte jetzt daraus wiederhergestellt werden?"_cp);
+  const std::string question = RestoreQuestion(0, "NHS-0202-0117", "C:\\FLASH_0_05.03.2003.SAV");
   Fault(0, CommandKind::kProgram, 3, FaultAction::kFail);
   EXPECT_EQ(Form().Button2Click(), ActionResult::Failed);  // the question unanswered: No
   EXPECT_EQ(rig_.messages.Texts(),
@@ -180,6 +185,22 @@ TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   ExpectIdle();
   const auto damaged = Card(0).Flash().AllBytes();
   ASSERT_NE(damaged, before);
+
+  // With the card's window refused the card is not listed: the start names the
+  // backup with its earlier state and writes nothing.
+  rig_.Pc().System().Faults().refuseMapOf = rig_.Pc().Place(0).window;
+  rig_.messages.Clear();
+  rig_.Start();
+  EXPECT_EQ(View().Items(), std::vector<std::string>{"RT/Count16"});
+  EXPECT_EQ(rig_.messages.Texts(),
+            std::vector<std::string>{std::string(
+                "Eine Änderung an der Karte mit der Seriennummer NHS-0202-0117 (Steckplatz 0, "
+                "Vorgang \"upgrade\") wurde begonnen, aber nicht abgeschlossen.\r\n"
+                "Die Karte ist darum vielleicht nicht mehr lesbar. Die Sicherung "
+                "C:\\FLASH_0_05.03.2003.SAV enthält ihren Stand vor der Änderung.\r\n"
+                "Ohne Ihre Anweisung wird nichts zurückgeschrieben."_cp)});
+  EXPECT_EQ(Card(0).Flash().AllBytes(), damaged);
+  rig_.Pc().System().Faults().refuseMapOf = 0;
 
   // No writes nothing and records nothing: the next start asks again. Yes brings
   // the card back byte for byte, without asking whose backup it is.
@@ -239,28 +260,42 @@ TEST_F(UpdateActions, ConversionErrorEndsTheUpgradeBeforeAnythingIsWritten) {
 }
 
 TEST_F(UpdateActions, RecordThatCannotBeReadIsNeverConverted) {
-  const auto before = Card(0).Flash().AllBytes();
-  // Stopped before the revision stamp, and after it with the serial number and
-  // the options still missing.
-  for (const std::uint32_t stop : {40u, 800u}) {
+  // The action's first flash command, the record read, stops: before the
+  // revision stamp, and for the upgrade also after it with the serial number
+  // and the options still missing.
+  const struct {
+    int card;
+    ActionResult (TForm1::*click)();
+    std::uint32_t stop;
+  } kReads[] = {{0, &TForm1::Button2Click, 40},
+                {0, &TForm1::Button2Click, 800},
+                {1, &TForm1::Button3Click, 40}};
+  for (const auto& read : kReads) {
+    SCOPED_TRACE("card " + std::to_string(read.card) + ", stop " + std::to_string(read.stop));
+    sim::SimCard& card = Card(static_cast<std::size_t>(read.card));
+    Select(read.card);
+    const auto before = card.Flash().AllBytes();
     rig_.messages.Clear();
-    Fault(0, CommandKind::kRead, 1, FaultAction::kStop, stop);
-    EXPECT_EQ(Form().Button2Click(), ActionResult::Failed) << stop;
+    card.ResetDiagnostics();
+    Fault(static_cast<std::size_t>(read.card), CommandKind::kRead, 1, FaultAction::kStop,
+          read.stop);
+    EXPECT_EQ((Form().*read.click)(), ActionResult::Failed);
     EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{std::string(
                                          "Der Datensatz der Karte konnte nicht gelesen werden.\r\n"
-                                         "Die Karte wurde nicht verändert."_cp)}))
-        << stop;
-    EXPECT_TRUE(RecordSectorIs(0, before)) << stop;
-    Card(0).Faults() = {};
+                                         "Die Karte wurde nicht verändert."_cp)}));
+    const auto& commands = card.Diagnostics().commands;
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands[0].kind, CommandKind::kRead);
+    EXPECT_EQ(commands[0].address, 0xD01000u);
+    EXPECT_TRUE(commands[0].faulted);
+    EXPECT_TRUE(std::none_of(commands.begin(), commands.end(), [](const auto& command) {
+      return command.kind == CommandKind::kErase || command.kind == CommandKind::kProgram;
+    }));
+    EXPECT_TRUE(RecordSectorIs(static_cast<std::size_t>(read.card), before));
+    EXPECT_TRUE(Saved().empty());
+    card.Faults() = {};
     ExpectIdle();
   }
-
-  Select(1);
-  rig_.messages.Clear();
-  Fault(1, CommandKind::kRead, 2, FaultAction::kStop, 40);  // the action's record read
-  EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
-  EXPECT_EQ(rig_.messages.Shown().size(), 1u);
-  EXPECT_TRUE(Saved().empty());
 }
 
 TEST_F(UpdateActions, CardHeldByAnotherProgramIsNotTouched) {
@@ -291,6 +326,7 @@ TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
             (std::vector<std::string>{"Dump erfolgreich erzeugt\r\n\r\n"
                                       "Bitte sichern Sie die aktuelle .SAV-Datei von C:\\"}));
   EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Plain);
+  rig_.Pc().Drive().LosePower();  // what the message promises is on the disk
   const auto bytes = rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV");
   ASSERT_EQ(bytes.size(), 262152u);
   const auto backup = ParseBackupFile(bytes);
@@ -298,6 +334,41 @@ TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
   EXPECT_TRUE(
       std::equal(backup.flash.begin(), backup.flash.end(), Card(0).Flash().AllBytes().begin()));
   ExpectIdle();
+}
+
+// The power fails at each change of drive C: while the upgrade backs the card up
+// and notes the backup in the journal, and then just after the erase. At the next
+// start the card is as it was, or the start-up offers the backup and Yes brings
+// it back.
+TEST_F(UpdateActions, PowerCutBeforeOrAtTheEraseLosesNoCard) {
+  const auto before = Card(0).Flash().AllBytes();
+  const std::uint32_t start = rig_.Pc().Drive().Changes();
+  std::optional<std::uint32_t> preparation;
+  Card(0).SetStateChangedHandler([&] {
+    if (!preparation && Card(0).Flash().AllBytes() != before) {
+      preparation = rig_.Pc().Drive().Changes() - start;
+    }
+  });
+  ASSERT_EQ(Form().Button2Click(), ActionResult::Done);
+  ASSERT_TRUE(preparation.has_value());
+  for (std::uint32_t cut = 1; cut <= *preparation + 1; ++cut) {
+    test::AppRig rig;
+    rig.Start();
+    sim::SimCard& card = rig.Pc().Card(0);
+    if (cut <= *preparation) {
+      rig.Pc().Drive().CutPowerAt(cut);
+    } else {
+      card.SetStateChangedHandler([&] {
+        if (card.Flash().AllBytes() != before) {
+          throw sim::PowerCut{};
+        }
+      });
+    }
+    EXPECT_THROW(rig.form->Button2Click(), sim::PowerCut) << cut;
+    rig.messages.Script(Answer::Yes);
+    rig.LosePowerAndStart();
+    EXPECT_TRUE(rig.Pc().Card(0).Flash().AllBytes() == before) << cut;
+  }
 }
 
 TEST_F(UpdateActions, FailedDumpShowsOnlyItsOwnMessage) {
@@ -317,12 +388,12 @@ TEST_F(UpdateActions, FailedDowngradeWriteIsShownOnceAndYesRestoresAtOnce) {
   Fault(1, CommandKind::kProgram, 1, FaultAction::kFail);  // after the erase
   rig_.messages.Script(Answer::Yes);
   EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
-  const auto texts = rig_.messages.Texts();
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_EQ(texts[0], "Fehler beim Schreiben des Flash");
-  EXPECT_TRUE(texts[1].starts_with("Die letzte Aktualisierung der Karte 1 (Seriennummer "))
-      << texts[1];
-  EXPECT_TRUE(texts[2].ends_with("wiederhergestellt.")) << texts[2];
+  EXPECT_EQ(
+      rig_.messages.Texts(),
+      (std::vector<std::string>{
+          "Fehler beim Schreiben des Flash",
+          RestoreQuestion(1, "RTC-0302-0031", "C:\\FLASH_1_05.03.2003.SAV"),
+          "Die Karte wurde aus der Sicherung C:\\FLASH_1_05.03.2003.SAV wiederhergestellt."}));
   EXPECT_TRUE(RecordSectorIs(1, before));
   EXPECT_EQ(View().Text(Control::Edit3), "1.3");
   ExpectIdle();

@@ -7,6 +7,7 @@
 #include "flashupdate_cli.h"
 #include "record/record_v12.h"
 #include "sim/sim_machine.h"
+#include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
 namespace fu {
@@ -30,6 +31,10 @@ class Cli : public ::testing::Test {
       }
       return machine;
     });
+  }
+  // Each run's PC is gone by now: its machine faults are read from the folder.
+  void TearDown() override {
+    test::ExpectNoMachineFaults(sim::SimPc::RecordedMachineFaults(folder_.Path() / "pc"));
   }
   std::string Out() const { return out_.str(); }
   std::string Err() const { return err_.str(); }
@@ -84,7 +89,10 @@ TEST_F(Cli, UnfinishedWriteIsAskedAtEveryStartAndRestoreTakesItsBackup) {
         {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
   };
   EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);
-  const std::string question = "Die letzte Aktualisierung der Karte 0 (Seriennummer ";
+  const std::string question =
+      "Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
+      "abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand davor. Soll die "
+      "Karte jetzt daraus wiederhergestellt werden?";
   EXPECT_NE(Out().find(question), std::string::npos);
   prepare_ = [](sim::SimPc& pc) { pc.Card(0).Faults() = {}; };
   EXPECT_EQ(Run({"show", "0", "--no"}), kCliOk);

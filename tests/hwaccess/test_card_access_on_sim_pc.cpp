@@ -10,6 +10,7 @@
 #include "platform/scripted_message_service.h"
 #include "record/revision.h"
 #include "sim/sim_pc.h"
+#include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
 namespace fu {
@@ -18,6 +19,7 @@ namespace {
 // The driver layer and the host link of one program on a simulated PC.
 class OnSimPc : public ::testing::Test {
  protected:
+  void TearDown() override { test::ExpectNoMachineFaults(pc_.MachineFaults()); }
   bool BootAndRead(CardSlot slot, int& revision) {
     int sent = 0;
     const bool loaded =

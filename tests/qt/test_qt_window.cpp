@@ -218,7 +218,17 @@ class QtWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&rig_->window));
     rig_->window.Start();
   }
-  void cleanup() { rig_.reset(); }
+  // A machine fault of the simulated PC would have ended the program on a real
+  // PC: any fails the test.
+  void cleanup() {
+    QStringList faults;
+    for (const fu::sim::MachineFault& fault : rig_->machine.Pc().MachineFaults()) {
+      faults << QString::fromStdString(fu::sim::Describe(fault));
+    }
+    rig_.reset();
+    QVERIFY2(faults.isEmpty(), qPrintable(QStringLiteral("machine faults:\n  ") +
+                                          faults.join(QStringLiteral("\n  "))));
+  }
 
   void startUpListsTheCardsAndShowsTheFirst() {
     Rig& r = *rig_;

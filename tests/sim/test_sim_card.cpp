@@ -42,6 +42,8 @@ class Host {
  public:
   explicit Host(SimCard& card) {
     bus.MapWindow(kBase, card);
+    bus.SetMachineFaultHandler(
+        [](const MachineFault& fault) { ADD_FAILURE() << "machine fault: " << Describe(fault); });
     SetFormats(2, 2);
   }
 
@@ -462,10 +464,13 @@ TEST(SimCardRegisters, MisusedRegistersAreCounted) {
   EXPECT_EQ(d.statusReads, 0u);
 }
 
-TEST(SimRegisterBus, RoutesWindowsAndCountsStrayAccesses) {
+TEST(SimRegisterBus, RoutesWindowsAndReportsStrayAccesses) {
   SimCard first;
   SimCard second;
   SimRegisterBus bus;
+  std::vector<std::string> faults;
+  bus.SetMachineFaultHandler(
+      [&faults](const MachineFault& fault) { faults.push_back(Describe(fault)); });
   ASSERT_TRUE(bus.MapWindow(0x10000, first));
   ASSERT_TRUE(bus.MapWindow(0x30000, second));
   EXPECT_FALSE(bus.MapWindow(0x1FFFF, second));
@@ -489,6 +494,13 @@ TEST(SimRegisterBus, RoutesWindowsAndCountsStrayAccesses) {
   EXPECT_EQ(bus.Counters().strayWrites, 1u);
   EXPECT_EQ(bus.Counters().reads, 3u);
   EXPECT_EQ(bus.Counters().writes, 2u);
+  // Each stray access is a machine fault; in a window unmapped earlier the
+  // register is named.
+  EXPECT_EQ(faults,
+            (std::vector<std::string>{
+                "register read at 0x20010: HCTR of the window at 0x20000 after its unmap",
+                "register write at 0x40000: outside every mapped window",
+                "register read at 0x30010: HCTR of the window at 0x30000 after its unmap"}));
 }
 
 }  // namespace

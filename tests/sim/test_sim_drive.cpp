@@ -6,12 +6,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "sim/power_cut.h"
 #include "sim/sim_drive.h"
 
 namespace fu::sim {
@@ -292,6 +294,146 @@ TEST_F(SimDriveTest, FilesRefuseTheWrongDirectionAndUseAfterClose) {
   EXPECT_EQ(CodeOf([&] { writing->Write(Bytes{1}); }), 6);
   reading->Close();
   EXPECT_EQ(CodeOf([&] { reading->ReadToEnd(); }), 6);
+}
+
+// --- power cuts ---
+
+using FileMap = std::map<std::string, Bytes>;
+
+// The files at the root of a drive's folder, as a drive started anew there sees them.
+FileMap RootFiles(const fs::path& root) {
+  SimDrive drive(root);
+  FileMap files;
+  for (const std::string& name : drive.List()) {
+    files[name] = drive.Contents("C:\\" + name);
+  }
+  return files;
+}
+
+// Each row starts from a durable OLD.SAV holding 1 2 3 4, makes its changes and
+// loses the power.
+TEST_F(SimDriveTest, PowerCutKeepsWhatWasMadeDurable) {
+  struct Case {
+    std::string what;
+    std::function<void(SimDrive&)> changes;
+    FileMap after;
+  };
+  const Bytes old = {1, 2, 3, 4};
+  const auto append = [](SimDrive& d, const Bytes& bytes) {
+    d.OpenAppend("C:\\OLD.SAV")->Write(bytes);
+  };
+  const auto create = [](SimDrive& d, std::string_view path, const Bytes& bytes, bool flush) {
+    auto file = d.Create(path);
+    file->Write(bytes);
+    if (flush) {
+      file->Flush();
+    }
+  };
+  const std::vector<Case> cases = {
+      {"unflushed new file",
+       [&](SimDrive& d) {
+         create(d, "C:\\NEW", {5, 6}, false);
+       },
+       {{"OLD.SAV", old}}},
+      {"flushed new file",
+       [&](SimDrive& d) {
+         create(d, "C:\\NEW", {5, 6}, true);
+       },
+       {{"NEW", {5, 6}}, {"OLD.SAV", old}}},
+      {"torn append",
+       [&](SimDrive& d) {
+         append(d, {5, 6, 7, 8, 9});
+       },
+       {{"OLD.SAV", {1, 2, 3, 4, 5, 6}}}},
+      {"only the last write tears",
+       [&](SimDrive& d) {
+         append(d, {5, 6});
+         append(d, {7, 8});
+       },
+       {{"OLD.SAV", old}}},
+      {"torn after a flush of the same file",
+       [](SimDrive& d) {
+         auto file = d.OpenAppend("C:\\OLD.SAV");
+         file->Write(Bytes{5, 6});
+         file->Flush();
+         file->Write(Bytes{7, 8, 9});
+       },
+       {{"OLD.SAV", {1, 2, 3, 4, 5, 6, 7}}}},
+      {"emptied, not flushed",
+       [&](SimDrive& d) { create(d, "C:\\OLD.SAV", {9}, false); },
+       {{"OLD.SAV", old}}},
+      {"name made durable by another flush",
+       [&](SimDrive& d) {
+         create(d, "C:\\A", {5}, false);
+         create(d, "C:\\B", {6}, true);
+       },
+       {{"A", {}}, {"B", {6}}, {"OLD.SAV", old}}},
+      {"remove, no flush after", [&](SimDrive& d) { d.Remove("C:\\OLD.SAV"); }, {{"OLD.SAV", old}}},
+      {"remove, then a flush",
+       [&](SimDrive& d) {
+         d.Remove("C:\\OLD.SAV");
+         create(d, "C:\\B", {}, true);
+       },
+       {{"B", {}}}},
+      {"rename writes through, with the remove before it",
+       [&](SimDrive& d) {
+         create(d, "C:\\T", {5, 6}, true);
+         d.Remove("C:\\OLD.SAV");
+         d.Rename("C:\\T", "C:\\S");
+       },
+       {{"S", {5, 6}}}},
+      {"rename of an unflushed file, whose write then tears",
+       [&](SimDrive& d) {
+         create(d, "C:\\T", {5, 6}, false);
+         d.Rename("C:\\T", "C:\\S");
+       },
+       {{"OLD.SAV", old}, {"S", {5}}}},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const fs::path root = root_ / std::to_string(i);
+    SimDrive drive(root);
+    drive.Install("C:\\OLD.SAV", old);
+    cases[i].changes(drive);
+    drive.LosePower();
+    EXPECT_EQ(RootFiles(root), cases[i].after) << cases[i].what;
+  }
+}
+
+// A backup and a journal entry, cut at each of its changes in turn.
+TEST_F(SimDriveTest, CutPowerAtFailsTheNthChange) {
+  const std::vector<FileMap> after_cut = {
+      {{"OLD.SAV", {1, 2, 3, 4}}},                             // create
+      {{"OLD.SAV", {1, 2, 3, 4}}},                             // write
+      {{"OLD.SAV", {1, 2, 3, 4}}},                             // flush
+      {{"OLD.SAV", {1, 2, 3, 4}}, {"T", {9, 9}}},              // rename
+      {{"OLD.SAV", {1, 2, 3, 4, 5, 6}}, {"S", {9, 9}}},        // append, torn by the cut
+      {{"OLD.SAV", {1, 2, 3, 4, 5, 6}}, {"S", {9, 9}}},        // flush: the append tears
+      {{"OLD.SAV", {1, 2, 3, 4, 5, 6, 7, 8}}, {"S", {9, 9}}},  // no cut
+  };
+  for (std::uint32_t n = 1; n <= after_cut.size(); ++n) {
+    const fs::path root = root_ / std::to_string(n);
+    SimDrive drive(root);
+    drive.Install("C:\\OLD.SAV", Bytes{1, 2, 3, 4});
+    const std::uint32_t start = drive.Changes();
+    drive.CutPowerAt(n == after_cut.size() ? 0 : n);
+    bool cut = false;
+    try {
+      auto backup = drive.Create("C:\\T");
+      backup->Write(Bytes{9, 9});
+      backup->Flush();
+      backup->Close();
+      drive.Rename("C:\\T", "C:\\S");
+      auto journal = drive.OpenAppend("C:\\OLD.SAV");
+      journal->Write(Bytes{5, 6, 7, 8});
+      journal->Flush();
+    } catch (const PowerCut&) {
+      cut = true;
+    }
+    EXPECT_EQ(cut, n < after_cut.size()) << n;
+    EXPECT_EQ(drive.Changes() - start, std::min<std::uint32_t>(n, 6)) << n;
+    drive.LosePower();
+    EXPECT_EQ(RootFiles(root), after_cut[n - 1]) << n;
+  }
 }
 
 }  // namespace

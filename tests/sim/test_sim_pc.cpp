@@ -18,6 +18,7 @@
 #include "sim/host_os.h"
 #include "sim/shipped_files.h"
 #include "sim/sim_pc.h"
+#include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
 namespace fu::sim {
@@ -80,6 +81,10 @@ std::uint32_t ConfigRead(SimPortIo& ports, unsigned bus, unsigned device, unsign
 
 class SimPcTest : public ::testing::Test {
  protected:
+  // Every SimPc the test had on the folder wrote its machine faults to the log.
+  void TearDown() override {
+    test::ExpectNoMachineFaults(SimPc::RecordedMachineFaults(PcFolder()));
+  }
   fs::path PcFolder() const { return temp.Path() / "pc"; }
 
   SimPc& Pc() {
@@ -321,6 +326,39 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   EXPECT_EQ(pc->System().OpenDeviceHandles(), 0u);
 }
 
+// A power loss keeps each card's flash, unsaved or not, and what was durable on
+// drive C:; drivers and host interfaces come up as after switching on.
+TEST_F(SimPcTest, PowerLossKeepsFlashAndDurableFilesAndStopsServices) {
+  StartDriver();
+  SimSystem& s = Pc().System();
+  ServiceRegistration leaving = DriverService(Pc().ProgramDirectory() + "HWACCESS.SYS");
+  leaving.name = "LEAVING";
+  const Handle manager = s.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
+  const Handle service = s.CreateService(manager, leaving);
+  ASSERT_TRUE(s.StartService(service));
+  ASSERT_TRUE(s.DeleteService(service));  // goes when it stops
+
+  SimFlash::Bytes& flash = Pc().Card(0).Flash().AllBytes();
+  std::fill_n(flash.begin() + 0x1000, 64, 0x00);  // as an erase halfway through leaves it
+  const SimFlash::Bytes unsaved = flash;
+  Pc().Card(1).SetControl(kHctrBusy | kHctrBootDone | 2u << 8);
+  auto kept = Pc().Drive().Create("C:\\KEPT.SAV");
+  kept->Write(std::vector<std::uint8_t>{1});
+  kept->Flush();
+  Pc().Drive().Create("C:\\LOST.TMP")->Write(std::vector<std::uint8_t>{2});
+
+  Pc().LosePower();
+  Restart();
+  EXPECT_EQ(pc->Card(0).Flash().AllBytes(), unsaved);
+  EXPECT_EQ(pc->Card(1).Control(), 0u);
+  EXPECT_EQ(pc->Card(0).Mode(), DspMode::kHalted);
+  EXPECT_EQ(pc->System().Services().size(), 1u);
+  ASSERT_NE(pc->System().FindService("HWACCESS"), nullptr);
+  EXPECT_FALSE(pc->System().FindService("HWACCESS")->running);
+  EXPECT_TRUE(pc->Drive().Exists("C:\\KEPT.SAV"));
+  EXPECT_FALSE(pc->Drive().Exists("C:\\LOST.TMP"));
+}
+
 TEST_F(SimPcTest, SecondProgramOnTheFolderIsRefusedUntilTheFirstEnds) {
   Pc();
   try {
@@ -523,6 +561,18 @@ TEST_F(SimPcTest, MappedWindowCarriesRegisterAccessesUntilUnmapped) {
   EXPECT_EQ(Request(s, device, 4, window, 0).value, 1u);
   EXPECT_EQ(bus.Read32(window + kHctrOffset), 0xFFFFFFFFu);
   EXPECT_EQ(bus.Counters().strayReads, 1u);
+
+  // That read would have ended the program on a real PC: a machine fault, kept
+  // in the folder past the end of this run.
+  const std::vector<std::string> fault = {
+      "register read at 0x40000010: HCTR of the window at 0x40000000 after its unmap"};
+  ASSERT_EQ(Pc().MachineFaults().size(), 1u);
+  EXPECT_EQ(Describe(Pc().MachineFaults()[0]), fault[0]);
+  Restart();
+  EXPECT_TRUE(pc->MachineFaults().empty());
+  EXPECT_EQ(SimPc::RecordedMachineFaults(PcFolder()), fault);
+  pc->ClearMachineFaults();
+  EXPECT_TRUE(SimPc::RecordedMachineFaults(PcFolder()).empty());
 }
 
 // --- ports and PCI configuration space ---
@@ -550,6 +600,22 @@ TEST_F(SimPcTest, NtRefusesPortsOutsideAnEnabledRange) {
   ports.ResetDiagnostics();
   EXPECT_EQ(ConfigRead(ports, 0, 0, 0), 0x71908086u);
   EXPECT_EQ(ports.Diagnostics().refusedAccesses, 0u);
+
+  // Each refused instruction would have ended the program on a real PC.
+  const std::string refused = " outside the port ranges enabled for the process";
+  const std::vector<std::string> faults = {
+      "port write at 0xCF8: PCI configuration address" + refused,
+      "port read at 0xCFC: PCI configuration data" + refused,
+      "port read at 0xCF4: I/O port" + refused,
+      "port write at 0xCF8: PCI configuration address" + refused,
+      "port read at 0xCFC: PCI configuration data" + refused};
+  std::vector<std::string> made;
+  for (const MachineFault& fault : Pc().MachineFaults()) {
+    made.push_back(Describe(fault));
+  }
+  EXPECT_EQ(made, faults);
+  EXPECT_EQ(SimPc::RecordedMachineFaults(PcFolder()), faults);
+  Pc().ClearMachineFaults();
 }
 
 TEST_F(SimPcTest, ConfigurationSpaceShowsTheDefaultDevices) {

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/machine_faults.h"
+
 namespace fu::test {
 
 std::vector<std::uint8_t> ShippedDspProgram() {
@@ -12,6 +14,12 @@ std::vector<std::uint8_t> ShippedDspProgram() {
 
 SimCardRig::SimCardRig() {
   drive.Install(kDspProgramPath, ShippedDspProgram());
+  bus.SetMachineFaultHandler(
+      [this](const sim::MachineFault& fault) { machineFaults.push_back(fault); });
+}
+
+SimCardRig::~SimCardRig() {
+  ExpectNoMachineFaults(machineFaults);
 }
 
 void SimCardRig::Open() {

@@ -1,7 +1,7 @@
 #pragma once
 // One simulated card in slot 0, wired to the system's host interface, DSP loader
 // and flash commands over a simulated drive C: that holds the shipped DSP
-// program file.
+// program file. A machine fault of the bus fails the test when the rig ends.
 
 #include <string_view>
 #include <vector>
@@ -28,6 +28,9 @@ struct SimCardRig {
   static constexpr LinearAddress kWindow = 0x40000000;
 
   SimCardRig();
+  ~SimCardRig();
+  SimCardRig(const SimCardRig&) = delete;
+  SimCardRig& operator=(const SimCardRig&) = delete;
 
   // What opening the card does: the window mapped and both data formats set to 2.
   void Open();
@@ -41,6 +44,7 @@ struct SimCardRig {
   ScriptedMessageService messages;
   sim::SimCard card;
   sim::SimRegisterBus bus;
+  std::vector<sim::MachineFault> machineFaults;
   WindowTable windows;
   HostInterface host{bus, windows};
   DspLoader loader{host, drive, clock, messages};

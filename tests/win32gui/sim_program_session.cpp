@@ -2,7 +2,8 @@
 // outside the program: it starts the program on a fresh simulated PC, waits
 // for the main window with the cards, clicks "Flash upgraden", watches the
 // progress window, answers the success message, checks the refreshed window
-// and closes it. Exit status 0 when everything was as expected.
+// and closes it. Exit status 0 when everything was as expected, the program's
+// simulated PC recording no machine fault included.
 //
 //   win32gui_session.exe PROGRAM [HANDSHAKE_FOLDER]
 //
@@ -17,6 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "sim/sim_pc.h"
+
+// The window's headers bring <windows.h>, after the ports' headers (see
+// windows_api.h).
 #include "flash_splash.h"
 #include "main_window.h"
 #include "session_support.h"
@@ -195,6 +200,15 @@ bool Session::Run() {
   DWORD exit_code = 1;
   ::GetExitCodeProcess(process_.hProcess, &exit_code);
   ok &= Check(ended && exit_code == 0, "closing the window ends the program with status 0");
+
+  // The program's simulated PC lies where DefaultPcFolder puts it under
+  // %LOCALAPPDATA%; it wrote every machine fault of the run there.
+  std::string faults;
+  for (const std::string& line :
+       fu::sim::SimPc::RecordedMachineFaults(pc_home_ / "FlashUpdate" / "SimPC")) {
+    faults += "\n      " + line;
+  }
+  ok &= Check(faults.empty(), "no machine fault" + faults);
   return ok;
 }
 

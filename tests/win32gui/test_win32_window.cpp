@@ -14,6 +14,7 @@
 #include "platform/scripted_message_service.h"
 #include "sim/default_cards.h"
 #include "sim/sim_machine.h"
+#include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
 // The window's headers bring <windows.h>, after the ports' headers (see
@@ -130,6 +131,7 @@ class Win32Window : public ::testing::Test {
     MSG quit;
     while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+    test::ExpectNoMachineFaults(machine_.Pc().MachineFaults());
   }
 
   HWND Frame() const { return window_->Frame(); }

@@ -19,7 +19,7 @@ add_library(fu_session_support STATIC ${CMAKE_CURRENT_LIST_DIR}/session_support.
 target_include_directories(fu_session_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(fu_session_support PUBLIC fu_platform PRIVATE fu_warnings)
 add_executable(win32gui_session ${CMAKE_CURRENT_LIST_DIR}/sim_program_session.cpp)
-target_link_libraries(win32gui_session PRIVATE fu_win32gui fu_session_support fu_warnings)
+target_link_libraries(win32gui_session PRIVATE fu_win32gui fu_session_support fu_sim fu_warnings)
 add_dependencies(win32gui_session flashupdate_sim_win32)
 set_target_properties(win32gui_session PROPERTIES
   OUTPUT_NAME win32gui_session RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/win32gui)

@@ -150,8 +150,15 @@ bool Win32Files::Exists(std::string_view path) {
 void Win32Files::Rename(std::string_view from, std::string_view to) {
   const std::string source(from);
   const std::string target(to);
-  // MoveFileA never replaces an existing target: it fails with 183.
-  if (!::MoveFileA(source.c_str(), target.c_str())) {
+  // Write-through: the new name is on the disk when the call returns. Without
+  // MOVEFILE_REPLACE_EXISTING an existing target is never replaced: it fails
+  // with 183. Windows 9x has MoveFileExA only as a stub that fails with 120;
+  // there MoveFileA renames the same way, without the write-through.
+  if (::MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    return;
+  }
+  if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ||
+      !::MoveFileA(source.c_str(), target.c_str())) {
     RaiseLastError();
   }
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Files on Windows: CreateFileA, ReadFile, WriteFile, FlushFileBuffers,
-// CloseHandle, MoveFileA and DeleteFileA, each failure raised as FileError with
-// the system's error code.
+// CloseHandle, MoveFileExA (MoveFileA on Windows 9x) and DeleteFileA, each
+// failure raised as FileError with the system's error code.
 
 #include "platform/files.h"
 
