@@ -14,12 +14,8 @@
 #include "record/image_codec.h"
 #include "record/revision.h"
 #include "record/upgrade.h"
-#include "sim/power_cut.h"
-
-#if __has_include("sim/machine_fault.h")
 #include "sim/machine_fault.h"
-#define FU_CAMPAIGN_MACHINE_FAULTS 1
-#endif
+#include "sim/power_cut.h"
 
 namespace fu::campaign {
 namespace {
@@ -180,26 +176,14 @@ void Arm(Program& p, std::size_t card, const Interrupt& interrupt) {
                                      {command.kind, 1, FaultAction::kPowerCut, 0});
         });
   }
-#if FU_CAMPAIGN_DRIVE_POWER_CUTS
   if (interrupt.kind == Kind::kDrivePowerCut) {
     p.Pc().Drive().CutPowerAt(interrupt.nth);
   }
-#endif
 }
 
 void Disarm(Program& p, std::size_t card) {
   p.Pc().Card(card).SetCommandBegunHandler({});
-#if FU_CAMPAIGN_DRIVE_POWER_CUTS
   p.Pc().Drive().CutPowerAt(0);
-#endif
-}
-
-std::uint32_t DriveChanges([[maybe_unused]] Program& p) {
-#if FU_CAMPAIGN_DRIVE_POWER_CUTS
-  return p.Pc().Drive().Changes();
-#else
-  return 0;
-#endif
 }
 
 // Runs a part of a program's life that an interrupt may end. Returns the
@@ -211,21 +195,15 @@ std::string RunInterruptible(Program& p, const std::function<void()>& part) {
   } catch (const ProgramDeath&) {
     return "died";
   } catch (const sim::PowerCut&) {
-#if FU_CAMPAIGN_DRIVE_POWER_CUTS
     p.Pc().LosePower();
-#else
-    (void)p;
-#endif
     return "power cut";
   }
 }
 
-void CheckMachine([[maybe_unused]] Program& p, [[maybe_unused]] Outcome& out) {
-#ifdef FU_CAMPAIGN_MACHINE_FAULTS
+void CheckMachine(Program& p, Outcome& out) {
   for (const auto& fault : p.Pc().MachineFaults()) {
     out.problems.push_back("machine fault: " + sim::Describe(fault));
   }
-#endif
 }
 
 // Every erase the card saw from command `from` on has the address of its write:
@@ -483,7 +461,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
       s.inject(p, card);
     }
     const std::size_t commands_before = p.Pc().Card(card).Diagnostics().commands.size();
-    const std::uint32_t changes_before = DriveChanges(p);
+    const std::uint32_t changes_before = p.Pc().Drive().Changes();
     Arm(p, card, s.interrupt);
     ActionResult result = ActionResult::Failed;
     stopped = RunInterruptible(p, [&] { result = Act(p, action, restore_file); });
@@ -492,7 +470,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     for (std::size_t i = commands_before; i < commands.size(); ++i) {
       out.commands.push_back(commands[i].kind);
     }
-    out.driveChanges = DriveChanges(p) - changes_before;
+    out.driveChanges = p.Pc().Drive().Changes() - changes_before;
     const bool erased =
         std::any_of(commands.begin() + static_cast<std::ptrdiff_t>(commands_before), commands.end(),
                     [](const auto& c) { return c.kind == CommandKind::kErase; });
@@ -511,7 +489,6 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     } else {
       CheckEnded(p, card, action, result, converted, restore_file, startup_texts, erased, out);
       finished = result == ActionResult::Done;
-      CheckMachine(p, out);
       if (s.mustSucceed && result != ActionResult::Done) {
         out.problems.push_back("the action without a fault did not succeed");
       }
@@ -526,14 +503,16 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
         CheckErases(p, card, from, Action::Restore, out);
       }
     }
+    CheckMachine(p, out);
     ended = p.Pc().Card(card).Flash().AllBytes();
   }
   // New programs on the same PC, without faults, until one gets through its
   // start-up: the card must come back on the user's road.
-  ClearFaults(folder);
   const bool done = finished;
   Interrupt pending = s.recoveryInterrupt;
-  for (bool first = true;; first = false) {
+  for (int run = 1;; ++run) {
+    const bool first = run == 1;
+    ClearFaults(folder);  // a power cut saved the card's faults with it
     Program q(folder);
     bool armed = false;
     q.messages.shown = [&](std::string_view text) {
@@ -557,10 +536,14 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     if (!done && action == Action::Restore) {
       goal = FileFlash(q.Pc(), restore_file).value_or(before);
     }
-    if (!interrupted.empty()) {
+    if (!interrupted.empty() && run < 3) {
       out.verdict += ", start-up restore " + interrupted;
       pending = {};
       continue;
+    }
+    if (!interrupted.empty()) {
+      out.problems.push_back("no start-up without faults got through");
+      break;
     }
     q.messages.shown = nullptr;
     // Asked, or reported with the backup that restores it.
@@ -569,8 +552,12 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     if (!done && found != before && found != goal && !told) {
       out.problems.push_back("changed card neither offered for restore nor reported at start-up");
     }
-    if (done && asked) {
-      out.problems.push_back("a finished write offered for restore");
+    const std::string this_card = "der Karte " + std::to_string(card) + " ";
+    for (const auto& text : q.messages.Texts()) {
+      if (done && text.find(kRestoreQuestion) != std::string::npos &&
+          text.find(this_card) != std::string::npos) {
+        out.problems.push_back("a finished write offered for restore: " + text);
+      }
     }
     if (found != goal || q.Pc().Card(card).Flash().AllBytes() != goal) {
       if (RoadBack(q, card, action, restore_file, goal)) {

@@ -18,11 +18,6 @@
 #include "platform/scripted_message_service.h"
 #include "sim/sim_machine.h"
 
-// The simulated drive C: loses power on demand once it offers CutPowerAt.
-#ifndef FU_CAMPAIGN_DRIVE_POWER_CUTS
-#define FU_CAMPAIGN_DRIVE_POWER_CUTS 0
-#endif
-
 namespace fu::campaign {
 
 using Bytes = sim::SimFlash::Bytes;

@@ -142,14 +142,12 @@ void AddWriteFaults(const std::vector<CommandKind>& commands, std::vector<Scenar
       list.push_back(s);
     }
   }
-#if FU_CAMPAIGN_DRIVE_POWER_CUTS
   for (std::uint32_t n = 1; n <= 12; ++n) {
     Scenario s = Interrupted({Kind::kCrash, after_erase}, "after the erase");
     s.recoveryInterrupt = {Kind::kDrivePowerCut, n};
     s.fault += ", then drive C: loses power in start-up restore change " + std::to_string(n);
     list.push_back(s);
   }
-#endif
 }
 
 }  // namespace
@@ -179,11 +177,9 @@ std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
     list.push_back(Interrupted({Kind::kCrash, n}, "at " + steps[n - 1]));
     list.push_back(Interrupted({Kind::kCardPowerCut, n}, "in " + steps[n - 1]));
   }
-#if FU_CAMPAIGN_DRIVE_POWER_CUTS
   for (std::uint32_t n = 1; n <= shape.driveChanges; ++n) {
     list.push_back(Interrupted({Kind::kDrivePowerCut, n}, "drive change " + std::to_string(n)));
   }
-#endif
   const auto pc = [](std::string fault, std::string step,
                      std::function<void(sim::SimPc&, std::size_t)> set) {
     return Scenario{std::move(fault), std::move(step),
@@ -251,10 +247,9 @@ Scenario RandomScenario(std::mt19937& random, Action action) {
     describe(std::string(kKinds[static_cast<int>(kind)]) + " " + std::to_string(nth) + " " +
              kActions[static_cast<int>(fault)] + " at " + std::to_string(amount));
   }
-  const std::uint32_t kinds = FU_CAMPAIGN_DRIVE_POWER_CUTS ? 4 : 3;
-  s.interrupt = {static_cast<Kind>(pick(kinds)), 1 + pick(12)};
+  s.interrupt = {static_cast<Kind>(pick(4)), 1 + pick(12)};
   if (pick(4) == 0) {
-    s.recoveryInterrupt = {static_cast<Kind>(pick(kinds)), 1 + pick(12)};
+    s.recoveryInterrupt = {static_cast<Kind>(pick(4)), 1 + pick(12)};
   }
   for (const Interrupt* i : {&s.interrupt, &s.recoveryInterrupt}) {
     if (i->kind != Kind::kNone) {
