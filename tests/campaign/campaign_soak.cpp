@@ -16,7 +16,7 @@
 namespace fu::campaign {
 namespace {
 
-constexpr std::uint32_t kDefaultRounds = 100;
+constexpr std::uint32_t kDefaultRounds = 200;
 constexpr int kActionsPerRound = 6;
 
 std::uint32_t FromEnvironment(const char* name, std::uint32_t otherwise) {
