@@ -55,6 +55,7 @@
 #include "sim/sim_port_io.h"
 #include "sim/sim_register_bus.h"
 #include "sim/sim_system.h"
+#include "sim/sim_time.h"
 #include "sim/system_clock.h"
 #include "sim/virtual_clock.h"
 
@@ -73,13 +74,14 @@ enum class ClockKind {
 };
 
 // The PC's clock with its short date format; the format can change while the
-// code on top holds the clock.
-class PcClock : public fu::Clock {
+// code on top holds the clock. Its time is also the cards' time.
+class PcClock : public fu::Clock, public SimTime {
  public:
   PcClock(ClockKind kind, const LocalDateTime& now, std::string_view picture);
 
   void Sleep(std::chrono::milliseconds duration) override;
   std::string ShortDate() override;
+  std::chrono::milliseconds Uptime() const override;
 
   void SetPicture(std::string_view picture);
   const std::string& Picture() const { return picture_; }
@@ -178,6 +180,8 @@ class SimPc {
 
  private:
   struct PcCard {
+    PcCard(const CardPlace& at, const SimTime& time) : place(at), card(time) {}
+
     CardPlace place;
     SimCard card;
     std::vector<std::uint8_t> savedFlash;
@@ -203,8 +207,8 @@ class SimPc {
   SimRegisterBus bus_;
   std::unique_ptr<SimSystem> system_;
   std::unique_ptr<SimPortIo> ports_;
+  std::unique_ptr<PcClock> clock_;  // before the cards, which keep its time
   std::vector<std::unique_ptr<PcCard>> cards_;
-  std::unique_ptr<PcClock> clock_;
   ClockKind clockKind_;
   LocalDateTime storedNow_;
   std::uint64_t saveFailures_ = 0;

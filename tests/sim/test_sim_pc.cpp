@@ -256,6 +256,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
 
   SimPc& p = *pc;
   p.Card(0).Timing() = SimCardTiming::AlwaysReady();
+  p.Card(0).Timing().startMilliseconds = 150;
   p.Save();
 
   // An erase through the card's host interface, after the shipped program booted
@@ -278,6 +279,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   };
   bus.Write32(window + kHctrOffset, 2u << 8 | 2u << 11);  // both data formats 2
   bus.Write32(window + kHcvrOffset, kBootHostCommand);
+  p.Clock().Sleep(std::chrono::milliseconds(500));  // the DSP's reset
   const auto program = p.Drive().Contents("C:\\Programme\\FlashUpdate\\QX4FLASH_PCI.PCI");
   const std::string text(program.begin(), program.end());
   std::vector<std::uint32_t> stream;  // word count N, then N + 1 words; blanks read as 0
@@ -290,6 +292,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   for (const std::uint32_t word : stream) {
     send(word);
   }
+  p.Clock().Sleep(std::chrono::milliseconds(250));  // the program's start
   bus.Write32(window + kHcvrOffset, 0x68u << 1 | 1u);
   send(3);
   send(kRecordAreaStart);
@@ -313,6 +316,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   EXPECT_EQ(pc->Card(0).Control(), control);
   EXPECT_EQ(pc->Card(1).Control() & kHctrBusy, kHctrBusy);
   EXPECT_EQ(pc->Card(0).Timing().eraseReads, 0u);
+  EXPECT_EQ(pc->Card(0).Timing().startMilliseconds, 150u);
   EXPECT_EQ(pc->System().PlatformId(), win::VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_TRUE(pc->System().Faults().refuseMap);
   EXPECT_EQ(pc->Virtual()->Now(), now);

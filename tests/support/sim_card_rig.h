@@ -42,7 +42,7 @@ struct SimCardRig {
   sim::SimDrive drive{folder.Path()};
   sim::VirtualClock clock;
   ScriptedMessageService messages;
-  sim::SimCard card;
+  sim::SimCard card{clock};
   sim::SimRegisterBus bus;
   std::vector<sim::MachineFault> machineFaults;
   WindowTable windows;
