@@ -15,8 +15,9 @@
 // that did not finish) gets the default PC: Windows NT, the program in
 // C:\Programme\FlashUpdate\ beside the DSP program file and the driver files,
 // the short date format dd.MM.yyyy, a host bridge and a graphics device on bus
-// 0, a card with a revision-1.2 record on bus 0 and one with a revision-1.3
-// record on bus 1. A folder that holds other things and no pc.json is refused.
+// 0, a card with a revision-1.2 record (and a calibration table of its own
+// after it) on bus 0 and one with a revision-1.3 record on bus 1. A folder
+// that holds other things and no pc.json is refused.
 //
 // Every file is replaced atomically (a temporary file renamed over it): the
 // cards after every program or erase command and every HCTR change, pc.json

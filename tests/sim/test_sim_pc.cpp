@@ -149,16 +149,21 @@ TEST_F(SimPcTest, DefaultPcHoldsProgramFilesAndTwoPlausibleCards) {
     return std::span(flash).subspan(kRecordAreaStart - kFlashStart,
                                     kRecordAreaEnd - kRecordAreaStart);
   };
-  const auto erased_from = [&](std::size_t card, std::size_t size) {
-    return std::ranges::all_of(record_area(card).subspan(size), [](auto b) { return b == 0xFF; });
+  const auto erased = [&](std::size_t card, std::size_t from, std::size_t to) {
+    return std::ranges::all_of(record_area(card).subspan(from, to - from),
+                               [](auto b) { return b == 0xFF; });
   };
+  constexpr std::size_t kOwnTable = 0x1E00;  // card 0's calibration table, 0xD02E00
+  constexpr std::size_t kAreaSize = kRecordAreaEnd - kRecordAreaStart;
 
   // Card 0: revision 1.2 whose model is known and whose texts all read, so its
   // upgrade shows nothing and asks nothing.
   const RecordV12 v12(record_area(0));
   EXPECT_EQ(RecognizeRevision(v12), kRevision12);
   EXPECT_NE(FindModel(v12.Get(v12::CardName)), nullptr);
-  EXPECT_TRUE(erased_from(0, kRecordV12Size));
+  // Erased after the record up to a table of the card's own, which a restore must bring back.
+  EXPECT_TRUE(erased(0, kRecordV12Size, kOwnTable));
+  EXPECT_FALSE(erased(0, kOwnTable, kOwnTable + 4));
   RecordV13 upgraded;
   ScriptedMessageService messages;
   EXPECT_TRUE(UpgradeRecord(v12, upgraded, messages));
@@ -172,7 +177,7 @@ TEST_F(SimPcTest, DefaultPcHoldsProgramFilesAndTwoPlausibleCards) {
   DecodeImage(image, v13);
   EXPECT_EQ(RecognizeRevision(v13), kRevision13);
   EXPECT_NE(FindModel(v13.CardName.view()), nullptr);
-  EXPECT_TRUE(erased_from(1, kImageV13Size));
+  EXPECT_TRUE(erased(1, kImageV13Size, kAreaSize));
 
   // The sectors around the record hold data, not just erased flash.
   const auto& flash = p.Card(0).Flash().AllBytes();
