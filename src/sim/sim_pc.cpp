@@ -218,7 +218,9 @@ Enum Named(const std::pair<Enum, std::string_view> (&names)[N], const json& valu
 json TimingJson(const SimCardTiming& t) {
   return {{"eraseReads", t.eraseReads},
           {"programReads", t.programReads},
-          {"programReadsPerByte", t.programReadsPerByte}};
+          {"programReadsPerByte", t.programReadsPerByte},
+          {"resetMilliseconds", t.resetMilliseconds},
+          {"startMilliseconds", t.startMilliseconds}};
 }
 
 SimCardTiming ReadTiming(const json& value) {
@@ -226,6 +228,8 @@ SimCardTiming ReadTiming(const json& value) {
   t.eraseReads = value.value("eraseReads", t.eraseReads);
   t.programReads = value.value("programReads", t.programReads);
   t.programReadsPerByte = value.value("programReadsPerByte", t.programReadsPerByte);
+  t.resetMilliseconds = value.value("resetMilliseconds", t.resetMilliseconds);
+  t.startMilliseconds = value.value("startMilliseconds", t.startMilliseconds);
   return t;
 }
 
@@ -318,6 +322,10 @@ void PcClock::Sleep(std::chrono::milliseconds duration) {
   } else {
     system_->Sleep(duration);
   }
+}
+
+std::chrono::milliseconds PcClock::Uptime() const {
+  return virtual_ ? virtual_->Uptime() : system_->Uptime();
 }
 
 std::string PcClock::ShortDate() {
@@ -514,8 +522,7 @@ void SimPc::Load() {
 
 void SimPc::AddCard(const CardPlace& place) {
   const std::size_t index = cards_.size();
-  auto pc_card = std::make_unique<PcCard>();
-  pc_card->place = place;
+  auto pc_card = std::make_unique<PcCard>(place, *clock_);
 
   const fs::path flash_file = CardFile(index, ".flash");
   std::vector<std::uint8_t> flash;
