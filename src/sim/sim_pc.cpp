@@ -353,7 +353,9 @@ SimPc::SimPc(const fs::path& folder, ClockKind clock) : folder_(folder), clockKi
   const bool had_lock_file = fs::exists(lock_file, ec);
   lock_ = std::make_unique<FolderLock>(lock_file);
   if (!lock_->Held()) {
-    throw SimPcError(InUse(folder_));
+    throw SimPcError(lock_->OpenError()
+                         ? CannotOpen(folder_, "pc.lock: " + SystemErrorText(lock_->OpenError()))
+                         : InUse(folder_));
   }
   // A folder that is refused keeps nothing of ours.
   const auto refuse = [&](const std::string& text) {

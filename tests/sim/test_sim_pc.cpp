@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1252.h"
 #include "platform/scripted_message_service.h"
 #include "record/image_codec.h"
 #include "record/model_table.h"
@@ -379,6 +380,18 @@ TEST_F(SimPcTest, SecondProgramOnTheFolderIsRefusedUntilTheFirstEnds) {
   }
   pc.reset();
   EXPECT_NO_THROW(SimPc second(PcFolder()));
+
+  // A lock file that cannot be opened at all is not another program's.
+  const auto elsewhere = PcFolder().parent_path() / "locked";
+  fs::create_directories(elsewhere / "pc.lock");
+  try {
+    SimPc refused(elsewhere);
+    FAIL() << "a PC without its lock";
+  } catch (const SimPcError& e) {
+    EXPECT_NE(std::string(e.what()).find("lässt sich nicht öffnen: pc.lock: "_cp),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 // --- service control manager ---
