@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <string_view>
 
 #include "base/cp1252.h"
 #include "record/data_tables.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr std::uint32_t kBootDataEnd = kFlashStart + 0x0A40;
 constexpr std::uint32_t kResidentProgramEnd = kRecordAreaEnd + 0x3E00;
+constexpr std::uint32_t kCalibrationTable = 0xD02E00;
 
 // Bytes that look like code: a fixed pseudo-random run, the same on every PC.
 void FillCodeLike(SimFlash::Bytes& flash, std::uint32_t from, std::uint32_t to,
@@ -32,6 +34,21 @@ SimFlash::Bytes FlashAround(std::span<const std::uint8_t> record, std::uint32_t 
   FillCodeLike(flash, kRecordAreaEnd, kResidentProgramEnd, seed + 1);
   std::ranges::copy(record, flash.begin() + (kRecordAreaStart - kFlashStart));
   return flash;
+}
+
+// "KAL1", then gain and offset of each of 16 analogue inputs, 16 bits each,
+// low byte first.
+void PutCalibrationTable(SimFlash::Bytes& flash) {
+  auto at = flash.begin() + (kCalibrationTable - kFlashStart);
+  at = std::ranges::copy(std::string_view("KAL1"), at).out;
+  for (std::uint32_t input = 0; input < 16; ++input) {
+    const std::uint32_t gain = 0x7F00 + input * 0x13;
+    const std::uint32_t offset = 0x0040 + input * 7;
+    for (const std::uint32_t value : {gain, offset}) {
+      *at++ = static_cast<std::uint8_t>(value);
+      *at++ = static_cast<std::uint8_t>(value >> 8);
+    }
+  }
 }
 
 }  // namespace
@@ -146,7 +163,9 @@ RecordV13 DefaultRecordV13() {
 }
 
 SimFlash::Bytes FlashWithRecord(const RecordV12& record) {
-  return FlashAround(record.Bytes(), 0x12);
+  SimFlash::Bytes flash = FlashAround(record.Bytes(), 0x12);
+  PutCalibrationTable(flash);
+  return flash;
 }
 
 SimFlash::Bytes FlashWithRecord(const RecordV13& record) {

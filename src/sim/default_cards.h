@@ -1,7 +1,10 @@
 #pragma once
 // The flash of the default PC's two cards: boot data in the first sector, the
 // card record at the start of the record sector with 0xFF after it (as a
-// record write leaves it), and the DSP's resident program after that.
+// record write leaves it), and the DSP's resident program after that. The
+// revision-1.2 card also keeps a calibration table of its own at 0xD02E00, in
+// the record sector: no part of the record, so a record write erases it with
+// the sector and only the backup brings it back.
 
 #include "record/record_v12.h"
 #include "record/record_v13.h"
@@ -15,6 +18,7 @@ RecordV12 DefaultRecordV12();
 // An "RT/Count16" card at revision 1.3 with its data set.
 RecordV13 DefaultRecordV13();
 
+// With the revision-1.2 card's calibration table.
 SimFlash::Bytes FlashWithRecord(const RecordV12& record);
 SimFlash::Bytes FlashWithRecord(const RecordV13& record);
 

@@ -1,5 +1,6 @@
 #include "sim/host_os.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -21,6 +22,8 @@ FolderLock::FolderLock(const std::filesystem::path& lock_file) {
   if (file != INVALID_HANDLE_VALUE) {
     handle_ = reinterpret_cast<std::intptr_t>(file);
     held_ = true;
+  } else if (const DWORD error = ::GetLastError(); error != ERROR_SHARING_VIOLATION) {
+    openError_ = std::error_code(static_cast<int>(error), std::system_category());
   }
 }
 
@@ -43,6 +46,7 @@ std::filesystem::path DefaultPcFolder() {
 FolderLock::FolderLock(const std::filesystem::path& lock_file) {
   const int fd = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
+    openError_ = std::error_code(errno, std::generic_category());
     return;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

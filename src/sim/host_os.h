@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 
 namespace fu::sim {
 
@@ -13,15 +14,19 @@ namespace fu::sim {
 class FolderLock {
  public:
   // Creates the lock file when missing; Held() tells whether the lock was had.
+  // Not held with no OpenError(): another program holds it. Not held with an
+  // OpenError(): the lock file itself could not be opened or created.
   explicit FolderLock(const std::filesystem::path& lock_file);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
   bool Held() const { return held_; }
+  const std::error_code& OpenError() const { return openError_; }
 
  private:
   bool held_ = false;
+  std::error_code openError_;
   std::intptr_t handle_ = -1;  // a file descriptor or a Windows handle
 };
 

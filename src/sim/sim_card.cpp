@@ -10,8 +10,8 @@ constexpr std::uint8_t kBootVector = 5;
 
 }  // namespace
 
-SimCard::SimCard()
-    : dsp_(flash_, faults_, timing_, diagnostics_, [this] { NotifyStateChanged(); }) {}
+SimCard::SimCard(const SimTime& time)
+    : time_(time), dsp_(flash_, faults_, timing_, diagnostics_, [this] { NotifyStateChanged(); }) {}
 
 std::uint32_t SimCard::ReadRegister(std::uint32_t offset) {
   ++diagnostics_.registerReads;
@@ -47,13 +47,19 @@ void SimCard::WriteRegister(std::uint32_t offset, std::uint32_t value) {
     case kHcvrOffset:
       WriteHostCommand(value);
       return;
-    case kDataOffset:
+    case kDataOffset: {
       if (faults_.takesNoWords || toDsp_.size() >= kFifoDepth) {
         ++diagnostics_.overruns;
         return;
       }
-      toDsp_.push_back(TransmitFormat() == kPlainDataFormat ? value : value >> 8);
+      const std::chrono::milliseconds now = time_.Uptime();
+      if (dsp_.InReset(now)) {
+        ++diagnostics_.wordsLostInReset;
+        return;
+      }
+      toDsp_.push_back({TransmitFormat() == kPlainDataFormat ? value : value >> 8, now});
       return;
+    }
     default:
       ++diagnostics_.unsupportedAccesses;
       return;
@@ -71,9 +77,7 @@ std::uint32_t SimCard::ReadStatus() {
     return 0;
   }
   if (dsp_.WantsWord() && !toDsp_.empty()) {
-    const HostWord word = toDsp_.front();
-    toDsp_.pop_front();
-    dsp_.TakeWord(word);
+    PassWordToDsp();
   } else if (const auto answer = dsp_.Step(toHost_.size() < kFifoDepth)) {
     toHost_.push_back(*answer);
   }
@@ -96,22 +100,26 @@ void SimCard::WriteHostCommand(std::uint32_t value) {
   }
   if (nonMaskable && vector == kBootVector) {
     FlushFifos();
-    dsp_.Boot();
+    dsp_.Boot(time_.Uptime());
     return;
   }
   // The DSP is far faster than the bus: by the time a host command reaches it,
   // it has taken the words it was waiting for.
   while (!faults_.takesNoWords && dsp_.WantsWord() && !toDsp_.empty()) {
-    const HostWord word = toDsp_.front();
-    toDsp_.pop_front();
-    dsp_.TakeWord(word);
+    PassWordToDsp();
   }
-  if (nonMaskable || !dsp_.HandlesHostCommand(vector)) {
+  if (nonMaskable || !dsp_.HandlesHostCommand(vector, time_.Uptime())) {
     ++diagnostics_.ignoredHostCommands;
     return;
   }
   FlushFifos();
   dsp_.StartCommand(vector);
+}
+
+void SimCard::PassWordToDsp() {
+  const SentWord sent = toDsp_.front();
+  toDsp_.pop_front();
+  dsp_.TakeWord(sent.word, sent.at);
 }
 
 void SimCard::FlushFifos() {

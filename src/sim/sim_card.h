@@ -7,19 +7,29 @@
 // DSP takes one word from the transmit FIFO, or counts a delay down, or puts
 // one answer into the receive FIFO, before the status is reported.
 //
+// The boot also takes time on the PC's clock (SimCardTiming), as a real DSP's:
+//   - after the boot command the DSP is held in reset for resetMilliseconds
+//     (400 ms): data words written meanwhile are lost, so a boot stream sent
+//     too early arrives short or shifted and no program starts;
+//   - a loaded program starts startMilliseconds (200 ms) after its last word
+//     was written: host commands before that are ignored.
+// The host's waits (500 ms after the boot command, 250 ms after the load)
+// cover both.
+//
 // Host commands (HCVR with HC set):
 //   - 0x800B (HNMI, vector 5) boots the DSP: both FIFOs are flushed, whatever
-//     ran stops and the boot loader waits for a boot stream.
+//     ran stops, and after the reset the boot loader waits for a boot stream.
 //   - Any other command first lets the DSP take the words it is waiting for
 //     (it is far faster than the bus, so the last word of a boot stream is in
 //     before the first flash command). Then a vector the running program
-//     handles (0x44 read, 0x68 program/erase, only while the flash service
-//     runs) flushes both FIFOs and starts the new command: a command in
+//     handles (0x44 read, 0x68 program/erase, only once the flash service has
+//     started) flushes both FIFOs and starts the new command: a command in
 //     progress is dropped, and no word of it can be mistaken for one of the
 //     new command. Anything else is ignored.
 // The busy and boot-done flags in HCTR are plain storage; the card never
 // changes them.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,6 +38,7 @@
 #include "sim/sim_card_types.h"
 #include "sim/sim_dsp.h"
 #include "sim/sim_flash.h"
+#include "sim/sim_time.h"
 
 namespace fu::sim {
 
@@ -50,7 +61,8 @@ inline constexpr std::size_t kFifoDepth = 4;
 
 class SimCard {
  public:
-  SimCard();
+  // The card's time is the PC's clock; it must outlive the card.
+  explicit SimCard(const SimTime& time);
   SimCard(const SimCard&) = delete;
   SimCard& operator=(const SimCard&) = delete;
 
@@ -90,14 +102,23 @@ class SimCard {
   void NotifyStateChanged();
   std::uint32_t TransmitFormat() const { return (control_ >> 8) & 0x3; }
   std::uint32_t ReceiveFormat() const { return (control_ >> 11) & 0x3; }
+  // Hands the next word of the transmit FIFO to the DSP.
+  void PassWordToDsp();
 
+  // A word in the transmit FIFO, with the time it was written.
+  struct SentWord {
+    HostWord word;
+    std::chrono::milliseconds at;
+  };
+
+  const SimTime& time_;
   SimFlash flash_;
   SimCardTiming timing_;
   SimCardFaults faults_;
   SimCardDiagnostics diagnostics_;
   SimDsp dsp_;
   std::uint32_t control_ = 0;
-  std::deque<HostWord> toDsp_;   // the host's transmit FIFO
+  std::deque<SentWord> toDsp_;   // the host's transmit FIFO
   std::deque<HostWord> toHost_;  // the host's receive FIFO
   std::function<void()> stateChanged_;
 };

@@ -11,13 +11,23 @@
 namespace fu::sim {
 
 // Slow operations answer their status word only after this many further
-// status-register reads. AlwaysReady() answers at the next read.
+// status-register reads. The DSP's boot takes time on the PC's clock: it stays
+// in reset for resetMilliseconds after the boot command, and the loaded
+// program starts startMilliseconds after its last word arrived.
 struct SimCardTiming {
   std::uint32_t eraseReads = 200;
   std::uint32_t programReads = 50;
   std::uint32_t programReadsPerByte = 1;
+  std::uint32_t resetMilliseconds = 400;
+  std::uint32_t startMilliseconds = 200;
 
-  static constexpr SimCardTiming AlwaysReady() { return {0, 0, 0}; }
+  // Flash operations answer at the next read. The boot times stay: they cost a
+  // test on the virtual clock nothing, and a host that skips its waits must fail.
+  static constexpr SimCardTiming AlwaysReady() {
+    SimCardTiming timing;
+    timing.eraseReads = timing.programReads = timing.programReadsPerByte = 0;
+    return timing;
+  }
 };
 
 enum class CommandKind {
@@ -84,15 +94,17 @@ struct SimCardDiagnostics {
   std::uint64_t underruns = 0;  // data read while HRRQ was clear: 0 is returned
   // Words still in a FIFO when a host command or the boot command flushed it.
   std::uint64_t discardedWords = 0;
-  // HCVR writes that started nothing: HC clear, or no handler for the vector.
+  // HCVR writes that started nothing: HC clear, no handler for the vector, or a
+  // program that has not started yet.
   std::uint64_t ignoredHostCommands = 0;
   // Flash commands that a host command cut off before they were done.
   std::uint64_t abortedCommands = 0;
   // Program data words with bits beyond bit 7 set (the card uses bits 0-7).
   std::uint64_t wideDataWords = 0;
-  std::uint32_t boots = 0;           // boot commands (0x800B)
-  std::uint32_t rejectedBoots = 0;   // boot streams that failed the check
-  std::uint32_t bootWordsTaken = 0;  // words the boot loader took since the last boot command
+  std::uint32_t boots = 0;             // boot commands (0x800B)
+  std::uint32_t rejectedBoots = 0;     // boot streams that failed the check
+  std::uint32_t bootWordsTaken = 0;    // words the boot loader took since the last boot command
+  std::uint32_t wordsLostInReset = 0;  // data written while the DSP was held in reset
   std::vector<CommandRecord> commands;
 };
 

@@ -47,8 +47,9 @@ DspMode SimDsp::Mode() const {
   return DspMode::kHalted;
 }
 
-void SimDsp::Boot() {
+void SimDsp::Boot(std::chrono::milliseconds now) {
   ++diagnostics_.boots;
+  resetEnds_ = now + std::chrono::milliseconds(timing_.resetMilliseconds);
   diagnostics_.bootWordsTaken = 0;
   bootProgram_.clear();
   fault_.reset();
@@ -56,8 +57,9 @@ void SimDsp::Boot() {
   phase_ = Phase::kBootCount;
 }
 
-bool SimDsp::HandlesHostCommand(std::uint8_t vector) const {
-  return Mode() == DspMode::kService && (vector == kReadVector || vector == kProgramEraseVector);
+bool SimDsp::HandlesHostCommand(std::uint8_t vector, std::chrono::milliseconds now) const {
+  return Mode() == DspMode::kService && now >= serviceStarts_ &&
+         (vector == kReadVector || vector == kProgramEraseVector);
 }
 
 void SimDsp::StartCommand(std::uint8_t vector) {
@@ -93,13 +95,13 @@ bool SimDsp::WantsWord() const {
   return false;
 }
 
-void SimDsp::TakeWord(HostWord word) {
+void SimDsp::TakeWord(HostWord word, std::chrono::milliseconds arrived) {
   const std::uint32_t value = word & kWordMask;
   switch (phase_) {
     case Phase::kBootCount:
     case Phase::kBootSecond:
     case Phase::kBootProgram:
-      TakeBootWord(value);
+      TakeBootWord(value, arrived);
       return;
     case Phase::kReadAddress:
       address_ = value;
@@ -195,7 +197,7 @@ std::optional<HostWord> SimDsp::Step(bool answerFits) {
   return std::nullopt;
 }
 
-void SimDsp::TakeBootWord(HostWord word) {
+void SimDsp::TakeBootWord(HostWord word, std::chrono::milliseconds arrived) {
   ++diagnostics_.bootWordsTaken;
   if (phase_ == Phase::kBootCount) {
     bootCount_ = word;
@@ -219,6 +221,7 @@ void SimDsp::TakeBootWord(HostWord word) {
   }
   if (IsFlashServiceProgram(bootSecond_, bootProgram_)) {
     phase_ = Phase::kIdle;
+    serviceStarts_ = arrived + std::chrono::milliseconds(timing_.startMilliseconds);
   } else {
     ++diagnostics_.rejectedBoots;
     phase_ = Phase::kRejected;

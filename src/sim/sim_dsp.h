@@ -1,9 +1,11 @@
 #pragma once
-// The card's DSP as the host sees it: after the boot command a boot loader that
-// takes a boot stream and checks it, then the flash service that runs the read,
-// program and erase commands. It takes one word, or produces one answer, per
-// step; the card decides when a step happens and owns the FIFOs.
+// The card's DSP as the host sees it: after the boot command a reset, then a
+// boot loader that takes a boot stream and checks it, then, once started, the
+// flash service that runs the read, program and erase commands. It takes one
+// word, or produces one answer, per step; the card decides when a step happens,
+// owns the FIFOs and tells the times on the PC's clock.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -35,16 +37,21 @@ class SimDsp {
 
   DspMode Mode() const;
 
-  // The boot command: whatever ran stops; the boot loader waits for a stream.
-  void Boot();
-  // Whether the running program handles this maskable host command vector.
-  bool HandlesHostCommand(std::uint8_t vector) const;
+  // The boot command at `now`: whatever ran stops; the DSP stays in reset for
+  // the reset time, then the boot loader waits for a stream.
+  void Boot(std::chrono::milliseconds now);
+  // Whether a word arriving at `now` is lost to the reset.
+  bool InReset(std::chrono::milliseconds now) const { return now < resetEnds_; }
+  // Whether a program that has started by `now` handles this maskable host
+  // command vector.
+  bool HandlesHostCommand(std::uint8_t vector, std::chrono::milliseconds now) const;
   // Starts a handled command; a command in progress is dropped.
   void StartCommand(std::uint8_t vector);
 
   // Whether the program is waiting for a word from the host.
   bool WantsWord() const;
-  void TakeWord(HostWord word);
+  // A word that arrived from the host at `arrived`.
+  void TakeWord(HostWord word, std::chrono::milliseconds arrived);
   // A step in which no word is taken: counts a delay down or, when the host's
   // receive FIFO has room, gives one answer word.
   std::optional<HostWord> Step(bool answerFits);
@@ -75,7 +82,7 @@ class SimDsp {
     kAnswer,
   };
 
-  void TakeBootWord(HostWord word);
+  void TakeBootWord(HostWord word, std::chrono::milliseconds arrived);
   void BeginCommand(CommandKind kind, std::uint32_t address, std::uint32_t count);
   void BeginRead();
   void FinishProgram();
@@ -96,6 +103,8 @@ class SimDsp {
   std::uint32_t bootCount_ = 0;
   HostWord bootSecond_ = 0;
   std::vector<HostWord> bootProgram_;
+  std::chrono::milliseconds resetEnds_{0};
+  std::chrono::milliseconds serviceStarts_{0};
   // Command in progress
   std::uint32_t address_ = 0;
   std::uint32_t count_ = 0;

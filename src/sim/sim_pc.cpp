@@ -219,7 +219,9 @@ Enum Named(const std::pair<Enum, std::string_view> (&names)[N], const json& valu
 json TimingJson(const SimCardTiming& t) {
   return {{"eraseReads", t.eraseReads},
           {"programReads", t.programReads},
-          {"programReadsPerByte", t.programReadsPerByte}};
+          {"programReadsPerByte", t.programReadsPerByte},
+          {"resetMilliseconds", t.resetMilliseconds},
+          {"startMilliseconds", t.startMilliseconds}};
 }
 
 SimCardTiming ReadTiming(const json& value) {
@@ -227,6 +229,8 @@ SimCardTiming ReadTiming(const json& value) {
   t.eraseReads = value.value("eraseReads", t.eraseReads);
   t.programReads = value.value("programReads", t.programReads);
   t.programReadsPerByte = value.value("programReadsPerByte", t.programReadsPerByte);
+  t.resetMilliseconds = value.value("resetMilliseconds", t.resetMilliseconds);
+  t.startMilliseconds = value.value("startMilliseconds", t.startMilliseconds);
   return t;
 }
 
@@ -321,6 +325,10 @@ void PcClock::Sleep(std::chrono::milliseconds duration) {
   }
 }
 
+std::chrono::milliseconds PcClock::Uptime() const {
+  return virtual_ ? virtual_->Uptime() : system_->Uptime();
+}
+
 std::string PcClock::ShortDate() {
   return virtual_ ? virtual_->ShortDate() : system_->ShortDate();
 }
@@ -346,7 +354,9 @@ SimPc::SimPc(const fs::path& folder, ClockKind clock) : folder_(folder), clockKi
   const bool had_lock_file = fs::exists(lock_file, ec);
   lock_ = std::make_unique<FolderLock>(lock_file);
   if (!lock_->Held()) {
-    throw SimPcError(InUse(folder_));
+    throw SimPcError(lock_->OpenError()
+                         ? CannotOpen(folder_, "pc.lock: " + SystemErrorText(lock_->OpenError()))
+                         : InUse(folder_));
   }
   // A folder that is refused keeps nothing of ours.
   const auto refuse = [&](const std::string& text) {
@@ -515,8 +525,7 @@ void SimPc::Load() {
 
 void SimPc::AddCard(const CardPlace& place) {
   const std::size_t index = cards_.size();
-  auto pc_card = std::make_unique<PcCard>();
-  pc_card->place = place;
+  auto pc_card = std::make_unique<PcCard>(place, *clock_);
 
   const fs::path flash_file = CardFile(index, ".flash");
   std::vector<std::uint8_t> flash;

@@ -15,8 +15,9 @@
 // that did not finish) gets the default PC: Windows NT, the program in
 // C:\Programme\FlashUpdate\ beside the DSP program file and the driver files,
 // the short date format dd.MM.yyyy, a host bridge and a graphics device on bus
-// 0, a card with a revision-1.2 record on bus 0 and one with a revision-1.3
-// record on bus 1. A folder that holds other things and no pc.json is refused.
+// 0, a card with a revision-1.2 record (and a calibration table of its own
+// after it) on bus 0 and one with a revision-1.3 record on bus 1. A folder
+// that holds other things and no pc.json is refused.
 //
 // Every file is replaced atomically (a temporary file renamed over it): the
 // cards after every program or erase command and every HCTR change, pc.json
@@ -55,6 +56,7 @@
 #include "sim/sim_port_io.h"
 #include "sim/sim_register_bus.h"
 #include "sim/sim_system.h"
+#include "sim/sim_time.h"
 #include "sim/system_clock.h"
 #include "sim/virtual_clock.h"
 
@@ -73,13 +75,14 @@ enum class ClockKind {
 };
 
 // The PC's clock with its short date format; the format can change while the
-// code on top holds the clock.
-class PcClock : public fu::Clock {
+// code on top holds the clock. Its time is also the cards' time.
+class PcClock : public fu::Clock, public SimTime {
  public:
   PcClock(ClockKind kind, const LocalDateTime& now, std::string_view picture);
 
   void Sleep(std::chrono::milliseconds duration) override;
   std::string ShortDate() override;
+  std::chrono::milliseconds Uptime() const override;
 
   void SetPicture(std::string_view picture);
   const std::string& Picture() const { return picture_; }
@@ -178,6 +181,8 @@ class SimPc {
 
  private:
   struct PcCard {
+    PcCard(const CardPlace& at, const SimTime& time) : place(at), card(time) {}
+
     CardPlace place;
     SimCard card;
     std::vector<std::uint8_t> savedFlash;
@@ -203,8 +208,8 @@ class SimPc {
   SimRegisterBus bus_;
   std::unique_ptr<SimSystem> system_;
   std::unique_ptr<SimPortIo> ports_;
+  std::unique_ptr<PcClock> clock_;  // before the cards, which keep its time
   std::vector<std::unique_ptr<PcCard>> cards_;
-  std::unique_ptr<PcClock> clock_;
   ClockKind clockKind_;
   LocalDateTime storedNow_;
   std::uint64_t saveFailures_ = 0;

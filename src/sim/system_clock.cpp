@@ -11,6 +11,11 @@ void SystemClock::Sleep(std::chrono::milliseconds duration) {
   }
 }
 
+std::chrono::milliseconds SystemClock::Uptime() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
 std::string SystemClock::ShortDate() {
   const std::time_t now = std::time(nullptr);
   // The universal date stands in when the host knows no local time.

@@ -9,16 +9,19 @@
 
 #include "platform/clock.h"
 #include "sim/short_date_picture.h"
+#include "sim/sim_time.h"
 
 namespace fu::sim {
 
-class SystemClock : public fu::Clock {
+class SystemClock : public fu::Clock, public SimTime {
  public:
   // Throws std::invalid_argument for an unsupported picture.
   explicit SystemClock(std::string_view picture = "dd.MM.yyyy") : picture_(picture) {}
 
   void Sleep(std::chrono::milliseconds duration) override;
   std::string ShortDate() override;
+  // The host's steady clock.
+  std::chrono::milliseconds Uptime() const override;
 
   const std::string& ShortDatePictureText() const { return picture_.Text(); }
 

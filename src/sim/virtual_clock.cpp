@@ -1,5 +1,6 @@
 #include "sim/virtual_clock.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace fu::sim {
@@ -53,12 +54,14 @@ void VirtualClock::Sleep(milliseconds duration) {
     duration = milliseconds::zero();
   }
   now_ += duration;
+  uptime_ += duration;
   slept_ += duration;
   ++sleeps_;
 }
 
 void VirtualClock::Advance(milliseconds duration) {
   now_ += duration;
+  uptime_ += std::max(duration, milliseconds::zero());
 }
 
 std::string VirtualClock::ShortDate() {

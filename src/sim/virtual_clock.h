@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "sim/short_date_picture.h"
+#include "sim/sim_time.h"
 
 namespace fu::sim {
 
@@ -27,7 +28,7 @@ struct LocalDateTime {
   friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
 };
 
-class VirtualClock : public fu::Clock {
+class VirtualClock : public fu::Clock, public SimTime {
  public:
   // Starts at 2003-03-05 10:00:00.000 with the picture dd.MM.yyyy.
   VirtualClock();
@@ -44,6 +45,8 @@ class VirtualClock : public fu::Clock {
   // Moves the time on without counting it as slept: time passing between two
   // user actions.
   void Advance(std::chrono::milliseconds duration);
+  // The time slept and advanced since the clock was made; Set leaves it alone.
+  std::chrono::milliseconds Uptime() const override { return uptime_; }
 
   void SetShortDatePicture(std::string_view picture) { picture_ = ShortDatePicture(picture); }
   const std::string& ShortDatePictureText() const { return picture_.Text(); }
@@ -57,6 +60,7 @@ class VirtualClock : public fu::Clock {
   TimePoint now_;
   ShortDatePicture picture_;
   std::chrono::milliseconds slept_{0};
+  std::chrono::milliseconds uptime_{0};
   std::int64_t sleeps_ = 0;
 };
 

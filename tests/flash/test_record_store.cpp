@@ -277,6 +277,7 @@ TEST_F(RecordStore, Revision13WriteShowsItsBlocksAndReadsBack) {
   EXPECT_TRUE(std::all_of(Flash().begin() + kRecordSector + kImageV13Size,
                           Flash().begin() + kRecordSectorEnd, [](auto b) { return b == 0xFF; }));
   EXPECT_TRUE(OutsideRecordSectorUnchanged());
+  EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD02000});
   EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.SAV");
 
   std::vector<std::string> expected = {"show"};
@@ -352,6 +353,7 @@ TEST_F(RecordStore, Revision12WriteFillsTheRestWithErasedBytes) {
   EXPECT_TRUE(std::all_of(Flash().begin() + kRecordSector + kRecordV12Size,
                           Flash().begin() + kRecordSectorEnd, [](auto b) { return b == 0xFF; }));
   EXPECT_TRUE(OutsideRecordSectorUnchanged());
+  EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD01000});
   EXPECT_EQ(splash_.Created(), 0);
   const auto& commands = rig_.card.Diagnostics().commands;
   EXPECT_EQ(rig_.card.Diagnostics().wideDataWords, 0u);

@@ -62,7 +62,9 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   const auto saved = rig_.drive.Contents(file);
   ASSERT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 0);  // the card changes
   rig_.messages.Clear();
+  rig_.card.ResetDiagnostics();
   EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD01000});
   // The whole sector went back, in blocks no larger than the upgrade's.
   const auto& commands = rig_.card.Diagnostics().commands;
   std::size_t programmed = 0;

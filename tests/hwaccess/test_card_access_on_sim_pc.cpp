@@ -24,6 +24,7 @@ class OnSimPc : public ::testing::Test {
     int sent = 0;
     const bool loaded =
         loader_.LoadDspProgram(slot, pc_.ProgramDirectory() + "QX4FLASH_PCI.PCI", sent);
+    pc_.Clock().Sleep(std::chrono::milliseconds(250));  // the program starts
     host_.ClearBootDoneFlag(slot);
     revision = RecognizeRevision(reader_.ReadImageV12(slot));
     return loaded;

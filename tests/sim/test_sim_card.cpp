@@ -11,6 +11,7 @@
 #include "sim/sim_boot_stream.h"
 #include "sim/sim_card.h"
 #include "sim/sim_register_bus.h"
+#include "sim/virtual_clock.h"
 
 namespace fu::sim {
 namespace {
@@ -37,10 +38,10 @@ std::vector<HostWord> ShippedStream() {
 }
 
 // A host driving the card through the bus the way the system's link layer does:
-// poll HSTR before every word, one word per poll.
+// poll HSTR before every word, one word per poll, and wait as the boot needs.
 class Host {
  public:
-  explicit Host(SimCard& card) {
+  Host(SimCard& card, VirtualClock& clock) : clock_(clock) {
     bus.MapWindow(kBase, card);
     bus.SetMachineFaultHandler(
         [](const MachineFault& fault) { ADD_FAILURE() << "machine fault: " << Describe(fault); });
@@ -80,9 +81,15 @@ class Host {
     return Read(kDataOffset);
   }
   void Command(std::uint8_t vector) { Write(kHcvrOffset, ((vector & 0x7Fu) << 1) | 1u); }
-  bool Boot(std::span<const HostWord> stream) {
+  // The boot command, the reset wait, the stream, the wait for the program to start.
+  bool Boot(std::span<const HostWord> stream,
+            std::chrono::milliseconds reset_wait = std::chrono::milliseconds(500),
+            std::chrono::milliseconds start_wait = std::chrono::milliseconds(250)) {
     Write(kHcvrOffset, kBootHostCommand);
-    return SendAll(stream);
+    clock_.Sleep(reset_wait);
+    const bool sent = SendAll(stream);
+    clock_.Sleep(start_wait);
+    return sent;
   }
 
   // The answered words of a read, as many as came.
@@ -122,6 +129,9 @@ class Host {
   }
 
   SimRegisterBus bus;
+
+ private:
+  VirtualClock& clock_;
 };
 
 std::vector<HostWord> Words(std::span<const std::uint8_t> bytes) {
@@ -148,8 +158,9 @@ void FillPattern(SimCard& card) {
 TEST(SimCardBoot, ShippedProgramStartsTheFlashService) {
   const auto stream = ShippedStream();
   ASSERT_GE(stream.size(), 200u);
-  SimCard card;
-  Host host(card);
+  VirtualClock clock;
+  SimCard card(clock);
+  Host host(card, clock);
   card.SetControl(card.Control() | kHctrBusy | kHctrBootDone);
   EXPECT_EQ(card.Mode(), DspMode::kHalted);
 
@@ -169,7 +180,35 @@ TEST(SimCardBoot, ShippedProgramStartsTheFlashService) {
   EXPECT_EQ(card.Diagnostics().rejectedBoots, 0u);
 }
 
+// Words sent while the DSP is in reset are lost, and commands before the
+// program has started go unanswered; once started late, the service answers.
+TEST(SimCardBoot, ServiceNeedsTheResetWaitAndTheStartWait) {
+  using std::chrono::milliseconds;
+  struct Case {
+    int reset_wait;
+    int start_wait;
+    bool answers;
+  };
+  const Case cases[] = {{500, 250, true}, {400, 200, true},  {399, 250, false},
+                        {0, 250, false},  {500, 199, false}, {500, 0, false}};
+  VirtualClock clock;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.reset_wait) + " ms, " + std::to_string(c.start_wait) + " ms");
+    SimCard card(clock);
+    Host host(card, clock);
+    ASSERT_TRUE(host.Boot(ShippedStream(), milliseconds(c.reset_wait), milliseconds(c.start_wait)));
+    EXPECT_EQ(host.ReadFlash(0xD00000, 1).size(), c.answers ? 1u : 0u);
+    EXPECT_EQ(card.Diagnostics().ignoredHostCommands, c.answers ? 0u : 1u);
+    const bool reset_waited = c.reset_wait >= 400;
+    EXPECT_EQ(card.Diagnostics().wordsLostInReset > 0, !reset_waited);
+    EXPECT_EQ(card.ServiceRunning(), reset_waited);
+    clock.Sleep(milliseconds(200));
+    EXPECT_EQ(host.ReadFlash(0xD00000, 1).size(), reset_waited ? 1u : 0u);
+  }
+}
+
 TEST(SimCardBoot, DamagedStreamsLeaveTheServiceStopped) {
+  VirtualClock clock;
   const auto good = ShippedStream();
   ASSERT_GE(good.size(), 10u);
   const std::size_t n = good.size() - 2;
@@ -193,8 +232,8 @@ TEST(SimCardBoot, DamagedStreamsLeaveTheServiceStopped) {
 
   for (std::size_t i = 0; i < damaged.size(); ++i) {
     SCOPED_TRACE(i);
-    SimCard card;
-    Host host(card);
+    SimCard card(clock);
+    Host host(card, clock);
     EXPECT_TRUE(host.Boot(damaged[i]));  // every word is taken; the check fails afterwards
     EXPECT_TRUE(host.ReadFlash(0xD00000, 1).empty());
     EXPECT_EQ(card.Mode(), DspMode::kRejected);
@@ -203,8 +242,8 @@ TEST(SimCardBoot, DamagedStreamsLeaveTheServiceStopped) {
 
   // A stream that ends early leaves the loader waiting for the rest; the words of a
   // later command then end the stream, which fails the check.
-  SimCard waiting;
-  Host host(waiting);
+  SimCard waiting(clock);
+  Host host(waiting, clock);
   ASSERT_TRUE(host.Boot(std::span(good).first(good.size() - 1)));
   host.Read(kHstrOffset);
   EXPECT_EQ(waiting.Mode(), DspMode::kLoading);
@@ -213,8 +252,8 @@ TEST(SimCardBoot, DamagedStreamsLeaveTheServiceStopped) {
 
   // A word count out of bounds: the loader stops at once and takes nothing more.
   for (const HostWord count : {HostWord{0}, HostWord{2}, HostWord{kMaxProgramWords + 1}}) {
-    SimCard card;
-    Host counted(card);
+    SimCard card(clock);
+    Host counted(card, clock);
     auto stream = good;
     stream[0] = count;
     EXPECT_FALSE(counted.Boot(stream));
@@ -230,8 +269,9 @@ class SimCardService : public ::testing::Test {
     ASSERT_TRUE(host.Boot(ShippedStream()));
   }
 
-  SimCard card;
-  Host host{card};
+  VirtualClock clock;
+  SimCard card{clock};
+  Host host{card, clock};
 };
 
 TEST_F(SimCardService, EraseProgramAndReadBack) {
@@ -430,8 +470,9 @@ TEST_F(SimCardService, PowerCutsDoHalfTheWorkAndLeaveTheRegisterAccess) {
 }
 
 TEST(SimCardFormats, FormatsOtherThanTwoMangleWords) {
-  SimCard card;
-  Host host(card);
+  VirtualClock clock;
+  SimCard card(clock);
+  Host host(card, clock);
   host.SetFormats(0, 2);
   host.Boot(ShippedStream());
   EXPECT_TRUE(host.ReadFlash(0xD00000, 1).empty());
@@ -444,8 +485,9 @@ TEST(SimCardFormats, FormatsOtherThanTwoMangleWords) {
 }
 
 TEST(SimCardRegisters, MisusedRegistersAreCounted) {
-  SimCard card;
-  Host host(card);
+  VirtualClock clock;
+  SimCard card(clock);
+  Host host(card, clock);
   for (HostWord w = 0; w < kFifoDepth + 1; ++w) {
     host.Write(kDataOffset, w);  // nothing takes them: the last one is lost
   }
@@ -465,8 +507,9 @@ TEST(SimCardRegisters, MisusedRegistersAreCounted) {
 }
 
 TEST(SimRegisterBus, RoutesWindowsAndReportsStrayAccesses) {
-  SimCard first;
-  SimCard second;
+  VirtualClock clock;
+  SimCard first(clock);
+  SimCard second(clock);
   SimRegisterBus bus;
   std::vector<std::string> faults;
   bus.SetMachineFaultHandler(

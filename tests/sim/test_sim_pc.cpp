@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1252.h"
 #include "platform/scripted_message_service.h"
 #include "record/image_codec.h"
 #include "record/model_table.h"
@@ -149,16 +150,21 @@ TEST_F(SimPcTest, DefaultPcHoldsProgramFilesAndTwoPlausibleCards) {
     return std::span(flash).subspan(kRecordAreaStart - kFlashStart,
                                     kRecordAreaEnd - kRecordAreaStart);
   };
-  const auto erased_from = [&](std::size_t card, std::size_t size) {
-    return std::ranges::all_of(record_area(card).subspan(size), [](auto b) { return b == 0xFF; });
+  const auto erased = [&](std::size_t card, std::size_t from, std::size_t to) {
+    return std::ranges::all_of(record_area(card).subspan(from, to - from),
+                               [](auto b) { return b == 0xFF; });
   };
+  constexpr std::size_t kOwnTable = 0x1E00;  // card 0's calibration table, 0xD02E00
+  constexpr std::size_t kAreaSize = kRecordAreaEnd - kRecordAreaStart;
 
   // Card 0: revision 1.2 whose model is known and whose texts all read, so its
   // upgrade shows nothing and asks nothing.
   const RecordV12 v12(record_area(0));
   EXPECT_EQ(RecognizeRevision(v12), kRevision12);
   EXPECT_NE(FindModel(v12.Get(v12::CardName)), nullptr);
-  EXPECT_TRUE(erased_from(0, kRecordV12Size));
+  // Erased after the record up to a table of the card's own, which a restore must bring back.
+  EXPECT_TRUE(erased(0, kRecordV12Size, kOwnTable));
+  EXPECT_FALSE(erased(0, kOwnTable, kOwnTable + 4));
   RecordV13 upgraded;
   ScriptedMessageService messages;
   EXPECT_TRUE(UpgradeRecord(v12, upgraded, messages));
@@ -172,7 +178,7 @@ TEST_F(SimPcTest, DefaultPcHoldsProgramFilesAndTwoPlausibleCards) {
   DecodeImage(image, v13);
   EXPECT_EQ(RecognizeRevision(v13), kRevision13);
   EXPECT_NE(FindModel(v13.CardName.view()), nullptr);
-  EXPECT_TRUE(erased_from(1, kImageV13Size));
+  EXPECT_TRUE(erased(1, kImageV13Size, kAreaSize));
 
   // The sectors around the record hold data, not just erased flash.
   const auto& flash = p.Card(0).Flash().AllBytes();
@@ -256,6 +262,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
 
   SimPc& p = *pc;
   p.Card(0).Timing() = SimCardTiming::AlwaysReady();
+  p.Card(0).Timing().startMilliseconds = 150;
   p.Save();
 
   // An erase through the card's host interface, after the shipped program booted
@@ -278,6 +285,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   };
   bus.Write32(window + kHctrOffset, 2u << 8 | 2u << 11);  // both data formats 2
   bus.Write32(window + kHcvrOffset, kBootHostCommand);
+  p.Clock().Sleep(std::chrono::milliseconds(500));  // the DSP's reset
   const auto program = p.Drive().Contents("C:\\Programme\\FlashUpdate\\QX4FLASH_PCI.PCI");
   const std::string text(program.begin(), program.end());
   std::vector<std::uint32_t> stream;  // word count N, then N + 1 words; blanks read as 0
@@ -290,6 +298,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   for (const std::uint32_t word : stream) {
     send(word);
   }
+  p.Clock().Sleep(std::chrono::milliseconds(250));  // the program's start
   bus.Write32(window + kHcvrOffset, 0x68u << 1 | 1u);
   send(3);
   send(kRecordAreaStart);
@@ -313,6 +322,7 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   EXPECT_EQ(pc->Card(0).Control(), control);
   EXPECT_EQ(pc->Card(1).Control() & kHctrBusy, kHctrBusy);
   EXPECT_EQ(pc->Card(0).Timing().eraseReads, 0u);
+  EXPECT_EQ(pc->Card(0).Timing().startMilliseconds, 150u);
   EXPECT_EQ(pc->System().PlatformId(), win::VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_TRUE(pc->System().Faults().refuseMap);
   EXPECT_EQ(pc->Virtual()->Now(), now);
@@ -370,6 +380,18 @@ TEST_F(SimPcTest, SecondProgramOnTheFolderIsRefusedUntilTheFirstEnds) {
   }
   pc.reset();
   EXPECT_NO_THROW(SimPc second(PcFolder()));
+
+  // A lock file that cannot be opened at all is not another program's.
+  const auto elsewhere = PcFolder().parent_path() / "locked";
+  fs::create_directories(elsewhere / "pc.lock");
+  try {
+    SimPc refused(elsewhere);
+    FAIL() << "a PC without its lock";
+  } catch (const SimPcError& e) {
+    EXPECT_NE(std::string(e.what()).find("lässt sich nicht öffnen: pc.lock: "_cp),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 // --- service control manager ---

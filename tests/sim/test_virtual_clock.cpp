@@ -71,6 +71,12 @@ TEST(VirtualClock, SleepMovesTimeAtOnceAndIsAccountedFor) {
   EXPECT_EQ(clock.TotalSlept(), 1260ms);
   EXPECT_EQ(clock.Sleeps(), 3);
   EXPECT_EQ(clock.Now(), At(2003, 3, 5, 12, 0, 1, 260));
+
+  // The cards' time counts sleeps and advances; setting the date leaves it.
+  EXPECT_EQ(clock.Uptime(), 2h + 1260ms);
+  clock.Set(At(2001, 1, 1));
+  clock.Advance(-5ms);
+  EXPECT_EQ(clock.Uptime(), 2h + 1260ms);
 }
 
 TEST(VirtualClock, DateTurnsOverJustAfterMidnight) {

@@ -40,4 +40,14 @@ bool SimCardRig::Boot() {
   return loaded;
 }
 
+std::vector<std::uint32_t> SimCardRig::ErasedAt() const {
+  std::vector<std::uint32_t> addresses;
+  for (const sim::CommandRecord& command : card.Diagnostics().commands) {
+    if (command.kind == sim::CommandKind::kErase) {
+      addresses.push_back(command.address);
+    }
+  }
+  return addresses;
+}
+
 }  // namespace fu::test

@@ -3,6 +3,7 @@
 // and flash commands over a simulated drive C: that holds the shipped DSP
 // program file. A machine fault of the bus fails the test when the rig ends.
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -37,12 +38,14 @@ struct SimCardRig {
   // The start-up sequence of a card: busy flag cleared, card claimed, program
   // loaded, card released, boot-done flag cleared. True when the load succeeded.
   bool Boot();
+  // The address of every erase command the card saw, in order.
+  std::vector<std::uint32_t> ErasedAt() const;
 
   TempFolder folder;
   sim::SimDrive drive{folder.Path()};
   sim::VirtualClock clock;
   ScriptedMessageService messages;
-  sim::SimCard card;
+  sim::SimCard card{clock};
   sim::SimRegisterBus bus;
   std::vector<sim::MachineFault> machineFaults;
   WindowTable windows;

@@ -113,7 +113,7 @@ class ServiceManager {
  private:
   template <typename Condition>
   static bool WaitFor(Condition done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done()) {
       if (std::chrono::steady_clock::now() > until) {
         return false;
