@@ -25,7 +25,7 @@ using sim::FaultAction;
 
 constexpr std::size_t kRecordSector = 0x1000;
 constexpr std::size_t kRecordSectorEnd = 0x3000;
-constexpr std::size_t kOwnBytes = 0x2E00;  // a card's own data after its record
+constexpr std::size_t kOwnBytes = 0x2E00;  // where a card keeps data after its record
 
 // The erase each write must send, by the card's layout: an upgrade clears the
 // record sector from 0xD02000, a downgrade from 0xD01000, a restore from the
@@ -435,11 +435,16 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     if (!s.startupMustSay.empty() && !Says(startup_texts, s.startupMustSay)) {
       out.problems.push_back("start-up kept quiet about the fault");
     }
+    // A card without data of its own after its record gets some, so that every
+    // backup and restore is tested where it matters.
     auto& flash = p.Pc().Card(card).Flash().AllBytes();
-    for (std::size_t i = 0; i < 16; ++i) {
-      flash[kOwnBytes + i] = static_cast<std::uint8_t>(0x5A ^ i);
+    const auto own = flash.begin() + kOwnBytes;
+    if (std::all_of(own, own + 16, [](std::uint8_t b) { return b == 0xFF; })) {
+      for (std::size_t i = 0; i < 16; ++i) {
+        own[static_cast<std::ptrdiff_t>(i)] = static_cast<std::uint8_t>(0x5A ^ i);
+      }
+      p.Pc().Save();
     }
-    p.Pc().Save();
     if (action == Action::Restore) {
       // A backup of the card's good state, then its record damaged and its own
       // bytes gone.
