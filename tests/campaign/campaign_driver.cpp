@@ -536,19 +536,20 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     const std::size_t from = q.Pc().Card(card).Diagnostics().commands.size();
     const std::string interrupted = RunInterruptible(q, [&] { q.Start(); });
     Disarm(q, card);
-    CheckErases(q, card, from, Action::Restore, out);
     Bytes goal = done ? ended : before;
     if (!done && action == Action::Restore) {
       goal = FileFlash(q.Pc(), restore_file).value_or(before);
     }
-    if (!interrupted.empty() && run < 3) {
+    if (!interrupted.empty()) {
+      CheckErases(q, card, from, Action::Restore, out);
+      CheckMachine(q, out);
+      if (run == 3) {
+        out.problems.push_back("no start-up without faults got through");
+        break;
+      }
       out.verdict += ", start-up restore " + interrupted;
       pending = {};
       continue;
-    }
-    if (!interrupted.empty()) {
-      out.problems.push_back("no start-up without faults got through");
-      break;
     }
     q.messages.shown = nullptr;
     // Asked, or reported with the backup that restores it.
