@@ -47,7 +47,8 @@ class FlashUpdateSystem {
         flash(host, p.clock),
         reader(flash),
         backup(flash, p.files, p.clock, p.messages),
-        journal(p.files),
+        journal(p.files, [&files = p.files](
+                             std::string_view path) { return RestorableBackup(files, path); }),
         writer(flash, backup, p.messages, p.splash, &journal),
         restore(p.files, flash, reader, &journal, writer, p.messages),
         slots(cards, host, loader) {}

@@ -126,7 +126,7 @@ ActionResult TForm1::Button3Click() {
 }
 
 ActionResult TForm1::Downgrade(CardSlot slot) {
-  const RecordV13 record = sys_.reader.ReadCardRecord(slot);
+  const RecordV13 record = sys_.reader.ReadConfirmedRecord(slot);
   Progress(20);
   // The default record of a failed read has no revision stamp: never write it.
   if (RecognizeRevision(record) != kRevision13) {

@@ -19,6 +19,11 @@ std::string_view ReadIncompleteText() {
          "Das Flash wurde nicht verändert."_cp;
 }
 
+std::string_view ReadsDifferText() {
+  return "Fehler beim Lesen des Flash: zwei Lesevorgänge ergaben nicht dasselbe. "
+         "Das Flash wurde nicht verändert."_cp;
+}
+
 }  // namespace
 
 std::string BackupFileStem(CardSlot slot, std::string_view short_date) {
@@ -47,6 +52,14 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   if (!flash_.FlashRead(slot, kBackupAreaStart, area)) {
     messages_.Show(ReadIncompleteText(), MessageKind::Error, Buttons::Ok);
     result.outcome = BackupOutcome::ReadIncomplete;
+    return result;
+  }
+  // A second read must give the same bytes: a card that answers wrong bytes
+  // would otherwise leave a backup that restores the wrong card.
+  std::vector<HostWord> again(kBackupWords, 0);
+  if (!flash_.FlashRead(slot, kBackupAreaStart, again) || again != area) {
+    messages_.Show(ReadsDifferText(), MessageKind::Error, Buttons::Ok);
+    result.outcome = BackupOutcome::ReadsDiffer;
     return result;
   }
 

@@ -1,9 +1,9 @@
 #pragma once
 // The backup of a card's 64 KiB flash area to a file on drive C:, taken before
-// every write: read from the card, written under a temporary name, flushed to
-// disk, read back and compared, and only then given its backup name. A write may
-// only erase the card when the backup came out whole and equal; a backup name
-// never holds half a file.
+// every write: read from the card twice and compared, written under a temporary
+// name, flushed to disk, read back and compared, and only then given its backup
+// name. A write may only erase the card when the backup came out whole and
+// equal; a backup name never holds half a file.
 
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@ namespace fu {
 enum class BackupOutcome {
   Ok,               // the file holds the whole area and reads back equal
   ReadIncomplete,   // the card did not deliver the whole area; no file written
+  ReadsDiffer,      // two reads of the area differ; no file written
   ReadBackDiffers,  // the file did not read back as written; it was removed
 };
 

@@ -56,6 +56,18 @@ std::optional<std::string> FileSerialNumber(std::span<const std::uint8_t> record
 
 }  // namespace
 
+bool RestorableBackup(Files& files, std::string_view path) {
+  try {
+    const auto file = files.OpenRead(path);
+    const BackupFile backup = ParseBackupFile(file->ReadToEnd());
+    file->Close();
+    return backup.Restorable() &&
+           FileSerialNumber(std::span(backup.flash).subspan(kBackupRecordOffset)).has_value();
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
 RestoreOutcome FlashRestore::Refuse(std::string_view path, std::string_view why) {
   std::string text = "Die Sicherungsdatei ";
   text += path;

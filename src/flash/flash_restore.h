@@ -28,6 +28,10 @@ enum class RestoreOutcome {
 // point), so the question about another card's file is not asked.
 enum class FileOwner { Unknown, ThisCard };
 
+// Whether the file is a backup a restore would write back: whole, with its
+// checks right, holding a record of revision 1.2 or 1.3.
+bool RestorableBackup(Files& files, std::string_view path);
+
 class FlashRestore {
  public:
   FlashRestore(Files& files, FlashCommands& flash, RecordReader& reader, UpdateJournal* journal,

@@ -36,8 +36,9 @@ RecordV12 RecordReader::ReadImageV12(CardSlot slot) {
 }
 
 std::optional<RecordV12> RecordReader::ReadWholeImageV12(CardSlot slot) {
-  std::array<std::uint8_t, kRecordV12Size> bytes;
-  if (!ReadV12(slot, bytes)) {
+  // Read twice: a card that answers wrong bytes must not have them converted.
+  std::array<std::uint8_t, kRecordV12Size> bytes, again;
+  if (!ReadV12(slot, bytes) || !ReadV12(slot, again) || again != bytes) {
     return std::nullopt;
   }
   return RecordV12(bytes);
@@ -48,8 +49,22 @@ RecordV13 RecordReader::ReadCardRecord(CardSlot slot) {
   if (!flash_.FlashRead(slot, record_area::kStart, words)) {
     return DefaultCardRecord();
   }
+  return Decode(words);
+}
+
+RecordV13 RecordReader::ReadConfirmedRecord(CardSlot slot) {
+  std::vector<HostWord> words(record_area::kReadLengthV13, 0);
+  std::vector<HostWord> again(record_area::kReadLengthV13, 0);
+  if (!flash_.FlashRead(slot, record_area::kStart, words) ||
+      !flash_.FlashRead(slot, record_area::kStart, again) || again != words) {
+    return DefaultCardRecord();
+  }
+  return Decode(words);
+}
+
+RecordV13 RecordReader::Decode(std::span<const HostWord> words) {
   ImageV13 image;
-  WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
+  WordsToImage(words.first<kImageV13Size>(), image);
   RecordV13 record;
   DecodeImage(image, record);
   if (record.SerialNumber.view().find(kForcedModelArticle) != std::string_view::npos) {

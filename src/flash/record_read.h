@@ -28,11 +28,15 @@ class RecordReader {
   // The first 1736 bytes of the record area, uninterpreted, for display. A failed
   // read is not looked at: bytes that did not arrive are 0.
   RecordV12 ReadImageV12(CardSlot slot);
-  // The same bytes, only when the whole read arrived: what a conversion may use.
+  // The same bytes, only when they arrived whole and equal in two reads: what a
+  // conversion may use.
   std::optional<RecordV12> ReadWholeImageV12(CardSlot slot);
   // The record area decoded; the default record ("Uninstalled Device") when the
   // read failed anywhere.
   RecordV13 ReadCardRecord(CardSlot slot);
+  // The same, only when two reads arrived whole and equal: what a conversion may
+  // use. The default record otherwise.
+  RecordV13 ReadConfirmedRecord(CardSlot slot);
   // The serial number of a record that reads whole as revision 1.2 or 1.3;
   // nothing when the card's record cannot be read.
   std::optional<std::string> ReadSerialNumber(CardSlot slot);
@@ -40,6 +44,8 @@ class RecordReader {
  private:
   // Reads the revision-1.2 length into bytes; false when a word did not arrive.
   bool ReadV12(CardSlot slot, std::array<std::uint8_t, kRecordV12Size>& bytes);
+  // The words of a whole revision-1.3 read decoded.
+  static RecordV13 Decode(std::span<const HostWord> words);
 
   FlashCommands& flash_;
 };

@@ -30,11 +30,12 @@ bool SameCard(const JournalEntry& a, const JournalEntry& b) {
   return a.serialNumber == b.serialNumber;
 }
 
-// The first begun entry of the card after its last done one. An unchanged entry
-// closes only the write it names: when that write was the first unfinished one,
-// the card is as it was before it.
+// The first begun entry of the card after its last done one whose backup is
+// usable. An unchanged entry closes only the write it names: when that write was
+// the first unfinished one, the card is as it was before it.
 std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entries,
-                                           const JournalEntry& card) {
+                                           const JournalEntry& card,
+                                           const std::function<bool(const JournalEntry&)>& usable) {
   std::optional<JournalEntry> point;
   for (const JournalEntry& entry : entries) {
     if (!SameCard(entry, card)) {
@@ -46,7 +47,7 @@ std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entr
       }
     } else if (entry.done) {
       point.reset();
-    } else if (!point) {
+    } else if (!point && usable(entry)) {
       point = entry;
     }
   }
@@ -234,11 +235,11 @@ std::vector<JournalEntry> UpdateJournal::History() {
 std::optional<JournalEntry> UpdateJournal::RestorePoint(std::string_view serial) {
   JournalEntry card;
   card.serialNumber = serial;
-  return RestorePointOf(History(), card);
+  return RestorePointOf(History(), card, [this](const JournalEntry& e) { return Usable(e); });
 }
 
 std::optional<JournalEntry> UpdateJournal::RestorePoint(const JournalEntry& card) {
-  return RestorePointOf(History(), card);
+  return RestorePointOf(History(), card, [this](const JournalEntry& e) { return Usable(e); });
 }
 
 std::vector<JournalEntry> UpdateJournal::Unfinished() {
@@ -252,7 +253,8 @@ std::vector<JournalEntry> UpdateJournal::Unfinished() {
     }
   }
   for (const JournalEntry* card : cards) {
-    if (auto point = RestorePointOf(entries, *card)) {
+    if (auto point =
+            RestorePointOf(entries, *card, [this](const JournalEntry& e) { return Usable(e); })) {
       const auto last = std::find_if(entries.rbegin(), entries.rend(),
                                      [&](const JournalEntry& e) { return SameCard(e, *card); });
       point->slot = last->slot;

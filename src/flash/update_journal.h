@@ -10,6 +10,7 @@
 // that fails again backs up an already damaged card and never replaces it; a
 // try that left the card unchanged closes only its own entry.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +23,11 @@ namespace fu {
 
 class UpdateJournal {
  public:
-  explicit UpdateJournal(Files& files) : files_(files) {}
+  // usable tells whether a backup file can bring a card back; a restore point
+  // whose backup cannot (one that a power cut kept from being closed after it
+  // was restored, say) is passed over for the card's next unfinished write.
+  explicit UpdateJournal(Files& files, std::function<bool(std::string_view path)> usable = nullptr)
+      : files_(files), usable_(std::move(usable)) {}
 
   // "C:\FLASH.JNL", beside the backups.
   static constexpr std::string_view kFileName = "C:\\FLASH.JNL";
@@ -60,7 +65,11 @@ class UpdateJournal {
   void ReadCurrent(Reading& out);
   void Append(JournalEntry entry);
 
+  // Whether the entry's backup may serve as a restore point.
+  bool Usable(const JournalEntry& entry) const { return !usable_ || usable_(entry.backupFile); }
+
   Files& files_;
+  std::function<bool(std::string_view path)> usable_;
 };
 
 }  // namespace fu

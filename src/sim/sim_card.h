@@ -89,6 +89,11 @@ class SimCard {
   // Called after every program or erase that reached the flash and after every
   // host write that changed HCTR: the moments the card's state should be saved.
   void SetStateChangedHandler(std::function<void()> handler) { stateChanged_ = std::move(handler); }
+  // Called when a flash command's arguments have arrived, before it does
+  // anything; what the handler throws leaves the register access.
+  void SetCommandBegunHandler(std::function<void(const CommandRecord&)> handler) {
+    dsp_.SetCommandBegunHandler(std::move(handler));
+  }
 
  private:
   std::uint32_t ReadStatus();

@@ -50,6 +50,11 @@ enum class FaultAction {
   // Program: only the first `amount` data words are taken and programmed; no status.
   // Erase: the sector is erased; no status.
   kStop,
+  // The card does half of the work, then the power goes (sim::PowerCut is thrown
+  // out of the register access). Read: half of the words are answered. Program:
+  // the first half of the data bytes are programmed. Erase: the first half of the
+  // sector is set to 0xFF.
+  kPowerCut,
 };
 
 // Hits the nth command of a kind (1 = the first), counted from the moment the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/power_cut.h"
 #include "sim/sim_boot_stream.h"
 
 namespace fu::sim {
@@ -130,6 +131,8 @@ void SimDsp::TakeWord(HostWord word, std::chrono::milliseconds arrived) {
       limit_ = count_;
       if (fault_ && fault_->action == FaultAction::kStop) {
         limit_ = std::min(fault_->amount, count_);
+      } else if (CutsPower()) {
+        limit_ = count_ / 2;
       }
       phase_ = Phase::kProgramData;
       if (limit_ == 0) {
@@ -161,6 +164,10 @@ void SimDsp::TakeWord(HostWord word, std::chrono::milliseconds arrived) {
 
 std::optional<HostWord> SimDsp::Step(bool answerFits) {
   if (phase_ == Phase::kReading) {
+    if (done_ >= limit_) {
+      phase_ = Phase::kIdle;  // only a read cut off by the power stays past its limit
+      throw PowerCut{};
+    }
     if (!answerFits) {
       return std::nullopt;
     }
@@ -168,7 +175,7 @@ std::optional<HostWord> SimDsp::Step(bool answerFits) {
     if (done_ >= lieFrom_) {
       byte = static_cast<std::uint8_t>(~byte);
     }
-    if (++done_ >= limit_) {
+    if (++done_ >= limit_ && !CutsPower()) {
       phase_ = Phase::kIdle;
     }
     return byte;
@@ -223,6 +230,9 @@ void SimDsp::TakeBootWord(HostWord word, std::chrono::milliseconds arrived) {
 
 void SimDsp::BeginCommand(CommandKind kind, std::uint32_t address, std::uint32_t count) {
   fault_.reset();
+  if (commandBegun_) {
+    commandBegun_({kind, address, count, false, std::nullopt});
+  }
   for (CommandFault& fault : faults_.commands) {
     if (fault.kind != kind) {
       continue;
@@ -252,9 +262,12 @@ void SimDsp::BeginRead() {
       case FaultAction::kStop:
         limit_ = std::min(fault_->amount, count_);
         break;
+      case FaultAction::kPowerCut:
+        limit_ = count_ / 2;
+        break;
     }
   }
-  phase_ = limit_ > 0 ? Phase::kReading : Phase::kIdle;
+  phase_ = limit_ > 0 || CutsPower() ? Phase::kReading : Phase::kIdle;
 }
 
 // Programs the first `bytes` data bytes from the offset on; true when all read back.
@@ -271,12 +284,15 @@ void SimDsp::FinishProgram() {
   const bool inArea = address_ <= kRecordAreaSize && count_ <= kRecordAreaSize - address_;
   const std::optional<FaultAction> action =
       fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
-  if (action == FaultAction::kStop) {
+  if (action == FaultAction::kStop || action == FaultAction::kPowerCut) {
     if (inArea) {
       ProgramData(data_.size());
       flashTouched_();
     }
     phase_ = Phase::kIdle;
+    if (action == FaultAction::kPowerCut) {
+      throw PowerCut{};
+    }
     return;
   }
   HostWord status = 1;
@@ -304,6 +320,15 @@ void SimDsp::FinishErase() {
     }
     phase_ = Phase::kIdle;
     return;
+  }
+  if (action == FaultAction::kPowerCut) {
+    if (const auto sector = SimFlash::SectorOf(address_)) {
+      std::fill_n(flash_.AllBytes().begin() + (sector->start - kFlashStart), sector->size / 2,
+                  std::uint8_t{0xFF});
+      flashTouched_();
+    }
+    phase_ = Phase::kIdle;
+    throw PowerCut{};
   }
   HostWord status = 1;
   if (inFlash && action != FaultAction::kFail) {

@@ -56,6 +56,10 @@ class SimDsp {
   // receive FIFO has room, gives one answer word.
   std::optional<HostWord> Step(bool answerFits);
 
+  void SetCommandBegunHandler(std::function<void(const CommandRecord&)> handler) {
+    commandBegun_ = std::move(handler);
+  }
+
   // The diagnostics' command list was cleared: forget the entry to fill in.
   void ForgetCommandRecord() { record_.reset(); }
 
@@ -85,12 +89,14 @@ class SimDsp {
   void FinishErase();
   bool ProgramData(std::size_t bytes);
   void Answer(HostWord status, std::uint64_t delay);
+  bool CutsPower() const { return fault_ && fault_->action == FaultAction::kPowerCut; }
 
   SimFlash& flash_;
   SimCardFaults& faults_;
   const SimCardTiming& timing_;
   SimCardDiagnostics& diagnostics_;
   std::function<void()> flashTouched_;
+  std::function<void(const CommandRecord&)> commandBegun_;
 
   Phase phase_ = Phase::kHalted;
   // Boot loader

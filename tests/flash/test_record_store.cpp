@@ -333,7 +333,7 @@ TEST_F(RecordStore, LyingCardIsCaughtByTheReadBack) {
 }
 
 TEST_F(RecordStore, ReadBackThatStopsIsAFailedWrite) {
-  Fault(CommandKind::kRead, 2, FaultAction::kStop, 5000);  // 1: backup, 2: verify
+  Fault(CommandKind::kRead, 3, FaultAction::kStop, 5000);  // 1, 2: backup, 3: verify
   EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
   // The card held this record already: read back whole, it equals the backup.
   EXPECT_EQ(rig_.messages.Texts(),

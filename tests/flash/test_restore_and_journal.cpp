@@ -199,6 +199,24 @@ TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) 
   EXPECT_TRUE(journal_.Unfinished().empty());
 }
 
+TEST_F(RestoreAndJournal, RestorePointWhoseBackupCannotRestoreIsPassedOver) {
+  // A restore whose closing line a power cut took, over a damaged record, then
+  // an upgrade of the restored card that failed after its erase.
+  const std::string serial = "RTC-0311-0007";
+  auto& flash = rig_.card.Flash().AllBytes();
+  std::fill_n(flash.begin() + kRecordOffset, 100, 0x00);
+  const std::string damaged = Backup();
+  flash = good_;
+  const std::string whole = Backup();
+  journal_.Begin({0, serial, damaged, "restore", false});
+  journal_.Begin({0, serial, whole, "upgrade", false});
+  EXPECT_EQ(journal_.RestorePoint(serial)->backupFile, damaged);  // no check of the files
+  UpdateJournal checked(
+      rig_.drive, [this](std::string_view path) { return RestorableBackup(rig_.drive, path); });
+  EXPECT_EQ(checked.RestorePoint(serial)->backupFile, whole);
+  EXPECT_EQ(checked.Unfinished().at(0).backupFile, whole);
+}
+
 TEST_F(RestoreAndJournal, UnwritableJournalStopsTheWriteBeforeTheErase) {
   journal_.Begin({0, "RTC-0311-0007", "C:\\FRUEHER.SAV", "upgrade", false});
   const auto before = rig_.drive.Contents(UpdateJournal::kFileName);

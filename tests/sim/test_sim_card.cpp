@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/power_cut.h"
 #include "sim/sim_boot_stream.h"
 #include "sim/sim_card.h"
 #include "sim/sim_register_bus.h"
@@ -436,6 +437,36 @@ TEST_F(SimCardService, ProgramFaultsHitTheChosenCommand) {
   card.Faults().commands = {{CommandKind::kProgram, 0, FaultAction::kFail, 0}};
   EXPECT_EQ(host.Program(0x700, data), 1u);
   EXPECT_EQ(host.Program(0x800, data), 1u);
+}
+
+TEST_F(SimCardService, PowerCutsDoHalfTheWorkAndLeaveTheRegisterAccess) {
+  std::vector<CommandKind> begun;
+  card.SetCommandBegunHandler([&begun](const CommandRecord& c) { begun.push_back(c.kind); });
+  const auto before = card.Flash().AllBytes();
+  card.Faults().commands = {{CommandKind::kRead, 1, FaultAction::kPowerCut, 0},
+                            {CommandKind::kErase, 1, FaultAction::kPowerCut, 0},
+                            {CommandKind::kProgram, 1, FaultAction::kPowerCut, 0}};
+  host.Command(0x44);
+  ASSERT_TRUE(host.Send(0xD00000) && host.Send(8));
+  std::vector<HostWord> got;
+  EXPECT_THROW(
+      while (got.size() < 8) { got.push_back(host.Receive().value()); }, PowerCut);
+  EXPECT_EQ(got, Words(FlashBytes(card, 0xD00000, 4)));
+
+  EXPECT_THROW(host.Erase(0xD02000), PowerCut);
+  EXPECT_EQ(FlashBytes(card, 0xD01000, 0x1000), std::vector<std::uint8_t>(0x1000, 0xFF));
+  EXPECT_TRUE(
+      std::equal(before.begin() + 0x2000, before.end(), card.Flash().AllBytes().begin() + 0x2000));
+
+  EXPECT_THROW(host.Program(0x10, std::vector<std::uint8_t>(4, 0x00)), PowerCut);
+  EXPECT_EQ(FlashBytes(card, 0xD01010, 4), (std::vector<std::uint8_t>{0, 0, 0xFF, 0xFF}));
+  EXPECT_EQ(begun, (std::vector{CommandKind::kRead, CommandKind::kErase, CommandKind::kProgram}));
+
+  // A handler that throws stops the command before it does anything.
+  card.SetCommandBegunHandler([](const CommandRecord&) { throw 7; });
+  EXPECT_THROW(host.Erase(0xD01000), int);
+  EXPECT_EQ(card.Flash().Read(0xD01010), 0x00);
+  EXPECT_EQ(card.Diagnostics().commands.size(), 3u);
 }
 
 TEST(SimCardFormats, FormatsOtherThanTwoMangleWords) {

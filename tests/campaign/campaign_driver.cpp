@@ -1,0 +1,589 @@
+#include "campaign/campaign_driver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <regex>
+#include <string_view>
+
+#include "base/cp1252.h"
+#include "base/errors.h"
+#include "flash/backup_format.h"
+#include "flash/record_write.h"
+#include "record/downgrade.h"
+#include "record/image_codec.h"
+#include "record/revision.h"
+#include "record/upgrade.h"
+#include "sim/machine_fault.h"
+#include "sim/power_cut.h"
+
+namespace fu::campaign {
+namespace {
+
+using sim::CommandKind;
+using sim::FaultAction;
+
+constexpr std::size_t kRecordSector = 0x1000;
+constexpr std::size_t kRecordSectorEnd = 0x3000;
+constexpr std::size_t kOwnBytes = 0x2E00;  // where a card keeps data after its record
+
+// The erase each write must send, by the card's layout: an upgrade clears the
+// record sector from 0xD02000, a downgrade from 0xD01000, a restore from the
+// sector start the writer names.
+std::optional<std::uint32_t> EraseAddressOf(Action action) {
+  switch (action) {
+    case Action::Upgrade:
+      return 0xD02000;
+    case Action::Downgrade:
+      return 0xD01000;
+    case Action::Restore:
+      return record_write::kSectorStart;
+    case Action::Dump:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// Thrown from inside the simulated card: the program dies on the spot. It is no
+// std::exception, so no handler of the program catches it.
+struct ProgramDeath {};
+
+constexpr std::string_view kRestoreQuestion =
+    "Soll die Karte jetzt daraus wiederhergestellt werden?";
+
+bool Says(const std::vector<std::string>& texts, std::string_view part) {
+  return std::any_of(texts.begin(), texts.end(),
+                     [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+bool AnySuccess(const std::vector<std::string>& texts) {
+  return std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+    return t.starts_with("Flash erfolgreich") || t.starts_with("Dump erfolgreich") ||
+           t.find("wiederhergestellt.") != std::string::npos;
+  });
+}
+
+// The messages of the action itself, before any restore it offered.
+std::vector<std::string> BeforeRestoreQuestion(const std::vector<std::string>& texts) {
+  const auto question = std::find_if(texts.begin(), texts.end(), [](const std::string& t) {
+    return t.find(kRestoreQuestion) != std::string::npos;
+  });
+  return {texts.begin(), question};
+}
+
+// The backup files the texts name, in the order named.
+std::vector<std::string> NamedBackups(const std::vector<std::string>& texts) {
+  static const std::regex kPath(R"(C:\\[^\s"]+?\.SAV)", std::regex::icase);
+  std::vector<std::string> files;
+  for (const auto& text : texts) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kPath);
+         it != std::sregex_iterator(); ++it) {
+      if (std::find(files.begin(), files.end(), it->str()) == files.end()) {
+        files.push_back(it->str());
+      }
+    }
+  }
+  return files;
+}
+
+bool OutsideRecordSectorEqual(const Bytes& a, const Bytes& b) {
+  return std::equal(a.begin(), a.begin() + kRecordSector, b.begin()) &&
+         std::equal(a.begin() + kRecordSectorEnd, a.end(), b.begin() + kRecordSectorEnd);
+}
+
+std::optional<Bytes> FileFlash(sim::SimPc& pc, const std::string& path) {
+  try {
+    const auto parsed = ParseBackupFile(pc.Drive().Contents(path));
+    if (!parsed.Restorable()) {
+      return std::nullopt;
+    }
+    Bytes flash;
+    std::copy(parsed.flash.begin(), parsed.flash.end(), flash.begin());
+    return flash;
+  } catch (const FileError&) {
+    return std::nullopt;
+  }
+}
+
+// Whether a restorable backup on drive C: holds exactly this flash area. Only a
+// check that one existed, never the road back.
+bool EqualBackupExists(sim::SimPc& pc, const Bytes& flash) {
+  const auto names = pc.Drive().List("C:\\");
+  return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+    return name.ends_with(".SAV") && FileFlash(pc, "C:\\" + name) == flash;
+  });
+}
+
+// What a write of the action that succeeds leaves on a card that held `before`:
+// the record converted by the system's own functions, erased sector around it.
+std::optional<Bytes> ConvertedFlash(Action action, const Bytes& before) {
+  const auto record_area = std::span(before).subspan(kRecordSector);
+  std::vector<std::uint8_t> written;
+  if (action == Action::Upgrade) {
+    const RecordV12 old(record_area.first(kRecordV12Size));
+    if (RecognizeRevision(old) != kRevision12) {
+      return std::nullopt;
+    }
+    ScriptedMessageService yes;
+    for (int i = 0; i < 8; ++i) {
+      yes.Script(Answer::Yes);
+    }
+    RecordV13 record;
+    try {
+      UpgradeRecord(old, record, yes);
+    } catch (const RaisedError&) {
+      return std::nullopt;
+    }
+    ImageV13 image;
+    EncodeImage(record, image);
+    written.assign(image.bytes.begin(), image.bytes.end());
+  } else if (action == Action::Downgrade) {
+    const std::vector<HostWord> words(record_area.begin(), record_area.begin() + kImageV13Size);
+    ImageV13 image;
+    WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
+    RecordV13 record;
+    DecodeImage(image, record);
+    if (RecognizeRevision(record) != kRevision13) {
+      return std::nullopt;
+    }
+    RecordV12 old;
+    DowngradeRecord(record, old);
+    written.assign(old.Bytes().begin(), old.Bytes().end());
+  } else {
+    return std::nullopt;
+  }
+  Bytes after = before;
+  std::fill(after.begin() + kRecordSector, after.begin() + kRecordSectorEnd, 0xFF);
+  std::copy(written.begin(), written.end(), after.begin() + kRecordSector);
+  return after;
+}
+
+// Arms the interrupt on the program's card or drive.
+void Arm(Program& p, std::size_t card, const Interrupt& interrupt) {
+  using Kind = Interrupt::Kind;
+  if (interrupt.kind == Kind::kCrash || interrupt.kind == Kind::kCardPowerCut) {
+    sim::SimCard& c = p.Pc().Card(card);
+    c.SetCommandBegunHandler(
+        [&c, interrupt, seen = std::uint32_t{0}](const sim::CommandRecord& command) mutable {
+          if (++seen != interrupt.nth) {
+            return;
+          }
+          if (interrupt.kind == Kind::kCrash) {
+            throw ProgramDeath{};
+          }
+          // Counted as the command's fault right after this handler.
+          c.Faults().commands.insert(c.Faults().commands.begin(),
+                                     {command.kind, 1, FaultAction::kPowerCut, 0});
+        });
+  }
+  if (interrupt.kind == Kind::kDrivePowerCut) {
+    p.Pc().Drive().CutPowerAt(interrupt.nth);
+  }
+}
+
+void Disarm(Program& p, std::size_t card) {
+  p.Pc().Card(card).SetCommandBegunHandler({});
+  p.Pc().Drive().CutPowerAt(0);
+}
+
+// Runs a part of a program's life that an interrupt may end. Returns the
+// interrupt that ended it, or "" when it ran to its end.
+std::string RunInterruptible(Program& p, const std::function<void()>& part) {
+  try {
+    part();
+    return "";
+  } catch (const ProgramDeath&) {
+    return "died";
+  } catch (const sim::PowerCut&) {
+    p.Pc().LosePower();
+    return "power cut";
+  }
+}
+
+void CheckMachine(Program& p, Outcome& out) {
+  for (const auto& fault : p.Pc().MachineFaults()) {
+    out.problems.push_back("machine fault: " + sim::Describe(fault));
+  }
+}
+
+// Every erase the card saw from command `from` on has the address of its write:
+// the first that of the action, any later one (a restore the program offered
+// after a failure) that of a restore.
+void CheckErases(Program& p, std::size_t card, std::size_t from, Action action, Outcome& out) {
+  const auto& commands = p.Pc().Card(card).Diagnostics().commands;
+  for (std::size_t i = from; i < commands.size(); ++i) {
+    if (commands[i].kind != CommandKind::kErase) {
+      continue;
+    }
+    if (commands[i].address != EraseAddressOf(action).value_or(0)) {
+      char text[80];
+      std::snprintf(text, sizeof text, "%s erased at 0x%06X", Name(action),
+                    static_cast<unsigned>(commands[i].address));
+      out.problems.push_back(text);
+    }
+    action = Action::Restore;
+  }
+}
+
+void ClearFaults(const std::filesystem::path& folder) {
+  sim::SimPc pc(folder);
+  for (std::size_t c = 0; c < pc.CardCount(); ++c) {
+    pc.Card(c).Faults() = {};
+  }
+  pc.SetRefuseMap(false);
+  pc.SetRefuseUnmap(false);
+  pc.SetDriverFilesPresent(true);
+  pc.SetRefuseServiceManager(false);
+  pc.SetFailingStop(false);
+  pc.SetDriveReadOnly(false);
+  pc.SetDriveFreeSpace(std::nullopt);
+  for (std::size_t c = 0; c < pc.CardCount(); ++c) {
+    pc.SetBusyHeldByOther(c, false);
+  }
+  pc.Save();
+}
+
+ActionResult Act(Program& p, Action action, const std::string& restore_file) {
+  switch (action) {
+    case Action::Upgrade:
+      return p.form->Button2Click();
+    case Action::Downgrade:
+      return p.form->Button3Click();
+    case Action::Dump:
+      return p.form->Button4Click();
+    case Action::Restore:
+      return p.form->RestoreClick(restore_file);
+  }
+  return ActionResult::Failed;
+}
+
+void Select(Program& p, std::size_t card) {
+  p.view.SelectItem(static_cast<int>(card));
+  p.form->ComboBox1Change();
+}
+
+// A write or dump that told its success: the card and the file must be as told.
+void CheckDone(Program& p, std::size_t card, Action action, const std::optional<Bytes>& converted,
+               const std::string& restore_file, Outcome& out) {
+  const Bytes& after = p.Pc().Card(card).Flash().AllBytes();
+  if (!AnySuccess(p.messages.Texts())) {
+    out.problems.push_back("done without telling");
+  }
+  if ((action == Action::Upgrade || action == Action::Downgrade) && converted != after) {
+    out.problems.push_back("done, but the card does not hold the converted record");
+  }
+  const std::string file = action == Action::Restore ? restore_file : p.form->LastBackupFile();
+  if ((action == Action::Restore || action == Action::Dump) && FileFlash(p.Pc(), file) != after) {
+    out.problems.push_back("done, but the card differs from the file " + file);
+  }
+}
+
+// The checks of an action that ran to its end, in its own program.
+void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result,
+                const std::optional<Bytes>& converted, const std::string& restore_file,
+                const std::vector<std::string>& startup_texts, bool erased, Outcome& out) {
+  const auto texts = p.messages.Texts();
+  if (result == ActionResult::Refused) {
+    out.verdict = "refused, start-up showed why";
+    if (startup_texts.empty()) {
+      out.problems.push_back("no card and no word why");
+    }
+    return;
+  }
+  if (result == ActionResult::Done) {
+    out.verdict = "done";
+    CheckDone(p, card, action, converted, restore_file, out);
+    return;
+  }
+  out.verdict = "failed, shown";
+  if (AnySuccess(BeforeRestoreQuestion(texts))) {
+    out.problems.push_back("failure reported as success");
+  }
+  const bool unchanged = Says(texts, "Die Karte ist unverändert."_cp);
+  const bool asked = Says(texts, kRestoreQuestion);
+  if (unchanged) {
+    out.verdict += ", unchanged";
+  } else if (asked) {
+    out.verdict += ", asked";
+  } else if (erased && p.system->writer.LastWriteState() != WriteState::Written) {
+    out.problems.push_back("the card's state after the failed write not told");
+  }
+  if (!erased && (unchanged || asked)) {
+    out.problems.push_back("card state told although nothing was erased");
+  }
+  if (texts.empty()) {
+    out.problems.push_back("failure not shown");
+    out.verdict = "failed, silent";
+  }
+  if (p.view.Visible(Control::Label6) || p.view.Visible(Control::ProgressBar1) ||
+      p.view.Hourglass()) {
+    out.problems.push_back("window not idle");
+  }
+  for (CardSlot slot = 0; slot < kSlotCount; ++slot) {
+    if (p.system->slots.OpenCount(slot) != 0) {
+      out.problems.push_back("slot left open");
+    }
+  }
+}
+
+// The user's road back, in a new program: Yes to the start-up's question, then
+// "restore N" from the restore point, then the backups the start-up named; for
+// a restore, the file the user restores from. True when the card is the target.
+bool RoadBack(Program& q, std::size_t card, Action action, const std::string& restore_file,
+              const Bytes& target) {
+  const auto now = [&] { return q.Pc().Card(card).Flash().AllBytes(); };
+  if (now() != target && action != Action::Restore) {
+    Select(q, card);
+    q.form->RestorePointClick();
+  }
+  auto files = action == Action::Restore ? std::vector<std::string>{restore_file}
+                                         : NamedBackups(q.messages.Texts());
+  for (const auto& file : files) {
+    if (now() == target) {
+      break;
+    }
+    Select(q, card);
+    q.form->RestoreClick(file);
+  }
+  return now() == target;
+}
+
+}  // namespace
+
+const char* Name(Action action) {
+  switch (action) {
+    case Action::Upgrade:
+      return "upgrade";
+    case Action::Downgrade:
+      return "downgrade";
+    case Action::Dump:
+      return "dump";
+    case Action::Restore:
+      return "restore";
+  }
+  return "?";
+}
+
+const char* Interrupt::Name() const {
+  switch (kind) {
+    case Kind::kNone:
+      return "";
+    case Kind::kCrash:
+      return "program dies";
+    case Kind::kCardPowerCut:
+      return "card loses power";
+    case Kind::kDrivePowerCut:
+      return "drive C: loses power";
+  }
+  return "?";
+}
+
+Program::Program(const std::filesystem::path& folder, Answer answer) : machine(folder) {
+  system =
+      std::make_unique<FlashUpdateSystem>(Ports{machine.System(), machine.Ports(), machine.Bus(),
+                                                machine.Time(), machine.Drive(), messages, splash});
+  form = std::make_unique<TForm1>(*system, view);
+  for (int i = 0; i < 64; ++i) {
+    messages.Script(answer);
+  }
+}
+
+bool HoldsRevision12(sim::SimPc& pc, std::size_t card) {
+  const auto& flash = pc.Card(card).Flash().AllBytes();
+  return RecognizeRevision(RecordV12(std::span(flash).subspan(kRecordSector, kRecordV12Size))) ==
+         kRevision12;
+}
+
+void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial) {
+  auto& flash = pc.Card(card).Flash().AllBytes();
+  const auto area = std::span(flash).subspan(kRecordSector);
+  if (HoldsRevision12(pc, card)) {
+    RecordV12 record(area.first(kRecordV12Size));
+    record.Set(v12::SerialNumber, serial);
+    std::copy(record.Bytes().begin(), record.Bytes().end(), area.begin());
+  } else {
+    const std::vector<HostWord> words(area.begin(), area.begin() + kImageV13Size);
+    ImageV13 image;
+    WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
+    RecordV13 record;
+    DecodeImage(image, record);
+    record.SerialNumber = serial;
+    EncodeImage(record, image);
+    std::copy(image.bytes.begin(), image.bytes.end(), area.begin());
+  }
+  pc.Save();
+}
+
+Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Action action,
+                    const Scenario& s) {
+  Outcome out;
+  std::string restore_file;
+  Bytes before{};
+  Bytes ended{};  // the card when the action's program ended
+  std::vector<Bytes> others;
+  std::string stopped;
+  bool finished = false;  // the action told its success
+  if (s.beforeStart) {
+    sim::SimPc pc(folder);
+    s.beforeStart(pc);
+    pc.Save();
+  }
+  {
+    Program p(folder, s.secondFailedWrite ? Answer::No : Answer::Yes);
+    p.Start();
+    const auto startup_texts = p.messages.Texts();
+    if (!s.startupMustSay.empty() && !Says(startup_texts, s.startupMustSay)) {
+      out.problems.push_back("start-up kept quiet about the fault");
+    }
+    // A card without data of its own after its record gets some, so that every
+    // backup and restore is tested where it matters.
+    auto& flash = p.Pc().Card(card).Flash().AllBytes();
+    const auto own = flash.begin() + kOwnBytes;
+    if (std::all_of(own, own + 16, [](std::uint8_t b) { return b == 0xFF; })) {
+      for (std::size_t i = 0; i < 16; ++i) {
+        own[static_cast<std::ptrdiff_t>(i)] = static_cast<std::uint8_t>(0x5A ^ i);
+      }
+      p.Pc().Save();
+    }
+    if (action == Action::Restore) {
+      // A backup of the card's good state, then its record damaged and its own
+      // bytes gone.
+      Select(p, card);
+      p.form->Button4Click();
+      restore_file = p.form->LastBackupFile();
+      std::fill_n(flash.begin() + kRecordSector, 100, 0x00);
+      std::fill_n(flash.begin() + kOwnBytes, 16, 0xFF);
+      p.Pc().Save();
+    }
+    before = flash;
+    for (std::size_t c = 0; c < p.Pc().CardCount(); ++c) {
+      others.push_back(p.Pc().Card(c).Flash().AllBytes());
+    }
+    const std::optional<Bytes> converted = ConvertedFlash(action, before);
+    Select(p, card);
+    p.messages.Clear();
+    if (s.inject) {
+      s.inject(p, card);
+    }
+    const std::size_t commands_before = p.Pc().Card(card).Diagnostics().commands.size();
+    const std::uint32_t changes_before = p.Pc().Drive().Changes();
+    Arm(p, card, s.interrupt);
+    ActionResult result = ActionResult::Failed;
+    stopped = RunInterruptible(p, [&] { result = Act(p, action, restore_file); });
+    Disarm(p, card);
+    const auto& commands = p.Pc().Card(card).Diagnostics().commands;
+    for (std::size_t i = commands_before; i < commands.size(); ++i) {
+      out.commands.push_back(commands[i].kind);
+    }
+    out.driveChanges = p.Pc().Drive().Changes() - changes_before;
+    const bool erased =
+        std::any_of(commands.begin() + static_cast<std::ptrdiff_t>(commands_before), commands.end(),
+                    [](const auto& c) { return c.kind == CommandKind::kErase; });
+    CheckErases(p, card, commands_before, action, out);
+    if (!OutsideRecordSectorEqual(before, p.Pc().Card(card).Flash().AllBytes())) {
+      out.problems.push_back("flash outside the record sector changed");
+    }
+    if (!stopped.empty()) {
+      out.verdict = stopped;
+      if (AnySuccess(p.messages.Texts())) {
+        // It stopped after telling its success (in the window's refresh).
+        out.verdict += " after success";
+        finished = true;
+        CheckDone(p, card, action, converted, restore_file, out);
+      }
+    } else {
+      CheckEnded(p, card, action, result, converted, restore_file, startup_texts, erased, out);
+      finished = result == ActionResult::Done;
+      if (s.mustSucceed && result != ActionResult::Done) {
+        out.problems.push_back("the action without a fault did not succeed");
+      }
+      if (s.secondFailedWrite && p.Pc().Card(card).Flash().AllBytes() != before) {
+        // The user said No; a restore from the restore point fails in turn.
+        p.Pc().Card(card).Faults().commands = {{CommandKind::kProgram, 2, FaultAction::kFail, 0}};
+        Select(p, card);
+        const std::size_t from = p.Pc().Card(card).Diagnostics().commands.size();
+        if (p.form->RestorePointClick() == ActionResult::Failed) {
+          out.verdict += ", No, second write failed";
+        }
+        CheckErases(p, card, from, Action::Restore, out);
+      }
+    }
+    CheckMachine(p, out);
+    ended = p.Pc().Card(card).Flash().AllBytes();
+  }
+  // New programs on the same PC, without faults, until one gets through its
+  // start-up: the card must come back on the user's road.
+  const bool done = finished;
+  Interrupt pending = s.recoveryInterrupt;
+  for (int run = 1;; ++run) {
+    const bool first = run == 1;
+    ClearFaults(folder);  // a power cut saved the card's faults with it
+    Program q(folder);
+    bool armed = false;
+    q.messages.shown = [&](std::string_view text) {
+      if (!armed && text.find(kRestoreQuestion) != std::string_view::npos) {
+        armed = true;
+        Arm(q, card, pending);
+      }
+    };
+    const Bytes found = q.Pc().Card(card).Flash().AllBytes();
+    if (done && found != ended) {
+      out.problems.push_back("the finished write did not last");
+    }
+    if (first && found != before && !EqualBackupExists(q.Pc(), before)) {
+      out.problems.push_back("changed without an equal backup on disk");
+    }
+    const std::size_t from = q.Pc().Card(card).Diagnostics().commands.size();
+    const std::string interrupted = RunInterruptible(q, [&] { q.Start(); });
+    Disarm(q, card);
+    Bytes goal = done ? ended : before;
+    if (!done && action == Action::Restore) {
+      goal = FileFlash(q.Pc(), restore_file).value_or(before);
+    }
+    if (!interrupted.empty()) {
+      CheckErases(q, card, from, Action::Restore, out);
+      CheckMachine(q, out);
+      if (run == 3) {
+        out.problems.push_back("no start-up without faults got through");
+        break;
+      }
+      out.verdict += ", start-up restore " + interrupted;
+      pending = {};
+      continue;
+    }
+    q.messages.shown = nullptr;
+    // Asked, or reported with the backup that restores it.
+    const bool asked = Says(q.messages.Texts(), kRestoreQuestion);
+    const bool told = asked || Says(q.messages.Texts(), "wurde begonnen, aber nicht abgeschlossen");
+    // A card that was being restored from a file goes back by that file: the
+    // backup of its damaged state restores nothing.
+    if (!done && action != Action::Restore && found != before && !told) {
+      out.problems.push_back("changed card neither offered for restore nor reported at start-up");
+    }
+    const std::string this_card = "der Karte " + std::to_string(card) + " ";
+    for (const auto& text : q.messages.Texts()) {
+      if (done && text.find(kRestoreQuestion) != std::string::npos &&
+          text.find(this_card) != std::string::npos) {
+        out.problems.push_back("a finished write offered for restore: " + text);
+      }
+    }
+    if (found != goal || q.Pc().Card(card).Flash().AllBytes() != goal) {
+      if (RoadBack(q, card, action, restore_file, goal)) {
+        out.verdict += ", back";
+      } else {
+        out.problems.push_back("card lost: the user's road did not bring it back");
+      }
+    }
+    for (std::size_t c = 0; c < q.Pc().CardCount(); ++c) {
+      if (c != card && q.Pc().Card(c).Flash().AllBytes() != others[c]) {
+        out.problems.push_back("card " + std::to_string(c) + " changed");
+      }
+    }
+    CheckErases(q, card, from, Action::Restore, out);
+    CheckMachine(q, out);
+    break;
+  }
+  return out;
+}
+
+}  // namespace fu::campaign

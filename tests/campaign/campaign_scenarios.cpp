@@ -1,0 +1,276 @@
+#include "campaign/campaign_scenarios.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+namespace fu::campaign {
+namespace {
+
+using sim::CommandKind;
+using sim::FaultAction;
+using Kind = Interrupt::Kind;
+
+// The reads of each action, in order, before the window's refresh reads the
+// record: upgrade and downgrade read the record twice, back up (two reads) and
+// verify; a dump backs up; a restore reads the damaged record
+// (twice as 1.2 when whole, then as 1.3), backs up, verifies and compares the
+// whole area with the file.
+std::vector<std::string> ReadNames(Action action) {
+  switch (action) {
+    case Action::Upgrade:
+    case Action::Downgrade:
+      return {"record read", "record read again", "backup read", "backup read again",
+              "verify read"};
+    case Action::Dump:
+      return {"backup read", "backup read again"};
+    case Action::Restore:
+      return {"record read",       "record read 1.3", "backup read",
+              "backup read again", "verify read",     "whole-area read"};
+  }
+  return {};
+}
+
+// The step name of each flash command of the action: "record read", "erase",
+// "block 2", ...
+std::vector<std::string> StepNames(Action action, const std::vector<CommandKind>& commands) {
+  const auto reads = ReadNames(action);
+  std::vector<std::string> names;
+  std::size_t read = 0, block = 0;
+  for (const CommandKind kind : commands) {
+    switch (kind) {
+      case CommandKind::kRead:
+        names.push_back(read < reads.size() ? reads[read] : "refresh read");
+        ++read;
+        break;
+      case CommandKind::kProgram:
+        names.push_back("block " + std::to_string(++block));
+        break;
+      case CommandKind::kErase:
+        names.push_back("erase");
+        break;
+      case CommandKind::kUnknown:
+        names.push_back("unknown command");
+        break;
+    }
+  }
+  return names;
+}
+
+Scenario CardFault(std::string fault, std::string step, CommandKind kind, std::uint32_t nth,
+                   FaultAction action, std::uint32_t amount = 0) {
+  return {std::move(fault), std::move(step), [=](Program& p, std::size_t card) {
+            p.Pc().Card(card).Faults().commands.push_back({kind, nth, action, amount});
+          }};
+}
+
+Scenario Interrupted(Interrupt interrupt, std::string step) {
+  Scenario s{interrupt.Name(), std::move(step)};
+  s.interrupt = interrupt;
+  return s;
+}
+
+// Word counts of a read fault: the edges of the record lengths and of the area,
+// and every stride-th count across 94..1734, where an upgrade would convert a
+// partly read record (stride 0: the edges only).
+std::set<std::uint32_t> WordCounts(std::uint32_t stride) {
+  std::set<std::uint32_t> counts = {0, 1, 93, 1734, 1735, 1736, 6944, 6945, 7173, 40000, 65535};
+  for (std::uint32_t k = 94; stride > 0 && k <= 1734; k += stride) {
+    counts.insert(k);
+  }
+  return counts;
+}
+
+// A read that stops waits out the program's poll limit, so stops are sampled
+// more thinly than wrong data; the window's refresh reads get wrong data only.
+void AddReadFaults(Action action, std::size_t reads, std::vector<Scenario>& list) {
+  const auto names = ReadNames(action);
+  for (std::uint32_t r = 1; r <= reads; ++r) {
+    const bool refresh = r > names.size();
+    const std::string step = refresh ? "refresh read" : names[r - 1];
+    const bool record = step.starts_with("record read");
+    const bool converted = action != Action::Restore && r == 1;
+    if (!refresh) {
+      const std::uint32_t stride = converted && action == Action::Upgrade ? 16 : record ? 128 : 0;
+      for (const std::uint32_t k : WordCounts(stride)) {
+        list.push_back(CardFault("read stops after " + std::to_string(k) + " words", step,
+                                 CommandKind::kRead, r, FaultAction::kStop, k));
+      }
+    }
+    const std::uint32_t stride = !converted ? 0 : action == Action::Upgrade ? 4 : 32;
+    for (const std::uint32_t k : WordCounts(stride)) {
+      list.push_back(CardFault("wrong data from word " + std::to_string(k), step,
+                               CommandKind::kRead, r, FaultAction::kLie, k));
+    }
+  }
+}
+
+void AddWriteFaults(const std::vector<CommandKind>& commands, std::vector<Scenario>& list) {
+  const auto blocks = static_cast<std::uint32_t>(
+      std::count(commands.begin(), commands.end(), CommandKind::kProgram));
+  list.push_back(CardFault("erase answers 1", "erase", CommandKind::kErase, 1, FaultAction::kFail));
+  list.push_back(CardFault("erase lies (answers 0, erases nothing)", "erase", CommandKind::kErase,
+                           1, FaultAction::kLie));
+  for (std::uint32_t b = 1; b <= blocks; ++b) {
+    const std::string step = "block " + std::to_string(b);
+    list.push_back(
+        CardFault("block answers 1", step, CommandKind::kProgram, b, FaultAction::kFail));
+    list.push_back(CardFault("block answers 0, writes nothing", step, CommandKind::kProgram, b,
+                             FaultAction::kLie, 0));
+    list.push_back(CardFault("block answers 0, writes part", step, CommandKind::kProgram, b,
+                             FaultAction::kLie, 700));
+    list.push_back(
+        CardFault("block stops half-way", step, CommandKind::kProgram, b, FaultAction::kStop, 500));
+    // Double fault: the user says No to the restore, and the restore from the
+    // restore point fails in turn; the first restore point must still hold.
+    Scenario twice = CardFault("block answers 1, then the restore fails", step,
+                               CommandKind::kProgram, b, FaultAction::kFail);
+    twice.secondFailedWrite = true;
+    list.push_back(twice);
+  }
+  // Double faults: the program dies after the erase, and the next start-up's
+  // restore is stopped at each of its flash commands (two backup reads, the
+  // erase, four blocks, the verify and the whole-area read) and drive changes.
+  const auto after_erase = static_cast<std::uint32_t>(
+      std::find(commands.begin(), commands.end(), CommandKind::kProgram) - commands.begin() + 1);
+  for (std::uint32_t n = 1; n <= 9; ++n) {
+    for (const Kind kind : {Kind::kCrash, Kind::kCardPowerCut}) {
+      Scenario s = Interrupted({Kind::kCrash, after_erase}, "after the erase");
+      s.recoveryInterrupt = {kind, n};
+      s.fault += std::string(", then ") + s.recoveryInterrupt.Name() +
+                 " in start-up restore command " + std::to_string(n);
+      list.push_back(s);
+    }
+  }
+  for (std::uint32_t n = 1; n <= 12; ++n) {
+    Scenario s = Interrupted({Kind::kCrash, after_erase}, "after the erase");
+    s.recoveryInterrupt = {Kind::kDrivePowerCut, n};
+    s.fault += ", then drive C: loses power in start-up restore change " + std::to_string(n);
+    list.push_back(s);
+  }
+}
+
+}  // namespace
+
+Scenario NoFault() {
+  Scenario s{"none", "whole action"};
+  s.mustSucceed = true;
+  return s;
+}
+
+std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
+  std::vector<Scenario> list;
+  list.push_back({"card takes no words", "whole action", [](Program& p, std::size_t card) {
+                    p.Pc().Card(card).Faults().takesNoWords = true;
+                  }});
+  const auto steps = StepNames(action, shape.commands);
+  const auto count = [&](CommandKind kind) {
+    return static_cast<std::size_t>(std::count(shape.commands.begin(), shape.commands.end(), kind));
+  };
+  AddReadFaults(action, count(CommandKind::kRead), list);
+  if (action != Action::Dump) {
+    AddWriteFaults(shape.commands, list);
+  }
+  // At every flash command: the program dies as it begins, or the card loses
+  // power half-way through it.
+  for (std::uint32_t n = 1; n <= steps.size(); ++n) {
+    list.push_back(Interrupted({Kind::kCrash, n}, "at " + steps[n - 1]));
+    list.push_back(Interrupted({Kind::kCardPowerCut, n}, "in " + steps[n - 1]));
+  }
+  for (std::uint32_t n = 1; n <= shape.driveChanges; ++n) {
+    list.push_back(Interrupted({Kind::kDrivePowerCut, n}, "drive change " + std::to_string(n)));
+  }
+  const auto pc = [](std::string fault, std::string step,
+                     std::function<void(sim::SimPc&, std::size_t)> set) {
+    return Scenario{std::move(fault), std::move(step),
+                    [set](Program& p, std::size_t card) { set(p.Pc(), card); }};
+  };
+  list.push_back(
+      pc("map refused", "open", [](sim::SimPc& p, std::size_t) { p.SetRefuseMap(true); }));
+  list.push_back(
+      pc("unmap refused", "close", [](sim::SimPc& p, std::size_t) { p.SetRefuseUnmap(true); }));
+  list.push_back(pc("busy flag held by another program", "action",
+                    [](sim::SimPc& p, std::size_t card) { p.SetBusyHeldByOther(card, true); }));
+  list.push_back(pc("map refused, stop fails", "open", [](sim::SimPc& p, std::size_t) {
+    p.SetRefuseMap(true);
+    p.SetFailingStop(true);
+  }));
+  list.push_back(pc("date just before midnight", "backup", [](sim::SimPc& p, std::size_t) {
+    p.SetJustBeforeMidnight(std::chrono::milliseconds(5));
+  }));
+  list.push_back(pc("short date with slashes", "backup",
+                    [](sim::SimPc& p, std::size_t) { p.SetShortDateFormat("M/d/yyyy"); }));
+  list.push_back(pc("drive C: unwritable", "backup",
+                    [](sim::SimPc& p, std::size_t) { p.SetDriveReadOnly(true); }));
+  list.push_back(pc("drive C: full", "backup",
+                    [](sim::SimPc& p, std::size_t) { p.SetDriveFreeSpace(200000); }));
+  list.push_back(pc("drive C: full after the backup", "journal",
+                    [](sim::SimPc& p, std::size_t) { p.SetDriveFreeSpace(262152 + 40); }));
+  Scenario start{"driver file missing", "start-up"};
+  start.beforeStart = [](sim::SimPc& p) { p.SetDriverFilesPresent(false); };
+  list.push_back(start);
+  start = {"service manager refused", "start-up"};
+  start.beforeStart = [](sim::SimPc& p) { p.SetRefuseServiceManager(true); };
+  list.push_back(start);
+  start = {"busy flag held by another program", "start-up"};
+  start.beforeStart = [action](sim::SimPc& p) {
+    p.SetBusyHeldByOther(action == Action::Downgrade ? 1 : 0, true);
+  };
+  list.push_back(start);
+  start = {"journal damaged, last entry torn", "start-up"};
+  start.beforeStart = [](sim::SimPc& p) {
+    const std::string text = "FlashUpdate-Journal 2\r\nbegonnen\tkaputt\r\nfert";
+    p.Drive().Install("C:\\FLASH.JNL", std::vector<std::uint8_t>(text.begin(), text.end()));
+  };
+  start.startupMustSay = "C:\\FLASH.JNL ist besch";
+  list.push_back(start);
+  return list;
+}
+
+Scenario RandomScenario(std::mt19937& random, Action action) {
+  const auto pick = [&random](std::uint32_t n) {
+    return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(random);
+  };
+  Scenario s{"", Name(action)};
+  std::vector<sim::CommandFault> faults;
+  const auto describe = [&s](const std::string& part) {
+    s.fault += (s.fault.empty() ? "" : ", ") + part;
+  };
+  static const char* const kKinds[] = {"read", "program", "erase"};
+  static const char* const kActions[] = {"fails", "lies", "stops", "cuts power"};
+  for (std::uint32_t n = pick(3); n > 0; --n) {
+    const auto kind = static_cast<CommandKind>(pick(3));
+    const auto fault = static_cast<FaultAction>(pick(4));
+    const std::uint32_t nth = 1 + pick(6);
+    const std::uint32_t amount = pick(2) == 0 ? pick(1800) : pick(9000);
+    faults.push_back({kind, nth, fault, amount});
+    describe(std::string(kKinds[static_cast<int>(kind)]) + " " + std::to_string(nth) + " " +
+             kActions[static_cast<int>(fault)] + " at " + std::to_string(amount));
+  }
+  s.interrupt = {static_cast<Kind>(pick(4)), 1 + pick(12)};
+  if (pick(4) == 0) {
+    s.recoveryInterrupt = {static_cast<Kind>(pick(4)), 1 + pick(12)};
+  }
+  for (const Interrupt* i : {&s.interrupt, &s.recoveryInterrupt}) {
+    if (i->kind != Kind::kNone) {
+      describe(std::string(i->Name()) + " at " + std::to_string(i->nth) +
+               (i == &s.recoveryInterrupt ? " of the recovery" : ""));
+    }
+  }
+  const bool midnight = pick(8) == 0;
+  if (midnight) {
+    describe("date just before midnight");
+  }
+  s.inject = [faults, midnight](Program& p, std::size_t card) {
+    p.Pc().Card(card).Faults().commands = faults;
+    if (midnight) {
+      p.Pc().SetJustBeforeMidnight(std::chrono::milliseconds(5));
+    }
+  };
+  if (s.fault.empty()) {
+    s.fault = "none";
+  }
+  return s;
+}
+
+}  // namespace fu::campaign
