@@ -48,19 +48,21 @@ std::string FlashBackup::UnusedFileName(CardSlot slot) {
 
 BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   BackupResult result;
+  const auto refuse = [&](std::string_view text, BackupOutcome outcome) {
+    messages_.Show(text, MessageKind::Error, Buttons::Ok);
+    result.outcome = outcome;
+    return result;
+  };
+  // The area is read twice and must come back the same: a card that answers
+  // wrong bytes would otherwise leave a backup that restores the wrong card.
   std::vector<HostWord> area(kBackupWords, 0);
-  if (!flash_.FlashRead(slot, kBackupAreaStart, area)) {
-    messages_.Show(ReadIncompleteText(), MessageKind::Error, Buttons::Ok);
-    result.outcome = BackupOutcome::ReadIncomplete;
-    return result;
-  }
-  // A second read must give the same bytes: a card that answers wrong bytes
-  // would otherwise leave a backup that restores the wrong card.
   std::vector<HostWord> again(kBackupWords, 0);
-  if (!flash_.FlashRead(slot, kBackupAreaStart, again) || again != area) {
-    messages_.Show(ReadsDifferText(), MessageKind::Error, Buttons::Ok);
-    result.outcome = BackupOutcome::ReadsDiffer;
-    return result;
+  if (!flash_.FlashRead(slot, kBackupAreaStart, area) ||
+      !flash_.FlashRead(slot, kBackupAreaStart, again)) {
+    return refuse(ReadIncompleteText(), BackupOutcome::ReadIncomplete);
+  }
+  if (again != area) {
+    return refuse(ReadsDifferText(), BackupOutcome::ReadsDiffer);
   }
 
   const std::string name = UnusedFileName(slot);

@@ -175,18 +175,36 @@ TEST_F(RecordStore, BackupJustBeforeMidnightReadsBackItsOwnFile) {
   EXPECT_EQ(result.fileName, "C:\\FLASH_0_05.03.2003.SAV");
 }
 
-TEST_F(RecordStore, IncompleteReadWritesNoBackupAndNothingIsErased) {
-  Fault(CommandKind::kRead, 1, FaultAction::kStop, 4000);
+// The backup reads the area twice; a read that stops, or a second read that
+// differs from the first, leaves no file and nothing erased.
+struct BackupReadRow {
+  std::uint32_t read;
+  FaultAction action;
+  std::string_view text;
+};
+
+class BackupReadFault : public RecordStore, public ::testing::WithParamInterface<BackupReadRow> {};
+
+TEST_P(BackupReadFault, WritesNoBackupAndErasesNothing) {
+  Fault(CommandKind::kRead, GetParam().read, GetParam().action, 4000);
   EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
-  EXPECT_EQ(rig_.messages.Texts(),
-            (std::vector<std::string>{
-                std::string("Fehler beim Lesen des Flash: die Sicherung ist unvollständig. "
-                            "Das Flash wurde nicht verändert."_cp)}));
+  EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{std::string(GetParam().text)}));
   EXPECT_EQ(rig_.drive.FilesCreated(), 0);
   EXPECT_EQ(splash_.Created(), 0);
   EXPECT_TRUE(FlashUnchanged());
   EXPECT_TRUE(writer_.LastBackupFile().empty());
 }
+
+constexpr std::string_view kIncomplete =
+    "Fehler beim Lesen des Flash: die Sicherung ist unvollständig. "
+    "Das Flash wurde nicht verändert."_cp;
+INSTANTIATE_TEST_SUITE_P(
+    Reads, BackupReadFault,
+    ::testing::Values(BackupReadRow{1, FaultAction::kStop, kIncomplete},
+                      BackupReadRow{2, FaultAction::kStop, kIncomplete},
+                      BackupReadRow{2, FaultAction::kLie,
+                                    "Fehler beim Lesen des Flash: zwei Lesevorgänge ergaben "
+                                    "nicht dasselbe. Das Flash wurde nicht verändert."_cp}));
 
 // Hands out files whose reads come back with one byte changed.
 class CorruptingFiles : public Files {
