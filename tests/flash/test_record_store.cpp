@@ -178,6 +178,7 @@ TEST_F(RecordStore, BackupJustBeforeMidnightReadsBackItsOwnFile) {
 // The backup reads the area twice; a read that stops, or a second read that
 // differs from the first, leaves no file and nothing erased.
 struct BackupReadRow {
+  const char* name;
   std::uint32_t read;
   FaultAction action;
   std::string_view text;
@@ -200,11 +201,12 @@ constexpr std::string_view kIncomplete =
     "Das Flash wurde nicht verändert."_cp;
 INSTANTIATE_TEST_SUITE_P(
     Reads, BackupReadFault,
-    ::testing::Values(BackupReadRow{1, FaultAction::kStop, kIncomplete},
-                      BackupReadRow{2, FaultAction::kStop, kIncomplete},
-                      BackupReadRow{2, FaultAction::kLie,
+    ::testing::Values(BackupReadRow{"FirstStops", 1, FaultAction::kStop, kIncomplete},
+                      BackupReadRow{"SecondStops", 2, FaultAction::kStop, kIncomplete},
+                      BackupReadRow{"SecondDiffers", 2, FaultAction::kLie,
                                     "Fehler beim Lesen des Flash: zwei Lesevorgänge ergaben "
-                                    "nicht dasselbe. Das Flash wurde nicht verändert."_cp}));
+                                    "nicht dasselbe. Das Flash wurde nicht verändert."_cp}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Hands out files whose reads come back with one byte changed.
 class CorruptingFiles : public Files {
