@@ -1,15 +1,13 @@
 #include "sim/machine_fault.h"
 
+#include <cstdio>
+
 namespace fu::sim {
 
 std::string AddressText(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), kDigits[value % 16]);
-    value /= 16;
-  } while (value != 0);
-  return "0x" + digits;
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
 std::string Describe(const MachineFault& fault) {
