@@ -343,8 +343,8 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
                 const std::vector<std::string>& startup_texts, bool erased, Outcome& out) {
   const auto texts = p.messages.Texts();
   if (result == ActionResult::Refused) {
-    out.verdict = "refused, start-up showed why";
-    if (startup_texts.empty()) {
+    out.verdict = startup_texts.empty() ? "refused, shown" : "refused, start-up showed why";
+    if (startup_texts.empty() && texts.empty()) {
       out.problems.push_back("no card and no word why");
     }
     return;
@@ -802,9 +802,14 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     q.messages.shown = nullptr;
     if (moved_from) {
-      // The user remembers the old slot: its card now is another one.
+      // The user remembers the old slot, whose card now is another one: he
+      // restores it from its restore point, then from each backup named.
       Select(q, *moved_from);
       q.form->RestorePointClick();
+      for (const auto& file : NamedBackups(q.messages.Texts())) {
+        Select(q, *moved_from);
+        q.form->RestoreClick(file);
+      }
     }
     // Asked, or reported with the backup that restores it.
     const bool asked = Says(q.messages.Texts(), kRestoreQuestion);
