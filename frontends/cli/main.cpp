@@ -3,6 +3,7 @@
 // --machine; on Windows on the real PC, or on a simulated one with --machine.
 
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,11 @@ namespace {
 std::unique_ptr<fu::Machine> MakeMachine(const std::optional<std::string>& folder) {
 #ifdef _WIN32
   if (!folder) {
-    return std::make_unique<fu::Win32Machine>();
+    auto machine = std::make_unique<fu::Win32Machine>();
+    if (!machine->FirstProgram()) {
+      throw std::runtime_error(std::string(fu::kOtherProgramRuns));
+    }
+    return machine;
   }
 #endif
   const std::filesystem::path path =
