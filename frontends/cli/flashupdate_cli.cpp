@@ -133,8 +133,8 @@ int ExitCode(ActionResult result) {
 }  // namespace
 
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                      std::istream& in, bool input_is_terminal,
-                      const MachineFactory& make_machine) {
+                      std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
+                      EndRequests* end_requests) {
   const Arguments a = Parse(args);
   if (!a.error.empty()) {
     err << a.error << "\n\nAufruf: " << kConsoleProgram << kUsage;
@@ -154,7 +154,14 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),
                                  machine->Time(), machine->Drive(), messages, splash});
   TForm1 form(system, view);
+  if (end_requests != nullptr) {
+    form.SetEndRequests(*end_requests);
+  }
   form.FormCreate();
+  if (view.QuitRequested()) {  // asked to end during a restore at start-up
+    form.FormClose();
+    return kCliFailed;
+  }
   const int cards = static_cast<int>(view.Items().size());
 
   int status = kCliOk;
@@ -202,7 +209,9 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
         if (!form.LastBackupFile().empty()) {
           out << "Sicherung: " << Cp1252ToUtf8(form.LastBackupFile()) << "\n";
         }
-        PrintCard(out, *a.card, view);
+        if (!view.QuitRequested()) {
+          PrintCard(out, *a.card, view);
+        }
       }
     }
   }

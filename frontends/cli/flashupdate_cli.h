@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 
+#include "platform/end_requests.h"
 #include "platform/machine.h"
 
 namespace fu {
@@ -29,7 +30,10 @@ inline constexpr int kCliUsage = 3;
 using MachineFactory =
     std::function<std::unique_ptr<Machine>(const std::optional<std::string>& folder)>;
 
+// end_requests: where the program's end requests (signals, Ctrl+C) arrive;
+// nullptr for none. One that arrives during a write ends the program after it.
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                      std::istream& in, bool input_is_terminal, const MachineFactory& make_machine);
+                      std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
+                      EndRequests* end_requests = nullptr);
 
 }  // namespace fu

@@ -3,6 +3,7 @@
 // --machine; on Windows on the real PC, or on a simulated one with --machine.
 
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,11 @@
 #include "sim/sim_machine.h"
 
 #ifdef _WIN32
+#include "platform/win32/console_end_requests.h"
 #include "platform/win32/win32_machine.h"
 #include "platform/win32/windows_api.h"
+#else
+#include "platform/posix/signal_end_requests.h"
 #endif
 
 namespace {
@@ -20,7 +24,11 @@ namespace {
 std::unique_ptr<fu::Machine> MakeMachine(const std::optional<std::string>& folder) {
 #ifdef _WIN32
   if (!folder) {
-    return std::make_unique<fu::Win32Machine>();
+    auto machine = std::make_unique<fu::Win32Machine>();
+    if (!machine->FirstProgram()) {
+      throw std::runtime_error(std::string(fu::kOtherProgramRuns));
+    }
+    return machine;
   }
 #endif
   const std::filesystem::path path =
@@ -33,8 +41,11 @@ std::unique_ptr<fu::Machine> MakeMachine(const std::optional<std::string>& folde
 int main(int argc, char** argv) {
 #ifdef _WIN32
   SetConsoleOutputCP(CP_UTF8);
+  fu::ConsoleEndRequests end_requests;
+#else
+  fu::SignalEndRequests end_requests;
 #endif
   const std::vector<std::string> args(argv + 1, argv + argc);
   return fu::RunFlashUpdateCli(args, std::cout, std::cerr, std::cin, fu::StandardInputIsTerminal(),
-                               MakeMachine);
+                               MakeMachine, &end_requests);
 }

@@ -11,6 +11,7 @@
 
 #include "app/flash_update_kunde_unit.h"
 #include "console/console_message_service.h"
+#include "qt_end_requests.h"
 #include "qt_flash_splash.h"
 #include "qt_main_window.h"
 #include "qt_message_service.h"
@@ -57,6 +58,9 @@ bool GrabSplash(const QString& file) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // From here on a closed output cannot end the program; a signal or a log-off
+  // during a write is carried out after it.
+  fu::QtEndRequests end_requests(app);
   QApplication::setApplicationName(QStringLiteral("flashupdate"));
 
   QCommandLineParser parser;
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
   fu::FlashUpdateSystem system(fu::Ports{machine->System(), machine->Ports(), machine->Bus(),
                                          machine->Time(), machine->Drive(), messages, splash});
   fu::TForm1 form(system, window);
+  form.SetEndRequests(end_requests);
   window.Attach(form);
   window.show();
   QTimer::singleShot(0, &window, [&] {

@@ -1,5 +1,6 @@
 // FlashUpdate.exe: the window program on this PC, with its cards and the
-// hardware-access driver. It takes no command-line arguments.
+// hardware-access driver. It takes no command-line arguments. A second start
+// while it or FlashUpdateCli.exe runs says so and ends.
 
 #include "platform/win32/win32_machine.h"
 #include "window_program.h"
@@ -9,5 +10,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
                    int show_command) {
   fu::Win32Machine machine;
+  if (!machine.FirstProgram()) {
+    fu::ShowStartError(fu::kOtherProgramRuns);
+    return 1;
+  }
   return fu::RunWindowProgram(instance, show_command, machine);
 }

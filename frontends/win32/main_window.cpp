@@ -274,6 +274,13 @@ void Win32MainWindow::Quit() {
   }
 }
 
+bool Win32MainWindow::Release() {
+  holding_ = false;
+  const bool requested = end_requested_;
+  end_requested_ = false;
+  return requested;
+}
+
 void Win32MainWindow::RunEvent(const std::function<void()>& event) {
   if (form_ == nullptr || in_event_) {
     return;
@@ -344,6 +351,12 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         ::DestroyWindow(frame_);
       }
       return 0;
+    case WM_QUERYENDSESSION:
+      if (holding_) {
+        end_requested_ = true;
+        return FALSE;  // the write must finish: the session stays
+      }
+      break;
     case WM_DESTROY:
       gui::SetNavigationWindow(nullptr);
       ::PostQuitMessage(0);

@@ -11,6 +11,7 @@
 
 #include "app/flash_update_kunde_unit.h"
 #include "font_choice.h"
+#include "platform/end_requests.h"
 #include "platform/form_scale.h"
 #include "platform/main_window_view.h"
 // After the ports' headers: see windows_api.h.
@@ -22,7 +23,9 @@ namespace gui {
 class WindowFont;
 }
 
-class Win32MainWindow : public MainWindowView {
+// The window is also where its end requests arrive: a log-off or shut-down
+// (WM_QUERYENDSESSION) during a write is refused and carried out after it.
+class Win32MainWindow : public MainWindowView, public EndRequests {
  public:
   // Control identifiers (GetDlgItem), one per control of the form. They start
   // above IDOK and IDCANCEL, which the keyboard navigation sends for Enter and
@@ -76,6 +79,9 @@ class Win32MainWindow : public MainWindowView {
   void SetHourglass(bool on) override;
   void Quit() override;
 
+  void Hold() override { holding_ = true; }
+  bool Release() override;
+
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -97,6 +103,8 @@ class Win32MainWindow : public MainWindowView {
   TForm1* form_ = nullptr;
   bool in_event_ = false;
   bool close_pending_ = false;
+  bool holding_ = false;        // a card is written
+  bool end_requested_ = false;  // the session was to end meanwhile
 };
 
 }  // namespace fu

@@ -30,6 +30,7 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
   FlashUpdateSystem system(Ports{machine.System(), machine.Ports(), machine.Bus(), machine.Time(),
                                  machine.Drive(), messages, splash});
   TForm1 form(system, window);
+  form.SetEndRequests(window);
   window.SetController(&form);
   // Start-up runs before the window shows, so it opens with the cards listed.
   form.FormCreate();

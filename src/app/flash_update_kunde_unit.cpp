@@ -15,6 +15,9 @@ constexpr std::string_view kUnknownRevision = "Unbekannt";
 constexpr std::string_view kRevision12Text = "1.2";
 constexpr std::string_view kRevision13Text = "1.3";
 constexpr auto kAfterLoadWait = std::chrono::milliseconds(250);
+constexpr std::string_view kEndedAfterWrite =
+    "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.\r\n"
+    "Es hat den Schreibvorgang zuerst zu Ende geführt und wird jetzt beendet."_cp;
 
 // The serial number of a record that reads as revision 1.2 or 1.3.
 std::optional<std::string> SerialOf(const RecordV12& image, const RecordV13& record) {
@@ -33,19 +36,32 @@ TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view)
     : sys_(system), view_(view), messages_(system.ports.messages) {}
 
 ActionResult TForm1::Guarded(const std::function<ActionResult()>& event) {
+  std::optional<ActionResult> result;
   try {
-    return event();
+    result = event();
   } catch (const RaisedError& error) {
     ShowError(error.Text());
   } catch (const std::exception& error) {
     ShowError(std::string("Interner Fehler: ") + error.what());
   }
-  Busy(false);
-  if (open_slot_) {
-    sys_.slots.CloseSlot(*open_slot_);
-    open_slot_.reset();
+  if (!result) {
+    Busy(false);
+    if (open_slot_) {
+      sys_.slots.CloseSlot(*open_slot_);
+      open_slot_.reset();
+    }
   }
-  return ActionResult::Raised;
+  EndIfRequested();
+  return result.value_or(ActionResult::Raised);
+}
+
+void TForm1::EndIfRequested() {
+  if (!end_requested_ || ending_) {
+    return;
+  }
+  ending_ = true;
+  messages_.Show(kEndedAfterWrite, MessageKind::Information, Buttons::Ok);
+  view_.Quit();
 }
 
 void TForm1::ShowError(std::string_view text) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/flash_update_system.h"
+#include "platform/end_requests.h"
 #include "platform/main_window_view.h"
 
 namespace fu {
@@ -31,6 +32,11 @@ enum class CardState { Revision12, Revision13, Unknown, NotPresent };
 class TForm1 {
  public:
   TForm1(FlashUpdateSystem& system, MainWindowView& view);
+
+  // Where the program's end requests arrive. Each write holds them; one that
+  // arrived meanwhile ends the program once the write is done. Without a call
+  // no request ever arrives.
+  void SetEndRequests(EndRequests& requests) { end_requests_ = &requests; }
 
   ActionResult FormCreate();
   // The selection refresh: shows what the selected card's flash holds now.
@@ -74,6 +80,25 @@ class TForm1 {
   void Progress(int percent);
   ActionResult StartUpCard(CardSlot slot, const std::string& directory);
 
+  // Holds end requests from before a write until it has returned (its journal
+  // entry closed) or raised; a request that arrived meanwhile is noted.
+  class EndHold {
+   public:
+    explicit EndHold(TForm1& form) : form_(form) { form_.end_requests_->Hold(); }
+    ~EndHold() {
+      if (form_.end_requests_->Release()) {
+        form_.end_requested_ = true;
+      }
+    }
+    EndHold(const EndHold&) = delete;
+    EndHold& operator=(const EndHold&) = delete;
+
+   private:
+    TForm1& form_;
+  };
+  // After an event: an end requested during its write is said once and done.
+  void EndIfRequested();
+
   // An update action under the error handler: the busy window, the slot opened,
   // action run; FinishWrite reports the write and returns to idle.
   ActionResult RunWriteAction(ActionResult (TForm1::*action)(CardSlot));
@@ -98,6 +123,10 @@ class TForm1 {
   std::vector<std::optional<std::string>> list_serials_;
   std::vector<int> restored_at_start_;  // list items restored at start-up
   bool recovering_ = false;             // a restore offered by this program runs
+  HeldEndRequests no_end_requests_;
+  EndRequests* end_requests_ = &no_end_requests_;
+  bool end_requested_ = false;  // during a write; the program ends after it
+  bool ending_ = false;         // said and asked the view to quit
 
   FlashUpdateSystem& sys_;
   MainWindowView& view_;

@@ -100,7 +100,11 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
     return ActionResult::Failed;
   }
   view_.SetHourglass(true);
-  const RestoreOutcome outcome = sys_.restore.RestoreFromBackup(*slot, backup_file, owner);
+  RestoreOutcome outcome = RestoreOutcome::Failed;
+  {
+    const EndHold hold(*this);
+    outcome = sys_.restore.RestoreFromBackup(*slot, backup_file, owner);
+  }
   last_backup_ = sys_.writer.LastBackupFile();
   EndAction(*slot);
   switch (outcome) {
@@ -118,6 +122,9 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
 }
 
 bool TForm1::OfferRestore(int index, std::string_view serial, std::string_view backup_file) {
+  if (end_requested_) {
+    return false;  // the program ends; its next start asks
+  }
   if (messages_.Show(RestoreQuestion(index, serial, backup_file), MessageKind::Error,
                      Buttons::YesNoDefaultNo) != Answer::Yes) {
     return false;

@@ -118,7 +118,12 @@ ActionResult TForm1::Upgrade(CardSlot slot) {
   }
   Progress(30);
   view_.SetHourglass(true);
-  return FinishWrite(slot, sys_.writer.WriteRecordV13(slot, record) == 0);
+  bool written = false;
+  {
+    const EndHold hold(*this);
+    written = sys_.writer.WriteRecordV13(slot, record) == 0;
+  }
+  return FinishWrite(slot, written);
 }
 
 ActionResult TForm1::Button3Click() {
@@ -136,7 +141,12 @@ ActionResult TForm1::Downgrade(CardSlot slot) {
   DowngradeRecord(record, image);
   Progress(30);
   view_.SetHourglass(true);
-  return FinishWrite(slot, sys_.writer.WriteRecordV12(slot, image) == 0);
+  bool written = false;
+  {
+    const EndHold hold(*this);
+    written = sys_.writer.WriteRecordV12(slot, image) == 0;
+  }
+  return FinishWrite(slot, written);
 }
 
 ActionResult TForm1::Button4Click() {

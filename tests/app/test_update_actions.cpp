@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "base/cp1252.h"
 #include "flash/backup_format.h"
@@ -334,6 +335,57 @@ TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
   EXPECT_TRUE(
       std::equal(backup.flash.begin(), backup.flash.end(), Card(0).Flash().AllBytes().begin()));
   ExpectIdle();
+}
+
+// An end request (a signal, Ctrl+C) that arrives during a write waits for the
+// write and then ends the program with one message; one that arrives during a
+// read or a dump is carried out at once, as before.
+TEST_F(UpdateActions, EndRequestIsHeldOnlyDuringAWrite) {
+  const std::string ended(
+      "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.\r\n"
+      "Es hat den Schreibvorgang zuerst zu Ende geführt und wird jetzt beendet."_cp);
+  const struct {
+    const char* name;
+    std::size_t card;
+    CommandKind arrives_at;
+    std::function<ActionResult(TForm1&)> event;
+    bool held;
+  } kRows[] = {
+      {"refresh", 0, CommandKind::kRead, [](TForm1& f) { return f.ComboBox1Change(); }, false},
+      {"dump", 0, CommandKind::kRead, [](TForm1& f) { return f.Button4Click(); }, false},
+      {"restore", 0, CommandKind::kProgram,
+       [](TForm1& f) { return f.RestoreClick("C:\\FLASH_0_05.03.2003.SAV"); }, true},
+      {"downgrade", 1, CommandKind::kErase, [](TForm1& f) { return f.Button3Click(); }, true},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    rig_.Start();
+    rig_.messages.Clear();
+    HeldEndRequests requests;
+    Form().SetEndRequests(requests);
+    Select(static_cast<int>(row.card));
+    bool arrived = false;
+    Card(row.card).SetCommandBegunHandler([&](const sim::CommandRecord& command) {
+      if (command.kind == row.arrives_at && !arrived) {
+        arrived = true;
+        requests.Request();
+      }
+    });
+    EXPECT_EQ(row.event(Form()), ActionResult::Done);
+    Card(row.card).SetCommandBegunHandler({});
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(requests.EndedAtOnce(), row.held ? 0 : 1);
+    EXPECT_FALSE(requests.Held());
+    const auto texts = rig_.messages.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), ended), row.held ? 1 : 0);
+    if (row.held) {
+      EXPECT_EQ(texts.back(), ended);
+      EXPECT_EQ(rig_.messages.Shown().back().kind, MessageKind::Information);
+    }
+    EXPECT_EQ(View().QuitRequested(), row.held);
+    ExpectIdle();
+  }
+  EXPECT_TRUE(rig_.system->journal.Unfinished().empty());  // every held write was finished
 }
 
 // The power fails at each change of drive C: while the upgrade backs the card up

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "flashupdate_cli.h"
+#include "platform/end_requests.h"
 #include "record/record_v12.h"
 #include "sim/sim_machine.h"
 #include "support/machine_faults.h"
@@ -23,14 +24,17 @@ class Cli : public ::testing::Test {
     out_.str("");
     err_.str("");
     std::istringstream in(input);
-    return RunFlashUpdateCli(args, out_, err_, in, false, [this](const auto& folder) {
-      EXPECT_FALSE(folder.has_value());
-      auto machine = std::make_unique<sim::SimMachine>(folder_.Path() / "pc");
-      if (prepare_) {
-        prepare_(machine->Pc());
-      }
-      return machine;
-    });
+    return RunFlashUpdateCli(
+        args, out_, err_, in, false,
+        [this](const auto& folder) {
+          EXPECT_FALSE(folder.has_value());
+          auto machine = std::make_unique<sim::SimMachine>(folder_.Path() / "pc");
+          if (prepare_) {
+            prepare_(machine->Pc());
+          }
+          return machine;
+        },
+        &end_requests_);
   }
   // Each run's PC is gone by now: its machine faults are read from the folder.
   void TearDown() override {
@@ -41,6 +45,7 @@ class Cli : public ::testing::Test {
 
   test::TempFolder folder_;
   std::function<void(sim::SimPc&)> prepare_;
+  HeldEndRequests end_requests_;
   std::ostringstream out_;
   std::ostringstream err_;
 };
@@ -111,6 +116,32 @@ TEST_F(Cli, UnfinishedWriteIsAskedAtEveryStartAndRestoreTakesItsBackup) {
   EXPECT_EQ(Out().find("Sicherung: "), std::string::npos);
 }
 
+TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
+  prepare_ = [this](sim::SimPc& pc) {
+    pc.Card(0).SetCommandBegunHandler([this](const sim::CommandRecord& command) {
+      if (command.kind == sim::CommandKind::kErase) {
+        end_requests_.Request();  // as Ctrl+C would, in the middle of the write
+      }
+    });
+  };
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliOk);
+  EXPECT_EQ(end_requests_.EndedAtOnce(), 0);
+  const std::string said =
+      "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.";
+  const std::size_t at = Out().find(said);
+  ASSERT_NE(at, std::string::npos) << Out();
+  EXPECT_EQ(Out().find(said, at + 1), std::string::npos);
+  EXPECT_LT(Out().find("Block 4: Schreibe neuen Datensatz (100 %)"), at);
+  EXPECT_LT(Out().find("Flash erfolgreich aktualisiert"), at);
+  EXPECT_EQ(Out().find("Seriennummer:"), std::string::npos);  // ended after the command
+
+  // The write was verified and its journal entry closed: nothing is offered back.
+  prepare_ = nullptr;
+  EXPECT_EQ(Run({"show", "0"}), kCliOk);
+  EXPECT_NE(Out().find("Flashversion: 1.3"), std::string::npos);
+  EXPECT_EQ(Out().find("nicht abgeschlossen"), std::string::npos) << Out();
+}
+
 TEST_F(Cli, RaisedErrorGivesStatusTwo) {
   prepare_ = [](sim::SimPc& pc) { pc.SetDriveReadOnly(true); };
   EXPECT_EQ(Run({"dump", "0"}), kCliRaised);
@@ -142,6 +173,7 @@ TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {
 
   // Folders the simulated PC refuses: the message is German, in UTF-8, with no
   // English text of the library or the system in it.
+  const sim::SimPc first_program(folder_.Path() / "held");  // holds its PC's folder
   std::ofstream(folder_.Path() / "file") << "x";
   fs::create_directories(folder_.Path() / "damaged");
   std::ofstream(folder_.Path() / "damaged" / "pc.json") << "{\"format\": 1,";
@@ -151,6 +183,7 @@ TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {
   } kRefused[] = {
       {folder_.Path() / "file" / "pc", "kann nicht gespeichert werden: Kein Verzeichnis\n"},
       {folder_.Path() / "damaged", "ist fehlerhaft: kein gültiges JSON, Fehler bei Byte 14\n"},
+      {folder_.Path() / "held", "wird schon von einem anderen Programm benutzt.\n"},
   };
   for (const auto& refused : kRefused) {
     std::ostringstream refused_out, refused_err;

@@ -5,10 +5,12 @@
 #include <cctype>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
+#include "platform/win32/one_instance.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_message_service.h"
@@ -208,6 +210,36 @@ TEST(Win32MessageService, BoxStylesAndAnswers) {
   EXPECT_EQ(MessageBoxStyle(MessageKind::Error, Buttons::YesNoDefaultNo, true),
             static_cast<std::uint32_t>(MB_YESNO | MB_DEFBUTTON2 | MB_ICONERROR | MB_APPLMODAL));
   EXPECT_EQ(MessageBoxAnswer(IDYES, Buttons::YesNoDefaultNo), Answer::Yes);
+}
+
+// Windows 2000 and later put the name in the global namespace, so that programs
+// in other sessions count; Windows 95/98 and NT 4 take no backslash in it.
+TEST(OneInstance, NameIsGlobalWhereTheSystemHasAGlobalNamespace) {
+  const std::string bare = "FlashUpdate.EinProgrammJePC";
+  const struct {
+    unsigned long platform;
+    unsigned long major;
+    std::string name;
+  } kSystems[] = {
+      {VER_PLATFORM_WIN32_WINDOWS, 4, bare},          // 95, 98, Me
+      {VER_PLATFORM_WIN32_NT, 4, bare},               // NT 4
+      {VER_PLATFORM_WIN32_NT, 5, "Global\\" + bare},  // 2000, XP
+      {VER_PLATFORM_WIN32_NT, 10, "Global\\" + bare},
+  };
+  for (const auto& system : kSystems) {
+    EXPECT_EQ(OneInstanceName(system.platform, system.major), system.name) << system.major;
+  }
+}
+
+TEST(OneInstance, SecondProgramFindsTheNameTakenUntilTheFirstEnds) {
+  auto first = std::make_unique<OneInstance>();
+  EXPECT_TRUE(first->First());
+  {
+    const OneInstance second;  // the same mutex, as another process would find it
+    EXPECT_FALSE(second.First());
+  }
+  first.reset();
+  EXPECT_TRUE(OneInstance().First());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/flash_update_kunde_unit.h"
+#include "base/cp1252.h"
 #include "platform/main_window_texts.h"
 #include "platform/scripted_message_service.h"
 #include "sim/default_cards.h"
@@ -395,6 +396,34 @@ TEST_F(Win32Window, ClicksDuringAnActionAreDroppedAndACloseWaitsForItsEnd) {
   EXPECT_EQ(Frame(), nullptr);
   MSG quit;
   EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+// A log-off or shut-down asks every window first: during a write the window
+// refuses, and the program ends once the write is done; otherwise the window
+// agrees and the session ends the program.
+TEST_F(Win32Window, SessionEndIsRefusedDuringAWriteAndCarriedOutAfterIt) {
+  form_->SetEndRequests(*window_);
+  form_->FormCreate();
+  EXPECT_EQ(::SendMessageA(Frame(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_NE(Frame(), nullptr);
+
+  std::vector<LRESULT> answers;
+  splash_.at_repaint = [&] {
+    answers.push_back(::SendMessageA(Frame(), WM_QUERYENDSESSION, 0, 0));
+    Click(Id::kButton1);  // Exit waits as well
+    EXPECT_NE(Frame(), nullptr);
+  };
+  Click(Id::kButton2);
+
+  EXPECT_EQ(answers, std::vector<LRESULT>(4, FALSE));
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<std::string>{
+                "Flash erfolgreich aktualisiert",
+                std::string("Das Programm sollte beendet werden, während eine Karte beschrieben "
+                            "wurde.\r\nEs hat den Schreibvorgang zuerst zu Ende geführt und wird "
+                            "jetzt beendet."_cp)}));
+  EXPECT_EQ(Frame(), nullptr);
+  EXPECT_TRUE(system_->journal.Unfinished().empty());
 }
 
 TEST_F(Win32Window, ExitEndsTheProgram) {

@@ -2,6 +2,7 @@
 // The real Windows PC as the machine the system runs on.
 
 #include "platform/machine.h"
+#include "platform/win32/one_instance.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_port_io.h"
@@ -12,6 +13,10 @@ namespace fu {
 
 class Win32Machine : public Machine {
  public:
+  // False when another of the programs already runs on this PC: then the
+  // machine must not be used (see OneInstance).
+  bool FirstProgram() const { return instance_.First(); }
+
   SystemCalls& System() override { return system_; }
   PortIo& Ports() override { return ports_; }
   RegisterBus& Bus() override { return bus_; }
@@ -19,6 +24,7 @@ class Win32Machine : public Machine {
   Files& Drive() override { return files_; }
 
  private:
+  OneInstance instance_;  // first: taken before anything else is built
   Win32SystemCalls system_;
   Win32PortIo ports_;
   Win32RegisterBus bus_;

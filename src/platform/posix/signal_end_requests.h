@@ -1,0 +1,32 @@
+#pragma once
+// End requests by POSIX signals, for the Linux programs. SIGPIPE is ignored for
+// the whole run: output to a closed pipe (a console program piped into head)
+// then fails its writes instead of killing the program. SIGINT, SIGTERM and
+// SIGHUP keep their disposition outside a hold, so they end the program as
+// always; during a hold they are only noted, and Release() reports them.
+// The signal state is the process's: one object at a time.
+
+#include <csignal>
+#include <iterator>
+
+#include "platform/end_requests.h"
+
+namespace fu {
+
+class SignalEndRequests : public EndRequests {
+ public:
+  SignalEndRequests();
+  ~SignalEndRequests() override;
+  SignalEndRequests(const SignalEndRequests&) = delete;
+  SignalEndRequests& operator=(const SignalEndRequests&) = delete;
+
+  void Hold() override;
+  bool Release() override;
+
+ private:
+  static constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction kept_[std::size(kEndSignals)] = {};
+  bool held_ = false;
+};
+
+}  // namespace fu

@@ -1,0 +1,41 @@
+#include "platform/win32/one_instance.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace fu {
+
+namespace {
+
+constexpr std::string_view kName = "FlashUpdate.EinProgrammJePC";
+constexpr std::string_view kGlobalPrefix = "Global\\";
+
+}  // namespace
+
+std::string OneInstanceName(unsigned long platform_id, unsigned long major_version) {
+  std::string name;
+  if (platform_id == VER_PLATFORM_WIN32_NT && major_version >= 5) {
+    name = kGlobalPrefix;
+  }
+  name += kName;
+  return name;
+}
+
+OneInstance::OneInstance() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (!::GetVersionExA(&version)) {
+    return;
+  }
+  const std::string name = OneInstanceName(version.dwPlatformId, version.dwMajorVersion);
+  mutex_ = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  // ERROR_ACCESS_DENIED (no handle): another user's program holds the name.
+  first_ = mutex_ != nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+OneInstance::~OneInstance() {
+  if (mutex_ != nullptr) {
+    ::CloseHandle(mutex_);
+  }
+}
+
+}  // namespace fu
