@@ -226,6 +226,9 @@ class CorruptingFiles : public Files {
         bytes[at_] ^= 0x80;
       }
       std::vector<std::uint8_t> ReadToEnd() override { return file_->ReadToEnd(); }
+      std::vector<std::uint8_t> ReadAtMost(std::size_t limit) override {
+        return file_->ReadAtMost(limit);
+      }
       void Flush() override { file_->Flush(); }
       void Close() override { file_->Close(); }
 
