@@ -92,7 +92,7 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
     case BackupOutcome::Ok:
       break;
     case BackupOutcome::ReadIncomplete:
-    case BackupOutcome::ReadBackDiffers:
+    case BackupOutcome::ReadBackDiffers:  // not a reading's outcome
       return refuse(ReadIncompleteText(), BackupOutcome::ReadIncomplete);
     case BackupOutcome::ReadsDiffer:
       return refuse(ReadsDifferText(), BackupOutcome::ReadsDiffer);

@@ -13,7 +13,6 @@
 
 #include "flash/record_read.h"
 #include "flash/record_write.h"
-#include "flash/update_journal.h"
 #include "platform/files.h"
 #include "platform/message_service.h"
 
