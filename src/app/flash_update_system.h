@@ -50,7 +50,7 @@ class FlashUpdateSystem {
         journal(p.files, [&files = p.files](
                              std::string_view path) { return RestorableBackup(files, path); }),
         writer(flash, backup, p.messages, p.splash, &journal),
-        restore(p.files, flash, reader, &journal, writer, p.messages),
+        restore(p.files, flash, reader, writer, p.messages),
         slots(cards, host, loader) {}
 
   FlashUpdateSystem(const FlashUpdateSystem&) = delete;

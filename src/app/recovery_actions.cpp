@@ -93,6 +93,7 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
   if (!SelectedSlot()) {
     return ActionResult::Refused;
   }
+  const int card_number = view_.SelectedItem();
   Busy(true);
   view_.SetProgress(0);
   const auto slot = OpenForAction();
@@ -103,7 +104,7 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
   RestoreOutcome outcome = RestoreOutcome::Failed;
   {
     const EndHold hold(*this);
-    outcome = sys_.restore.RestoreFromBackup(*slot, backup_file, owner);
+    outcome = sys_.restore.RestoreFromBackup(*slot, card_number, backup_file, owner);
   }
   last_backup_ = sys_.writer.LastBackupFile();
   EndAction(*slot);

@@ -1,5 +1,6 @@
 #include "flash/flash_backup.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/cp1252.h"
@@ -34,6 +35,37 @@ std::string BackupFileStem(CardSlot slot, std::string_view short_date) {
   return stem;
 }
 
+bool IsBackupFileName(std::string_view path) {
+  constexpr std::string_view kHead = "C:\\FLASH_";
+  constexpr std::string_view kTail = ".SAV";
+  constexpr std::size_t kSlotAndDash = 2;
+  if (!path.starts_with(kHead) || !path.ends_with(kTail) ||
+      path.size() <= kHead.size() + kSlotAndDash + kTail.size()) {
+    return false;
+  }
+  const char slot = path[kHead.size()];
+  if (slot < '0' || slot >= '0' + kSlotCount || path[kHead.size() + 1] != '_') {
+    return false;
+  }
+  const std::string_view date = path.substr(
+      kHead.size() + kSlotAndDash, path.size() - kHead.size() - kSlotAndDash - kTail.size());
+  return date.find("..") == std::string_view::npos &&
+         std::none_of(date.begin(), date.end(), [](char c) {
+           const auto byte = static_cast<unsigned char>(c);
+           return byte < 0x20 || byte == 0x7F || kUnreadable.find(c) != std::string_view::npos;
+         });
+}
+
+BackupOutcome ReadAreaTwice(FlashCommands& flash, CardSlot slot, std::vector<HostWord>& area) {
+  area.assign(kBackupWords, 0);
+  std::vector<HostWord> again(kBackupWords, 0);
+  if (!flash.FlashRead(slot, kBackupAreaStart, area) ||
+      !flash.FlashRead(slot, kBackupAreaStart, again)) {
+    return BackupOutcome::ReadIncomplete;
+  }
+  return again == area ? BackupOutcome::Ok : BackupOutcome::ReadsDiffer;
+}
+
 std::string FlashBackup::UnusedFileName(CardSlot slot) {
   const std::string stem = BackupFileStem(slot, clock_.ShortDate());
   std::string name = stem + ".SAV";
@@ -55,14 +87,15 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   };
   // The area is read twice and must come back the same: a card that answers
   // wrong bytes would otherwise leave a backup that restores the wrong card.
-  std::vector<HostWord> area(kBackupWords, 0);
-  std::vector<HostWord> again(kBackupWords, 0);
-  if (!flash_.FlashRead(slot, kBackupAreaStart, area) ||
-      !flash_.FlashRead(slot, kBackupAreaStart, again)) {
-    return refuse(ReadIncompleteText(), BackupOutcome::ReadIncomplete);
-  }
-  if (again != area) {
-    return refuse(ReadsDifferText(), BackupOutcome::ReadsDiffer);
+  std::vector<HostWord> area;
+  switch (ReadAreaTwice(flash_, slot, area)) {
+    case BackupOutcome::Ok:
+      break;
+    case BackupOutcome::ReadIncomplete:
+    case BackupOutcome::ReadBackDiffers:  // not a reading's outcome
+      return refuse(ReadIncompleteText(), BackupOutcome::ReadIncomplete);
+    case BackupOutcome::ReadsDiffer:
+      return refuse(ReadsDifferText(), BackupOutcome::ReadsDiffer);
   }
 
   const std::string name = UnusedFileName(slot);

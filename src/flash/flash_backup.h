@@ -34,6 +34,16 @@ struct BackupResult {
 std::string BackupFileStem(CardSlot slot, std::string_view short_date);
 // The name a backup is written under until it is complete: ".SAV" becomes ".TMP".
 std::string TemporaryName(std::string_view backup_name);
+// Whether path is a backup name this program forms: "C:\FLASH_" + slot 0..3 +
+// "_" + a date (a number ".n" included) + ".SAV", at the root of drive C:. The
+// date holds no separator, ':', "..", control character or other character a
+// file name cannot hold, so the name reaches no other folder, drive, machine or
+// device.
+bool IsBackupFileName(std::string_view path);
+
+// Reads the card's 64 KiB area into area twice: Ok only when both reads
+// arrived whole and agree, so a card answering wrong bytes is not believed.
+BackupOutcome ReadAreaTwice(FlashCommands& flash, CardSlot slot, std::vector<HostWord>& area);
 
 class FlashBackup {
  public:

@@ -7,6 +7,7 @@
 #include "base/cp1252.h"
 #include "base/errors.h"
 #include "flash/backup_format.h"
+#include "flash/flash_backup.h"
 #include "record/image_codec.h"
 #include "record/revision.h"
 
@@ -28,12 +29,17 @@ std::string SerialText(std::string_view serial) {
   return serial.empty() ? std::string("(leer)") : std::string(serial);
 }
 
-// Windows paths: letters in either case name the same file.
-bool SamePath(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](char x, char y) { return lower(x) == lower(y); });
+std::string CardText(int card_number, std::string_view serial) {
+  return "Karte " + std::to_string(card_number) + " (Seriennummer " + std::string(serial) + ")";
 }
+
+bool InRecordSector(std::size_t offset) {
+  const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
+  return offset >= sector && offset < sector + record_write::kSectorWords;
+}
+
+constexpr std::string_view kUntouchedFlash =
+    "Das Flash außerhalb des Datensatzbereichs, das kein Schreiben dieses Programms ändert, "_cp;
 
 // The serial number of the record the file holds; nothing when it holds none.
 std::optional<std::string> FileSerialNumber(std::span<const std::uint8_t> record) {
@@ -59,7 +65,7 @@ std::optional<std::string> FileSerialNumber(std::span<const std::uint8_t> record
 bool RestorableBackup(Files& files, std::string_view path) {
   try {
     const auto file = files.OpenRead(path);
-    const BackupFile backup = ParseBackupFile(file->ReadToEnd());
+    const BackupFile backup = ParseBackupFile(file->ReadAtMost(kBackupFileSize + 1));
     file->Close();
     return backup.Restorable() &&
            FileSerialNumber(std::span(backup.flash).subspan(kBackupRecordOffset)).has_value();
@@ -79,38 +85,81 @@ RestoreOutcome FlashRestore::Refuse(std::string_view path, std::string_view why)
   return RestoreOutcome::Refused;
 }
 
-bool FlashRestore::JournalTies(CardSlot slot, std::string_view path) {
-  if (journal_ == nullptr) {
-    return false;
+FlashRestore::Untouched FlashRestore::CompareUntouched(CardSlot slot,
+                                                       std::span<const std::uint8_t> file_flash) {
+  std::vector<HostWord> area;
+  if (ReadAreaTwice(flash_, slot, area) != BackupOutcome::Ok) {
+    return {Untouched::Kind::Unreadable};
   }
-  const auto entries = journal_->Unfinished();
-  return std::any_of(entries.begin(), entries.end(), [&](const JournalEntry& e) {
-    return e.slot == slot && SamePath(e.backupFile, path);
-  });
+  for (std::size_t i = 0; i < area.size(); ++i) {
+    if (!InRecordSector(i) && area[i] != file_flash[i]) {
+      return {Untouched::Kind::Differs, i};
+    }
+  }
+  return {Untouched::Kind::Equal};
 }
 
-bool FlashRestore::MayWrite(CardSlot slot, std::string_view path, std::string_view file_serial) {
+std::optional<RestoreOutcome> FlashRestore::CheckOwner(CardSlot slot, int card_number,
+                                                       std::string_view path,
+                                                       std::span<const std::uint8_t> file_flash,
+                                                       std::string_view file_serial,
+                                                       FileOwner owner) {
   const std::optional<std::string> card_serial = reader_.ReadSerialNumber(slot);
+  if (card_serial && *card_serial == file_serial) {
+    return std::nullopt;
+  }
+  const std::string file = "Die Sicherung " + std::string(path);
+  const std::string file_card = "der Karte mit der Seriennummer " + SerialText(file_serial);
+  if (card_serial && owner == FileOwner::ThisCard) {
+    messages_.Show(
+        file + " stammt von " + file_card + ", nicht von " +
+            CardText(card_number, SerialText(*card_serial)) +
+            std::string(". Sie wird darum nicht zurückgeschrieben; die Karte wurde nicht "
+                        "verändert.\r\nWenn Sie sicher sind, dass die Sicherung zu dieser "
+                        "Karte gehört, nennen Sie die Datei ausdrücklich mit dem Befehl "
+                        "restore des Konsolenprogramms: restore "_cp) +
+            std::to_string(card_number) + " " + std::string(path),
+        MessageKind::Error, Buttons::Ok);
+    return RestoreOutcome::Refused;
+  }
+  const Untouched untouched = CompareUntouched(slot, file_flash);
+  std::string flash_text;
+  switch (untouched.kind) {
+    case Untouched::Kind::Equal:
+      if (!card_serial && owner == FileOwner::ThisCard) {
+        return std::nullopt;  // the start-up question named the file
+      }
+      flash_text = std::string(kUntouchedFlash) + "gleicht dem der Sicherung.";
+      break;
+    case Untouched::Kind::Differs:
+      flash_text = std::string(kUntouchedFlash) +
+                   "weicht von dem der Sicherung ab, zuerst bei Adresse " +
+                   AddressText(untouched.first) + ".";
+      break;
+    case Untouched::Kind::Unreadable:
+      flash_text = std::string(
+          "Das Flash außerhalb des Datensatzbereichs konnte nicht zweimal gleich gelesen "
+          "werden; ob es dem der Sicherung gleicht, ist nicht bekannt."_cp);
+      break;
+  }
   std::string question;
   if (card_serial) {
-    if (*card_serial == file_serial) {
-      return true;
-    }
-    question = "Die Sicherung " + std::string(path) +
-               " stammt von der Karte mit der Seriennummer " + SerialText(file_serial) +
-               ", die Karte in Steckplatz " + std::to_string(slot) + " hat aber die Seriennummer " +
-               SerialText(*card_serial) + ".";
+    question = file + " stammt von " + file_card + ", nicht von " +
+               CardText(card_number, SerialText(*card_serial)) + ".\r\n" + flash_text;
   } else {
-    if (JournalTies(slot, path)) {
-      return true;  // the backup taken before this card's unfinished write
+    question = CardText(card_number, "unbekannt") +
+               ": ihr Datensatz kann nicht gelesen werden.\r\n" + file + " stammt von " +
+               file_card + ". ";
+    if (untouched.kind == Untouched::Kind::Differs) {
+      question += std::string("Sie gehört zu einer anderen Karte: "_cp);
     }
-    question = "Der Datensatz der Karte in Steckplatz " + std::to_string(slot) +
-               " kann nicht gelesen werden. Ob die Sicherung " + std::string(path) +
-               " (Seriennummer " + SerialText(file_serial) +
-               std::string(") zu dieser Karte gehört, ist nicht bekannt."_cp);
+    question += flash_text;
   }
   question += kWriteAnyway;
-  return messages_.Show(question, MessageKind::Error, Buttons::YesNoDefaultNo) == Answer::Yes;
+  if (messages_.Show(question, MessageKind::Error, Buttons::YesNoDefaultNo) != Answer::Yes) {
+    return RestoreOutcome::Declined;
+  }
+  return std::nullopt;
 }
 
 bool FlashRestore::AreaEqualsFile(CardSlot slot, std::string_view path,
@@ -132,7 +181,7 @@ bool FlashRestore::AreaEqualsFile(CardSlot slot, std::string_view path,
   const auto offset = static_cast<std::size_t>(differs.first - back.begin());
   const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
   std::string text;
-  if (offset >= sector && offset < sector + record_write::kSectorWords) {
+  if (InRecordSector(offset)) {
     text = "Das Flash der Karte weicht nach dem Zurückschreiben bei Adresse "_cp;
     text += AddressText(offset) + " von der Sicherung " + std::string(path) + " ab.";
   } else {
@@ -152,15 +201,19 @@ bool FlashRestore::AreaEqualsFile(CardSlot slot, std::string_view path,
   return false;
 }
 
-RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, std::string_view path,
-                                               FileOwner owner) {
+RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, int card_number,
+                                               std::string_view path, FileOwner owner) {
   std::vector<std::uint8_t> bytes;
   try {
     const auto file = files_.OpenRead(path);
-    bytes = file->ReadToEnd();
+    bytes = file->ReadAtMost(kBackupFileSize + 1);
     file->Close();
   } catch (const FileError& error) {
     return Refuse(path, "kann nicht gelesen werden: " + std::string(error.Text()) + ".");
+  }
+  if (bytes.size() > kBackupFileSize) {
+    return Refuse(path, std::string("ist zu groß: eine Sicherung hat genau "_cp) +
+                            std::to_string(kBackupFileSize) + " Bytes.");
   }
   const BackupFile backup = ParseBackupFile(bytes);
   if (!backup.Restorable()) {
@@ -170,16 +223,16 @@ RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, std::string_view p
   if (!serial) {
     return Refuse(path, "enthält keinen Datensatz der Revision 1.2 oder 1.3.");
   }
-  if (owner == FileOwner::Unknown && !MayWrite(slot, path, *serial)) {
-    return RestoreOutcome::Declined;
+  if (const auto outcome = CheckOwner(slot, card_number, path, backup.flash, *serial, owner)) {
+    return *outcome;
   }
   // Everything the erase clears goes back, not only the record.
   const auto sector =
       std::span(backup.flash)
           .subspan(record_write::kSectorStart - kBackupAreaStart, record_write::kSectorWords);
   const std::vector<HostWord> words(sector.begin(), sector.end());
-  if (!writer_.WriteRecordSector(slot, words, *serial, "restore") ||
-      !AreaEqualsFile(slot, path, backup.flash)) {
+  if (!writer_.WriteRecordSector(slot, words, *serial, "restore",
+                                 [&] { return AreaEqualsFile(slot, path, backup.flash); })) {
     return RestoreOutcome::Failed;
   }
   messages_.Show("Die Karte wurde aus der Sicherung " + std::string(path) + " wiederhergestellt.",

@@ -3,15 +3,16 @@
 // checked completely first; anything doubtful is refused and the card is not
 // touched. A file that may be another card's is written only on the user's word.
 // The write takes the road of every write: a fresh backup, the journal, erase,
-// program, verify. Then the whole area is read back and compared with the file.
+// program, verify. Then the whole area is read back and compared with the file,
+// and only a card equal to it closes the journal entry.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "flash/record_read.h"
 #include "flash/record_write.h"
-#include "flash/update_journal.h"
 #include "platform/files.h"
 #include "platform/message_service.h"
 
@@ -19,41 +20,50 @@ namespace fu {
 
 enum class RestoreOutcome {
   Restored,  // written, and the whole area equals the file
-  Refused,   // the file is unusable; the card was not touched
+  Refused,   // the file is unusable, or the journal offered another card's; not touched
   Declined,  // the file may be another card's and the user said No; not touched
   Failed,    // the write did not succeed or the card differs from the file; told
 };
 
-// Whose backup a file is. ThisCard: the journal ties it to the card (its restore
-// point), so the question about another card's file is not asked.
+// Who names the file. ThisCard: the journal offers it as the card's restore
+// point, and the start-up question named it. Unknown: the user named it.
 enum class FileOwner { Unknown, ThisCard };
 
 // Whether the file is a backup a restore would write back: whole, with its
-// checks right, holding a record of revision 1.2 or 1.3.
+// checks right, holding a record of revision 1.2 or 1.3. A file larger than a
+// backup is not read to its end.
 bool RestorableBackup(Files& files, std::string_view path);
 
 class FlashRestore {
  public:
-  FlashRestore(Files& files, FlashCommands& flash, RecordReader& reader, UpdateJournal* journal,
-               RecordWriter& writer, MessageService& messages)
-      : files_(files),
-        flash_(flash),
-        reader_(reader),
-        journal_(journal),
-        writer_(writer),
-        messages_(messages) {}
+  FlashRestore(Files& files, FlashCommands& flash, RecordReader& reader, RecordWriter& writer,
+               MessageService& messages)
+      : files_(files), flash_(flash), reader_(reader), writer_(writer), messages_(messages) {}
 
-  RestoreOutcome RestoreFromBackup(CardSlot slot, std::string_view path,
-                                   FileOwner owner = FileOwner::Unknown);
+  // Writes the file back to the card in slot, which is card card_number of
+  // today's list (the number messages name it by). Every restore checks whose
+  // backup the file is: by its serial number, and for a card whose record cannot
+  // be read by the flash no write of this program touches. Another card's file
+  // is refused when the journal offered it and asked about otherwise.
+  RestoreOutcome RestoreFromBackup(CardSlot slot, int card_number, std::string_view path,
+                                   FileOwner owner);
 
  private:
+  // How the flash outside the record sector, which no write of this program
+  // touches, compares with the file's.
+  struct Untouched {
+    enum class Kind { Equal, Differs, Unreadable } kind = Kind::Unreadable;
+    std::size_t first = 0;  // Differs: the first offset in the area that differs
+  };
+
   RestoreOutcome Refuse(std::string_view path, std::string_view why);
-  // True when the card's serial number is the file's, or its record cannot be
-  // read but an unfinished write of this slot names this file; otherwise the
-  // user is asked, with No as the default.
-  bool MayWrite(CardSlot slot, std::string_view path, std::string_view file_serial);
-  // An unfinished write of this slot took this file as its backup.
-  bool JournalTies(CardSlot slot, std::string_view path);
+  // Nothing when the file may be written to the card; otherwise the outcome, told
+  // or asked (No being the default) here.
+  std::optional<RestoreOutcome> CheckOwner(CardSlot slot, int card_number, std::string_view path,
+                                           std::span<const std::uint8_t> file_flash,
+                                           std::string_view file_serial, FileOwner owner);
+  // Read twice alike, or Unreadable.
+  Untouched CompareUntouched(CardSlot slot, std::span<const std::uint8_t> file_flash);
   // Reads the whole area back: true when every byte equals the file's; shows
   // what differs otherwise.
   bool AreaEqualsFile(CardSlot slot, std::string_view path,
@@ -62,7 +72,6 @@ class FlashRestore {
   Files& files_;
   FlashCommands& flash_;
   RecordReader& reader_;
-  UpdateJournal* journal_;
   RecordWriter& writer_;
   MessageService& messages_;
 };

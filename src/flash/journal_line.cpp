@@ -1,5 +1,6 @@
 #include "flash/journal_line.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -98,6 +99,15 @@ std::string EncodeJournalLine(const JournalEntry& entry) {
   line += "\tSicherung=" + Escape(entry.backupFile);
   line += std::string(kCheckKey) + Hex(Crc32(line)) + "\r\n";
   return line;
+}
+
+bool HasCheckField(std::string_view line) {
+  const std::size_t check = line.rfind(kCheckKey);
+  if (check == std::string_view::npos || line.size() - check != kCheckKey.size() + 8) {
+    return false;
+  }
+  const std::string_view digits = line.substr(check + kCheckKey.size());
+  return std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; });
 }
 
 std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {

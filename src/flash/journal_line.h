@@ -42,5 +42,9 @@ std::string EncodeJournalLine(const JournalEntry& entry);
 // The entry of a line without its line end; nothing when the line is no entry
 // or fails its check.
 std::optional<JournalEntry> DecodeJournalLine(std::string_view line);
+// Whether the line ends with a check field of the right form ("<TAB>CRC32=" and
+// eight hex digits), whatever the check says: a line a crash tore off never
+// does, so such a line that fails its check was changed, not torn.
+bool HasCheckField(std::string_view line);
 
 }  // namespace fu

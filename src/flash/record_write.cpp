@@ -1,6 +1,7 @@
 #include "flash/record_write.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,19 @@ std::string VerifyFailedText(std::size_t byte) {
 
 // A word value a flash read never stores: it marks the words that did not arrive.
 constexpr HostWord kNotArrived = 0xFFFFFFFF;
+
+constexpr std::string_view kAreaUnreadable =
+    "Fehler beim Überprüfen des Flash: der Bereich 0xD00000 bis 0xD0FFFF konnte nicht "
+    "vollständig gelesen werden."_cp;
+
+std::string OutsideDiffersText(std::size_t offset, std::string_view backup_file) {
+  char address[16];
+  std::snprintf(address, sizeof address, "0x%06X",
+                static_cast<unsigned>(kBackupAreaStart + static_cast<std::uint32_t>(offset)));
+  return std::string("Fehler beim Überprüfen des Flash: bei Adresse "_cp) + address +
+         std::string(", außerhalb des Datensatzbereichs, weicht das Flash von der Sicherung "_cp) +
+         std::string(backup_file) + " ab. Diesen Teil schreibt dieses Programm nie.";
+}
 
 }  // namespace
 
@@ -79,10 +93,9 @@ void RecordWriter::Finish() {
 
 void RecordWriter::CheckAfterFailure(CardSlot slot) {
   state_ = WriteState::Changed;
-  std::vector<HostWord> now(record_write::kSectorWords, kNotArrived);
-  if (!flash_.FlashRead(slot, record_write::kSectorStart, now) ||
-      !std::equal(now.begin(), now.end(),
-                  backup_area_.begin() + (record_write::kSectorStart - kBackupAreaStart))) {
+  // The whole area: a card whose erase hit another sector is not unchanged.
+  std::vector<HostWord> now(kBackupWords, kNotArrived);
+  if (!flash_.FlashRead(slot, kBackupAreaStart, now) || now != backup_area_) {
     return;  // changed, or not known to be unchanged
   }
   state_ = WriteState::Unchanged;
@@ -115,6 +128,28 @@ bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
   if (first_bad < stop || !arrived) {
     ShowError(VerifyFailedText(std::min(first_bad, stop)));
     return false;
+  }
+  return true;
+}
+
+bool RecordWriter::AreaAsWritten(CardSlot slot, std::span<const HostWord> written) {
+  std::vector<HostWord> area(kBackupWords, kNotArrived);
+  if (!flash_.FlashRead(slot, kBackupAreaStart, area)) {
+    ShowError(kAreaUnreadable);
+    return false;
+  }
+  const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
+  for (std::size_t i = 0; i < area.size(); ++i) {
+    if (i < sector || i >= sector + record_write::kSectorWords) {
+      if (area[i] != backup_area_[i]) {
+        ShowError(OutsideDiffersText(i, last_backup_));
+        return false;
+      }
+    } else if (const std::size_t k = i - sector;
+               k < written.size() && area[i] != (written[k] & 0xFF)) {
+      ShowError(VerifyFailedText(k));
+      return false;
+    }
   }
   return true;
 }
@@ -167,16 +202,20 @@ bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> word
 }
 
 bool RecordWriter::WriteRecordSector(CardSlot slot, std::span<const HostWord> words,
-                                     std::string_view serial, std::string_view operation) {
-  return WriteFrom(slot, record_write::kSectorStart, words, serial, operation);
+                                     std::string_view serial, std::string_view operation,
+                                     const AreaCheck& area_check) {
+  return WriteFrom(slot, record_write::kSectorStart, words, serial, operation, area_check);
 }
 
 bool RecordWriter::WriteFrom(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words,
-                             std::string_view serial, std::string_view operation) {
+                             std::string_view serial, std::string_view operation,
+                             const AreaCheck& area_check) {
   if (!Prepare(slot, serial, operation)) {
     return false;
   }
-  if (!EraseAndProgramBlocks(slot, erase_at, words) || !Verify(slot, words)) {
+  // The entry closes only when the whole area is as this write should leave it.
+  if (!EraseAndProgramBlocks(slot, erase_at, words) || !Verify(slot, words) ||
+      !(area_check ? area_check() : AreaAsWritten(slot, words))) {
     CheckAfterFailure(slot);
     return false;
   }
@@ -206,7 +245,8 @@ bool RecordWriter::WriteV12Words(CardSlot slot, std::span<const HostWord> words,
   if (failure) {
     ShowError(*failure);
   }
-  if (failure || !Verify(slot, words.first(std::min(verify_words, words.size())))) {
+  if (failure || !Verify(slot, words.first(std::min(verify_words, words.size()))) ||
+      !AreaAsWritten(slot, words)) {
     CheckAfterFailure(slot);
     return false;
   }

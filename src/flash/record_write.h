@@ -3,6 +3,7 @@
 // card is erased only after a whole and equal backup; every failure is shown
 // once, here, and reported by the result.
 
+#include <functional>
 #include <vector>
 
 #include "flash/flash_backup.h"
@@ -54,11 +55,16 @@ class RecordWriter {
   bool WriteV12Words(CardSlot slot, std::span<const HostWord> words, std::size_t verify_words,
                      std::string_view serial, std::string_view operation);
 
+  // Checks the whole area after a verified write, before its journal entry is
+  // closed; true when the card is as the write should leave it. Shows what is not.
+  using AreaCheck = std::function<bool()>;
+
   // Writes the whole record sector (kSectorWords words for 0xD01000 on), as a
   // restore brings it back: erased, programmed in blocks of kBlockWords under the
-  // progress window, every word read back. True when written and verified.
+  // progress window, every word read back, then area_check. True when written
+  // and both checks passed.
   bool WriteRecordSector(CardSlot slot, std::span<const HostWord> words, std::string_view serial,
-                         std::string_view operation);
+                         std::string_view operation, const AreaCheck& area_check);
 
   // The backup file of the last write, empty when none was made.
   const std::string& LastBackupFile() const { return last_backup_; }
@@ -72,20 +78,26 @@ class RecordWriter {
   bool Prepare(CardSlot slot, std::string_view serial, std::string_view operation);
   // Notes the write begun by Prepare done.
   void Finish();
-  // After a failure past Prepare: reads the record sector back and compares it
-  // with the backup. An equal sector is told and closed in the journal as
+  // After a failure past Prepare: reads the whole area back and compares it
+  // with the backup. An equal area is told and closed in the journal as
   // unchanged.
   void CheckAfterFailure(CardSlot slot);
   // Erases the sector holding erase_at, then programs the words from the program
   // offset 0 in blocks of kBlockWords under the progress window. Shows a failure.
   bool EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words);
-  // Prepare, the erase and the blocks, the verify, then Finish: true when
-  // written and verified.
+  // Prepare, the erase and the blocks, the verify, the area check (AreaAsWritten
+  // when none is given), then Finish: true when written and checked.
   bool WriteFrom(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words,
-                 std::string_view serial, std::string_view operation);
+                 std::string_view serial, std::string_view operation,
+                 const AreaCheck& area_check = nullptr);
   // Reads back expected.size() words from the record area; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);
+  // Reads the whole area back: outside the record sector it must equal the
+  // backup of this write, from the record area's start on the written words.
+  // Shows the first difference or an incomplete read.
+  bool AreaAsWritten(CardSlot slot, std::span<const HostWord> written);
+
   void ShowError(std::string_view text, Buttons buttons = Buttons::Ok);
 
   FlashCommands& flash_;

@@ -5,6 +5,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "flash/flash_backup.h"
 
 namespace fu {
 
@@ -86,7 +87,26 @@ std::optional<JournalEntry> ParseLegacy(CardSlot slot, std::string_view text) {
       has_state = true;
     }
   }
-  return has_state ? std::optional(entry) : std::nullopt;
+  return has_state && IsBackupFileName(entry.backupFile) ? std::optional(entry) : std::nullopt;
+}
+
+// The entry of a line, only when it names a backup of this program: the journal
+// is data, and no other name is ever opened from it.
+std::optional<JournalEntry> EntryOf(std::string_view line) {
+  auto entry = DecodeJournalLine(line);
+  if (entry && !IsBackupFileName(entry->backupFile)) {
+    return std::nullopt;
+  }
+  return entry;
+}
+
+// A last line without its line end that is whole all the same: the header, or
+// a line with its check field (whose check is then decided like any other's).
+bool WholeLine(std::string_view line) {
+  if (line.ends_with('\r')) {
+    line.remove_suffix(1);
+  }
+  return line == journal_line::kHeader || HasCheckField(line);
 }
 
 std::string UnreadableText(std::string_view path, const FileError& error) {
@@ -117,8 +137,11 @@ void UpdateJournal::ReadLegacy(CardSlot slot, Reading& out) {
   }
 }
 
-// Lines that fail their check are counted as damage, except a torn last line
-// (no line end: a crash mid-append) and a torn line closed by a later append.
+// Lines that fail their check, or name a file that is no backup of this
+// program, are counted as damage. Passed over quietly: a torn last line (a crash
+// mid-append leaves neither its line end nor its whole check field) and a torn
+// line closed by a later append. A whole last line that only lost its line end
+// counts like any other.
 void UpdateJournal::ReadCurrent(Reading& out) {
   if (!files_.Exists(kFileName)) {
     return;
@@ -130,11 +153,11 @@ void UpdateJournal::ReadCurrent(Reading& out) {
   std::vector<int> bad_lines;
   for (int number = 1; !text.empty(); ++number) {
     const std::size_t end = text.find('\n');
-    if (end == std::string_view::npos) {
+    std::string_view line = text.substr(0, end);
+    if (end == std::string_view::npos && !WholeLine(line)) {
       break;  // torn
     }
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end + 1);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (line.ends_with('\r')) {
       line.remove_suffix(1);
     }
@@ -143,7 +166,7 @@ void UpdateJournal::ReadCurrent(Reading& out) {
     }
     if (line == journal_line::kHeader) {
       header = true;
-    } else if (auto entry = DecodeJournalLine(line)) {
+    } else if (auto entry = EntryOf(line)) {
       out.entries.push_back(std::move(*entry));
     } else if (!header && number == 1) {
       foreign = true;
@@ -189,8 +212,13 @@ void UpdateJournal::Append(JournalEntry entry) {
     const auto bytes = ReadAll(files_, kFileName);
     const std::string_view old = AsText(bytes);
     if (!old.empty() && !old.ends_with('\n')) {
-      text += journal_line::kTornMark;  // closes a line a crash tore off
-      text += "\r\n";
+      const std::string_view last = old.substr(old.rfind('\n') + 1);
+      if (WholeLine(last)) {
+        text += last.ends_with('\r') ? "\n" : "\r\n";  // it lost only its line end
+      } else {
+        text += journal_line::kTornMark;  // closes a line a crash tore off
+        text += "\r\n";
+      }
     }
     if (old.find(journal_line::kHeader) == std::string_view::npos) {
       text += journal_line::kHeader;

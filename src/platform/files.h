@@ -7,6 +7,7 @@
 // card is touched; a new file is written under a temporary name, flushed and
 // then renamed, so that its real name never holds half a file.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -25,6 +26,10 @@ class File {
   virtual void ReadExact(std::span<std::uint8_t> bytes) = 0;
   // Everything from the current position to the end.
   virtual std::vector<std::uint8_t> ReadToEnd() = 0;
+  // The same, but never more than limit bytes: fewer only when the file ends
+  // first. Whoever must not take a file larger than n asks for n + 1 and looks
+  // at the size, so a device or pipe that never ends cannot keep it reading.
+  virtual std::vector<std::uint8_t> ReadAtMost(std::size_t limit) = 0;
   // Forces what was written so far onto the disk (not only into the system's
   // cache); a file opened for reading raises FileError 5.
   virtual void Flush() = 0;

@@ -16,6 +16,8 @@ namespace {
 constexpr std::uint32_t kBootDataEnd = kFlashStart + 0x0A40;
 constexpr std::uint32_t kResidentProgramEnd = kRecordAreaEnd + 0x3E00;
 constexpr std::uint32_t kCalibrationTable = 0xD02E00;
+constexpr std::uint32_t kFactoryData = 0xD00F00;
+constexpr std::size_t kFactorySerialBytes = 32;
 
 // Bytes that look like code: a fixed pseudo-random run, the same on every PC.
 void FillCodeLike(SimFlash::Bytes& flash, std::uint32_t from, std::uint32_t to,
@@ -27,10 +29,22 @@ void FillCodeLike(SimFlash::Bytes& flash, std::uint32_t from, std::uint32_t to,
   }
 }
 
-SimFlash::Bytes FlashAround(std::span<const std::uint8_t> record, std::uint32_t seed) {
+// The maker's data of this one card, in the first sector that no record write
+// erases: "WERK", then the serial number, zero-filled to 32 bytes. Two cards of
+// the same kind differ there, whatever their records say.
+void PutFactoryData(SimFlash::Bytes& flash, std::string_view serial) {
+  auto at = flash.begin() + (kFactoryData - kFlashStart);
+  at = std::ranges::copy(std::string_view("WERK"), at).out;
+  const std::string_view kept = serial.substr(0, kFactorySerialBytes);
+  std::fill(std::ranges::copy(kept, at).out, at + kFactorySerialBytes, std::uint8_t{0});
+}
+
+SimFlash::Bytes FlashAround(std::span<const std::uint8_t> record, std::string_view serial,
+                            std::uint32_t seed) {
   SimFlash::Bytes flash;
   flash.fill(0xFF);
   FillCodeLike(flash, kFlashStart, kBootDataEnd, seed);
+  PutFactoryData(flash, serial);
   FillCodeLike(flash, kRecordAreaEnd, kResidentProgramEnd, seed + 1);
   std::ranges::copy(record, flash.begin() + (kRecordAreaStart - kFlashStart));
   return flash;
@@ -163,7 +177,7 @@ RecordV13 DefaultRecordV13() {
 }
 
 SimFlash::Bytes FlashWithRecord(const RecordV12& record) {
-  SimFlash::Bytes flash = FlashAround(record.Bytes(), 0x12);
+  SimFlash::Bytes flash = FlashAround(record.Bytes(), record.Get(v12::SerialNumber), 0x12);
   PutCalibrationTable(flash);
   return flash;
 }
@@ -171,7 +185,7 @@ SimFlash::Bytes FlashWithRecord(const RecordV12& record) {
 SimFlash::Bytes FlashWithRecord(const RecordV13& record) {
   ImageV13 image;
   EncodeImage(record, image);
-  return FlashAround(image.bytes, 0x13);
+  return FlashAround(image.bytes, record.SerialNumber.view(), 0x13);
 }
 
 }  // namespace fu::sim

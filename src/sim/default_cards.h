@@ -1,5 +1,6 @@
 #pragma once
-// The flash of the default PC's two cards: boot data in the first sector, the
+// The flash of the default PC's two cards: boot data and the card's own factory
+// data (its serial number at 0xD00F00) in the first sector, the
 // card record at the start of the record sector with 0xFF after it (as a
 // record write leaves it), and the DSP's resident program after that. The
 // revision-1.2 card also keeps a calibration table of its own at 0xD02E00, in

@@ -328,6 +328,18 @@ class SimFile final : public File {
     }
   }
 
+  std::vector<std::uint8_t> ReadAtMost(std::size_t limit) override {
+    CheckReading();
+    std::vector<std::uint8_t> out(limit);
+    stream_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(limit));
+    out.resize(static_cast<std::size_t>(stream_.gcount()));
+    if (stream_.bad()) {
+      throw FileError(kReadFault);
+    }
+    stream_.clear();
+    return out;
+  }
+
   void Flush() override {
     CheckOpen();
     if (!writing_) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "base/cp1252.h"
@@ -32,8 +34,14 @@ class CheckedMessages : public MessageService {
       : inner_(inner), splash_(splash) {}
   Answer Show(std::string_view text, MessageKind kind, Buttons buttons) override {
     EXPECT_FALSE(splash_.Current().visible) << "shown under the progress window: " << text;
+    if (before_next) {
+      std::exchange(before_next, nullptr)();
+    }
     return inner_.Show(text, kind, buttons);
   }
+
+  // Runs once, as the next message is shown.
+  std::function<void()> before_next;
 
  private:
   MessageService& inner_;
@@ -226,6 +234,9 @@ class CorruptingFiles : public Files {
         bytes[at_] ^= 0x80;
       }
       std::vector<std::uint8_t> ReadToEnd() override { return file_->ReadToEnd(); }
+      std::vector<std::uint8_t> ReadAtMost(std::size_t limit) override {
+        return file_->ReadAtMost(limit);
+      }
       void Flush() override { file_->Flush(); }
       void Close() override { file_->Close(); }
 
@@ -326,6 +337,15 @@ TEST_F(RecordStore, FailedEraseClosesTheWindowThenTellsTheUser) {
                                       std::string("Die Karte ist unverändert."_cp)}));
   EXPECT_EQ(writer_.LastWriteState(), WriteState::Unchanged);
   EXPECT_TRUE(FlashUnchanged());
+
+  // A failed erase that hit the sector before the record leaves the card changed.
+  Fault(CommandKind::kErase, 1, FaultAction::kFail);
+  messages_.before_next = [this] { rig_.card.Flash().AllBytes()[0x0010] ^= 0x01; };
+  rig_.messages.Clear();
+  EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
+  EXPECT_EQ(rig_.messages.Texts(),
+            (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp)}));
+  EXPECT_EQ(writer_.LastWriteState(), WriteState::Changed);
 }
 
 TEST_F(RecordStore, FailedThirdBlockEndsTheWrite) {

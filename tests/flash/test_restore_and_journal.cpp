@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "base/cp1252.h"
 #include "flash/backup_format.h"
@@ -54,7 +56,7 @@ class RestoreAndJournal : public ::testing::Test {
   FlashBackup backup_{rig_.flash, rig_.drive, rig_.clock, rig_.messages};
   RecordWriter writer_{rig_.flash, backup_, rig_.messages, splash_, &journal_};
   RecordReader reader_{rig_.flash};
-  FlashRestore restore_{rig_.drive, rig_.flash, reader_, &journal_, writer_, rig_.messages};
+  FlashRestore restore_{rig_.drive, rig_.flash, reader_, writer_, rig_.messages};
 };
 
 TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
@@ -63,7 +65,7 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   ASSERT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 0);  // the card changes
   rig_.messages.Clear();
   rig_.card.ResetDiagnostics();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Restored);
   EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD01000});
   // The whole sector went back, in blocks no larger than the upgrade's.
   const auto& commands = rig_.card.Diagnostics().commands;
@@ -93,25 +95,42 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   const auto last_backup = writer_.LastBackupFile();
   rig_.messages.Clear();
   // Unanswered, the question says No: nothing is backed up, erased or written.
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Declined);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Declined);
   ASSERT_EQ(rig_.messages.Shown().size(), 1u);
   EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::YesNoDefaultNo);
   EXPECT_NE(rig_.messages.Texts()[0].find("NHS-0310-0042"), std::string::npos);
-  EXPECT_NE(rig_.messages.Texts()[0].find("RTC-0311-0007"), std::string::npos);
+  EXPECT_NE(rig_.messages.Texts()[0].find("Karte 0 (Seriennummer RTC-0311-0007)"),
+            std::string::npos);
+  EXPECT_NE(rig_.messages.Texts()[0].find("gleicht dem der Sicherung"), std::string::npos);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v13_state);
   EXPECT_EQ(writer_.LastBackupFile(), last_backup);
 
+  // Offered by the journal, it is refused: no question, nothing read back or written.
+  rig_.messages.Clear();
+  rig_.drive.ResetCounts();
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 1, file, FileOwner::ThisCard), RestoreOutcome::Refused);
+  ASSERT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::Ok);
+  const std::string refusal = rig_.messages.Texts()[0];
+  EXPECT_NE(refusal.find("NHS-0310-0042"), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("Karte 1 (Seriennummer RTC-0311-0007)"), std::string::npos);
+  EXPECT_NE(refusal.find("restore 1 " + file), std::string::npos);
+  EXPECT_EQ(rig_.card.Flash().AllBytes(), v13_state);
+  EXPECT_TRUE(rig_.drive.Untouched());
+
   rig_.messages.Script(Answer::Yes);
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Restored);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
 
-  // A card left unreadable by a broken write takes back the backup taken before
-  // that write without a question: the journal ties the two together.
+  // A card left unreadable by a broken write takes back, when the journal offers
+  // it, the backup taken before that write without a question: the flash no
+  // write touches is the file's.
   rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 1, sim::FaultAction::kFail});
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
   const std::string before_write = writer_.LastBackupFile();
   rig_.messages.Clear();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, before_write), RestoreOutcome::Restored);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, before_write, FileOwner::ThisCard),
+            RestoreOutcome::Restored);
   EXPECT_FALSE(AnyQuestion());
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
 }
@@ -120,12 +139,101 @@ TEST_F(RestoreAndJournal, DifferenceOutsideTheRecordSectorIsNamedAndNoSuccess) {
   const std::string file = Backup();
   rig_.card.Flash().AllBytes()[0x0010] ^= 0x01;  // 0xD00010, never written by this tool
   rig_.messages.Clear();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Failed);
-  ASSERT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Failed);
+  ASSERT_EQ(rig_.messages.Shown().size(), 2u);
   EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Error);
   EXPECT_NE(rig_.messages.Texts()[0].find("zuerst bei Adresse 0xD00010."), std::string::npos)
       << rig_.messages.Texts()[0];
   EXPECT_EQ(rig_.messages.Texts()[0].find("wiederhergestellt"), std::string::npos);
+  // The sector went back as it was: the card equals the backup taken before.
+  EXPECT_EQ(rig_.messages.Texts()[1], "Die Karte ist unverändert."_cp);
+}
+
+TEST_F(RestoreAndJournal, UnreadableCardIsAskedAboutAFileWhoseUntouchedFlashDiffers) {
+  const std::string own = Backup();
+  // Another card of the same kind: its factory data before the record differ.
+  std::vector<HostWord> other(good_.begin(), good_.end());
+  other[0x0F04] ^= 0x01;
+  const std::string foreign = "C:\\FLASH_1_05.03.2003.SAV";
+  Install(foreign, EncodeBlockWithChecks(other));
+  auto& flash = rig_.card.Flash().AllBytes();
+  std::fill_n(flash.begin() + kRecordOffset, 0x2000, 0xFF);  // no record to read
+  const auto unreadable = flash;
+  for (const FileOwner owner : {FileOwner::ThisCard, FileOwner::Unknown}) {
+    rig_.messages.Clear();
+    rig_.messages.Script(Answer::No);
+    rig_.drive.ResetCounts();
+    EXPECT_EQ(restore_.RestoreFromBackup(0, 2, foreign, owner), RestoreOutcome::Declined);
+    ASSERT_EQ(rig_.messages.Shown().size(), 1u);
+    EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::YesNoDefaultNo);
+    const std::string text = rig_.messages.Texts()[0];
+    EXPECT_NE(text.find("gehört zu einer anderen Karte"_cp), std::string::npos) << text;
+    EXPECT_NE(text.find("Adresse 0xD00F04"), std::string::npos) << text;
+    EXPECT_NE(text.find("Karte 2 (Seriennummer unbekannt)"), std::string::npos) << text;
+    EXPECT_EQ(flash, unreadable);
+    EXPECT_TRUE(rig_.drive.Untouched());  // not even a backup
+  }
+  // The card's own file: asked about only when the user named it.
+  rig_.messages.Clear();
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 2, own, FileOwner::Unknown), RestoreOutcome::Declined);
+  ASSERT_EQ(rig_.messages.Shown().size(), 1u);
+  EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::YesNoDefaultNo);
+  EXPECT_NE(rig_.messages.Texts()[0].find("RTC-0311-0007"), std::string::npos);
+  EXPECT_EQ(rig_.messages.Texts()[0].find("anderen Karte"), std::string::npos);
+  EXPECT_EQ(flash, unreadable);
+}
+
+// A write whose card is not whole afterwards keeps its journal entry open.
+TEST_F(RestoreAndJournal, CardNotWholeAfterItsWriteKeepsTheRestorePoint) {
+  const std::string serial = "RTC-0311-0007";
+  // Run once, at the erase of the next write.
+  const auto at_erase = [this](std::function<void()> action) {
+    rig_.card.SetStateChangedHandler([this, action, done = false]() mutable {
+      const auto& commands = rig_.card.Diagnostics().commands;
+      if (!done && !commands.empty() && commands.back().kind == sim::CommandKind::kErase) {
+        done = true;
+        action();
+      }
+    });
+  };
+  const auto flip_outside = [this] { rig_.card.Flash().AllBytes()[0x0010] ^= 0x01; };
+  // An upgrade and a downgrade of a card whose erase also hit 0xD00010.
+  at_erase(flip_outside);
+  EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
+  const auto point = journal_.RestorePoint(serial);
+  ASSERT_TRUE(point.has_value());
+  at_erase(flip_outside);
+  EXPECT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 1);
+  EXPECT_EQ(writer_.LastWriteState(), WriteState::Changed);
+  EXPECT_EQ(journal_.RestorePoint(serial), point);
+  EXPECT_EQ(rig_.messages.Texts().size(), 2u);
+  for (const std::string& text : rig_.messages.Texts()) {
+    EXPECT_NE(text.find("bei Adresse 0xD00010, au"), std::string::npos) << text;
+  }
+  // Restores of that point whose card then differs from the file, or cannot be
+  // read back: the next start asks again.
+  const std::pair<std::function<void()>, std::string_view> restores[] = {
+      {flip_outside, "zuerst bei Adresse 0xD00010"},
+      {[this] {
+         rig_.card.Faults().commands.push_back(
+             {sim::CommandKind::kRead, 2, sim::FaultAction::kStop, 100});  // 1 is the verify
+       },
+       "nicht vollständig gelesen"_cp}};
+  for (const auto& [action, text] : restores) {
+    at_erase(action);
+    rig_.messages.Clear();
+    EXPECT_EQ(restore_.RestoreFromBackup(0, 0, point->backupFile, FileOwner::ThisCard),
+              RestoreOutcome::Failed);
+    EXPECT_EQ(journal_.RestorePoint(serial), point) << text;
+    EXPECT_EQ(journal_.Unfinished().at(0).backupFile, point->backupFile);
+    const auto texts = rig_.messages.Texts();
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+      return t.find(text) != std::string::npos;
+    })) << text;
+    EXPECT_TRUE(std::none_of(texts.begin(), texts.end(), [](const std::string& t) {
+      return t.find("wiederhergestellt") != std::string::npos;
+    }));
+  }
 }
 
 TEST_F(RestoreAndJournal, DoubtfulFilesAreRefusedAndTheCardIsNotTouched) {
@@ -134,7 +242,8 @@ TEST_F(RestoreAndJournal, DoubtfulFilesAreRefusedAndTheCardIsNotTouched) {
   const auto check = [&](std::string_view path, std::string_view why) {
     rig_.messages.Clear();
     const auto reads = rig_.card.Diagnostics().commands.size();
-    EXPECT_EQ(restore_.RestoreFromBackup(0, path), RestoreOutcome::Refused) << why;
+    EXPECT_EQ(restore_.RestoreFromBackup(0, 0, path, FileOwner::Unknown), RestoreOutcome::Refused)
+        << why;
     ASSERT_EQ(rig_.messages.Shown().size(), 1u) << why;
     EXPECT_NE(rig_.messages.Shown()[0].text.find(why), std::string::npos)
         << rig_.messages.Shown()[0].text;
@@ -145,6 +254,10 @@ TEST_F(RestoreAndJournal, DoubtfulFilesAreRefusedAndTheCardIsNotTouched) {
   check("C:\\FEHLT.SAV", "Datei nicht gefunden");
   Install("C:\\KURZ.SAV", std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 4));
   check("C:\\KURZ.SAV", "262152");
+  auto large = bytes;
+  large.push_back(0);
+  Install("C:\\GROSS.SAV", large);
+  check("C:\\GROSS.SAV", "zu groß"_cp);
   auto broken = bytes;
   broken[100] ^= 1;  // one entry: the check words no longer match
   Install("C:\\KAPUTT.SAV", broken);
@@ -208,9 +321,15 @@ TEST_F(RestoreAndJournal, RestorePointWhoseBackupCannotRestoreIsPassedOver) {
   const std::string damaged = Backup();
   flash = good_;
   const std::string whole = Backup();
+  // A backup name holding more than a backup is not read to its end.
+  auto large = rig_.drive.Contents(whole);
+  large.resize(large.size() * 4, 0);
+  const std::string oversized = "C:\\FLASH_0_04.03.2003.SAV";
+  Install(oversized, large);
+  journal_.Begin({0, serial, oversized, "upgrade", false});
   journal_.Begin({0, serial, damaged, "restore", false});
   journal_.Begin({0, serial, whole, "upgrade", false});
-  EXPECT_EQ(journal_.RestorePoint(serial)->backupFile, damaged);  // no check of the files
+  EXPECT_EQ(journal_.RestorePoint(serial)->backupFile, oversized);  // no check of the files
   UpdateJournal checked(
       rig_.drive, [this](std::string_view path) { return RestorableBackup(rig_.drive, path); });
   EXPECT_EQ(checked.RestorePoint(serial)->backupFile, whole);
@@ -241,11 +360,13 @@ TEST_F(RestoreAndJournal, DamagedJournalIsReportedAndItsGoodEntriesKept) {
           bytes("FlashUpdate-Journal 1\r\nSteckplatz=1\r\nSeriennummer=ALT-1\r\n"
                 "Sicherung=C:\\FLASH_1_01.01.2003.SAV\r\nVorgang=downgrade\r\nStand=begonnen\r\n"));
   Install(UpdateJournal::LegacyFileName(3), bytes("irgendwas\r\nStand=begonnen\r\n"));
-  const JournalEntry a{0, "A-1", "C:\\A.SAV", "upgrade", false};
-  const JournalEntry b{2, "B-2", "C:\\B.SAV", "upgrade", false};
-  std::string damaged = EncodeJournalLine({0, "X-9", "C:\\X.SAV", "upgrade", false});
+  const JournalEntry a{0, "A-1", "C:\\FLASH_0_01.03.2003.SAV", "upgrade", false};
+  const JournalEntry b{2, "B-2", "C:\\FLASH_2_01.03.2003.SAV", "upgrade", false};
+  std::string damaged =
+      EncodeJournalLine({0, "X-9", "C:\\FLASH_0_02.03.2003.SAV", "upgrade", false});
   damaged[3] = 'X';
-  const std::string torn = EncodeJournalLine({0, "A-1", "C:\\A.1.SAV", "upgrade", true});
+  const std::string torn =
+      EncodeJournalLine({0, "A-1", "C:\\FLASH_0_01.03.2003.1.SAV", "upgrade", true});
   Install(UpdateJournal::kFileName, bytes("FlashUpdate-Journal 2\r\n" + EncodeJournalLine(a) +
                                           damaged + EncodeJournalLine(b) + torn.substr(0, 20)));
   const JournalEntry legacy{1, "ALT-1", "C:\\FLASH_1_01.01.2003.SAV", "downgrade", false};
@@ -268,6 +389,109 @@ TEST_F(RestoreAndJournal, DamagedJournalIsReportedAndItsGoodEntriesKept) {
   ASSERT_EQ(journal_.Damage().size(), 2u);
   EXPECT_NE(journal_.Damage()[1].find("kein Änderungsprotokoll"_cp), std::string::npos);
 }
+
+// One journal line among good neighbours: kept only when whole and naming a
+// backup of this program; a line that fails its check is damage, only a torn
+// last line passes quietly.
+enum class Place { Middle, LastWithoutLf, LastWithoutCrLf, LastTorn };
+enum class Verdict { Kept, Damaged, Torn };
+struct JournalLineRow {
+  const char* name;
+  const char* backup;
+  std::string_view flip;  // the first character of this text in the line is changed
+  Place place;
+  Verdict verdict;
+  friend void PrintTo(const JournalLineRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class JournalLines : public RestoreAndJournal,
+                     public ::testing::WithParamInterface<JournalLineRow> {};
+
+TEST_P(JournalLines, AreKeptOnlyWhenWholeAndNamingAnOwnBackup) {
+  const JournalLineRow& row = GetParam();
+  const JournalEntry a{0, "RTC-0311-0007", "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
+  const JournalEntry b{2, "NHS-0310-0042", "C:\\FLASH_2_05.03.2003.SAV", "downgrade", false};
+  const JournalEntry x{1, "RTC-0302-0031", row.backup, "upgrade", true};
+  std::string line = EncodeJournalLine(x);
+  if (!row.flip.empty()) {
+    line[line.find(row.flip)] ^= 0x01;
+  }
+  std::string text = std::string(journal_line::kHeader) + "\r\n" + EncodeJournalLine(a);
+  std::vector<JournalEntry> kept{a};
+  const bool keep = row.verdict == Verdict::Kept;
+  if (row.place == Place::Middle) {
+    text += line + EncodeJournalLine(b);
+    kept.insert(kept.end(), keep ? std::initializer_list<JournalEntry>{x, b}
+                                 : std::initializer_list<JournalEntry>{b});
+  } else {
+    text += EncodeJournalLine(b);
+    const std::size_t cut = row.place == Place::LastWithoutLf     ? 1
+                            : row.place == Place::LastWithoutCrLf ? 2
+                                                                  : line.size() / 2;
+    text += line.substr(0, line.size() - cut);
+    kept.push_back(b);
+    if (keep) {
+      kept.push_back(x);
+    }
+  }
+  Install(UpdateJournal::kFileName, std::vector<std::uint8_t>(text.begin(), text.end()));
+  EXPECT_EQ(journal_.History(), kept);
+  const auto damage = journal_.Damage();
+  if (row.verdict == Verdict::Damaged) {
+    const std::string number = row.place == Place::Middle ? "3" : "4";
+    ASSERT_EQ(damage.size(), 1u);
+    EXPECT_NE(damage[0].find("Zeile " + number + " ist unlesbar"), std::string::npos) << damage[0];
+  } else {
+    EXPECT_TRUE(damage.empty()) << damage[0];
+  }
+  // The next entry starts a line of its own; what was read stays as it was.
+  const JournalEntry c{3, "RTC-0302-0099", "C:\\FLASH_3_06.03.2003.SAV", "upgrade", false};
+  journal_.Begin(c);
+  kept.push_back(c);
+  EXPECT_EQ(journal_.History(), kept);
+  EXPECT_EQ(journal_.Damage(), damage);
+  const auto after = rig_.drive.Contents(UpdateJournal::kFileName);
+  const std::string written(after.begin(), after.end());
+  EXPECT_EQ(written.find(journal_line::kTornMark) != std::string::npos,
+            row.verdict == Verdict::Torn);
+  EXPECT_EQ(written.find("\r\r"), std::string::npos);
+}
+
+constexpr const char* kOwnName = "C:\\FLASH_1_05.03.2003.SAV";
+INSTANTIATE_TEST_SUITE_P(
+    Rows, JournalLines,
+    ::testing::Values(
+        JournalLineRow{"OwnName", kOwnName, "", Place::Middle, Verdict::Kept},
+        JournalLineRow{"NumberedDashedName", "C:\\FLASH_1_3-5-2003.12.SAV", "", Place::Middle,
+                       Verdict::Kept},
+        JournalLineRow{"FolderUp", "C:\\..\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"DotsInTheDate", "C:\\FLASH_1_05..2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"SubFolder", "C:\\ALT\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"OtherDrive", "D:\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"OtherMachine", "\\\\host\\share\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"Device", "\\\\.\\pipe\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"RawPath", "\\\\?\\C:\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"Colon", "C:\\FLASH_1_05:03.SAV", "", Place::Middle, Verdict::Damaged},
+        JournalLineRow{"ControlCharacter",
+                       "C:\\FLASH_1_05\x01"
+                       "03.SAV",
+                       "", Place::Middle, Verdict::Damaged},
+        JournalLineRow{"NoSuchSlot", "C:\\FLASH_4_05.03.2003.SAV", "", Place::Middle,
+                       Verdict::Damaged},
+        JournalLineRow{"SerialDigitChanged", kOwnName, "0031", Place::Middle, Verdict::Damaged},
+        JournalLineRow{"BackupLetterChanged", kOwnName, "SAV", Place::Middle, Verdict::Damaged},
+        JournalLineRow{"LastWithoutLf", kOwnName, "", Place::LastWithoutLf, Verdict::Kept},
+        JournalLineRow{"LastWithoutCrLf", kOwnName, "", Place::LastWithoutCrLf, Verdict::Kept},
+        JournalLineRow{"LastChanged", kOwnName, "0031", Place::LastWithoutCrLf, Verdict::Damaged},
+        JournalLineRow{"LastTorn", kOwnName, "", Place::LastTorn, Verdict::Torn}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace fu

@@ -70,10 +70,15 @@ TEST_F(Win32FilesTest, WrittenBytesReadBackInPieces) {
   std::array<std::uint8_t, 10> head{};
   file->ReadExact(head);
   EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
-  const std::vector<std::uint8_t> rest = file->ReadToEnd();
-  EXPECT_TRUE(std::equal(rest.begin(), rest.end(), bytes.begin() + 10, bytes.end()));
-  EXPECT_EQ(rest.size(), bytes.size() - 10);
+  // A bounded read stops at its limit, or earlier at the end.
+  const std::vector<std::uint8_t> some = file->ReadAtMost(100000);
+  EXPECT_TRUE(std::equal(some.begin(), some.end(), bytes.begin() + 10, bytes.begin() + 100010));
+  EXPECT_EQ(some.size(), 100000u);
+  const std::vector<std::uint8_t> rest = file->ReadAtMost(200000);
+  EXPECT_TRUE(std::equal(rest.begin(), rest.end(), bytes.begin() + 100010, bytes.end()));
+  EXPECT_EQ(rest.size(), bytes.size() - 100010);
   EXPECT_TRUE(file->ReadToEnd().empty());
+  EXPECT_TRUE(file->ReadAtMost(1).empty());
   file->Close();
 }
 

@@ -63,6 +63,12 @@ class Win32File final : public File {
     }
   }
 
+  std::vector<std::uint8_t> ReadAtMost(std::size_t limit) override {
+    std::vector<std::uint8_t> out(limit);
+    out.resize(Read(out));
+    return out;
+  }
+
   void Flush() override {
     CheckOpen();
     if (!::FlushFileBuffers(handle_)) {
