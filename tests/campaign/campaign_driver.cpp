@@ -55,9 +55,16 @@ struct ProgramDeath {};
 
 constexpr std::string_view kRestoreQuestion =
     "Soll die Karte jetzt daraus wiederhergestellt werden?";
-constexpr std::string_view kOtherCard = "gehört zu einer anderen Karte"_cp;
+// How a question says that the file belongs to another card.
+constexpr std::string_view kOtherCards[] = {"gehört zu einer anderen Karte"_cp,
+                                            ", nicht von Karte "};
 constexpr std::string_view kRestored = " wiederhergestellt.";
 constexpr std::string_view kEndedAfterWrite = "sollte beendet werden";
+
+bool NamesOtherCard(std::string_view text) {
+  return std::any_of(std::begin(kOtherCards), std::end(kOtherCards),
+                     [&](std::string_view part) { return text.find(part) != text.npos; });
+}
 
 bool Says(const std::vector<std::string>& texts, std::string_view part) {
   return std::any_of(texts.begin(), texts.end(),
@@ -495,7 +502,7 @@ const char* Name(User user) {
 
 Answer CampaignMessages::Show(std::string_view text, MessageKind kind, Buttons buttons) {
   const bool offer = text.find(kRestoreQuestion) != std::string_view::npos;
-  const bool other_card = text.find(kOtherCard) != std::string_view::npos;
+  const bool other_card = NamesOtherCard(text);
   if ((offer || other_card) && buttons != Buttons::YesNoDefaultNo) {
     problems.push_back("a question that writes the card does not default to No: " +
                        std::string(text));
@@ -523,7 +530,7 @@ Program::Program(const std::filesystem::path& folder, Answer answer, Answer rest
                                                 machine.Time(), machine.Drive(), messages, splash});
   form = std::make_unique<TForm1>(*system, view);
   messages.answerer = [answer, restore](std::string_view text) {
-    if (text.find(kOtherCard) != std::string_view::npos) {
+    if (NamesOtherCard(text)) {
       return Answer::No;
     }
     return text.find(kRestoreQuestion) != std::string_view::npos ? restore : answer;
