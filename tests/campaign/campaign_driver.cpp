@@ -245,13 +245,15 @@ std::optional<std::string> SerialOf(const Bytes& flash) {
   return std::nullopt;
 }
 
-// Every card whose record reads holds its own serial number, unless the user
-// said Yes to a question that named the mismatch.
+// No card holds another card's serial number, unless the user said Yes to a
+// question that named the mismatch.
 void CheckOwnership(sim::SimPc& pc, const std::vector<std::optional<std::string>>& serials,
                     Outcome& out) {
   for (std::size_t c = 0; c < pc.CardCount() && c < serials.size(); ++c) {
     const auto now = SerialOf(pc.Card(c).Flash().AllBytes());
-    if (now && serials[c] && now != serials[c] && !out.acceptedOtherCard) {
+    const bool another =
+        now && now != serials[c] && std::find(serials.begin(), serials.end(), now) != serials.end();
+    if (another && !out.acceptedOtherCard) {
       out.problems.push_back("card " + std::to_string(c) + " holds the backup of card " + *now);
     }
   }
@@ -505,7 +507,7 @@ const char* Name(User user) {
 Answer CampaignMessages::Show(std::string_view text, MessageKind kind, Buttons buttons) {
   const bool offer = text.find(kRestoreQuestion) != std::string_view::npos;
   const bool other_card = NamesOtherCard(text);
-  if ((offer || other_card) && buttons != Buttons::YesNoDefaultNo) {
+  if ((offer || (other_card && IsQuestion(buttons))) && buttons != Buttons::YesNoDefaultNo) {
     problems.push_back("a question that writes the card does not default to No: " +
                        std::string(text));
   }
