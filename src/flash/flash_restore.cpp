@@ -152,8 +152,8 @@ bool FlashRestore::AreaEqualsFile(CardSlot slot, std::string_view path,
   return false;
 }
 
-RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, std::string_view path,
-                                               FileOwner owner) {
+RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, int /*card_number*/,
+                                               std::string_view path, FileOwner owner) {
   std::vector<std::uint8_t> bytes;
   try {
     const auto file = files_.OpenRead(path);

@@ -43,7 +43,8 @@ class FlashRestore {
         writer_(writer),
         messages_(messages) {}
 
-  RestoreOutcome RestoreFromBackup(CardSlot slot, std::string_view path,
+  // card_number: the card's number in today's card list.
+  RestoreOutcome RestoreFromBackup(CardSlot slot, int card_number, std::string_view path,
                                    FileOwner owner = FileOwner::Unknown);
 
  private:

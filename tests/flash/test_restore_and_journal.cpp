@@ -63,7 +63,7 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   ASSERT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 0);  // the card changes
   rig_.messages.Clear();
   rig_.card.ResetDiagnostics();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file), RestoreOutcome::Restored);
   EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD01000});
   // The whole sector went back, in blocks no larger than the upgrade's.
   const auto& commands = rig_.card.Diagnostics().commands;
@@ -93,7 +93,7 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   const auto last_backup = writer_.LastBackupFile();
   rig_.messages.Clear();
   // Unanswered, the question says No: nothing is backed up, erased or written.
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Declined);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file), RestoreOutcome::Declined);
   ASSERT_EQ(rig_.messages.Shown().size(), 1u);
   EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::YesNoDefaultNo);
   EXPECT_NE(rig_.messages.Texts()[0].find("NHS-0310-0042"), std::string::npos);
@@ -102,7 +102,7 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   EXPECT_EQ(writer_.LastBackupFile(), last_backup);
 
   rig_.messages.Script(Answer::Yes);
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Restored);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file), RestoreOutcome::Restored);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
 
   // A card left unreadable by a broken write takes back the backup taken before
@@ -111,7 +111,7 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
   const std::string before_write = writer_.LastBackupFile();
   rig_.messages.Clear();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, before_write), RestoreOutcome::Restored);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, before_write), RestoreOutcome::Restored);
   EXPECT_FALSE(AnyQuestion());
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
 }
@@ -120,7 +120,7 @@ TEST_F(RestoreAndJournal, DifferenceOutsideTheRecordSectorIsNamedAndNoSuccess) {
   const std::string file = Backup();
   rig_.card.Flash().AllBytes()[0x0010] ^= 0x01;  // 0xD00010, never written by this tool
   rig_.messages.Clear();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, file), RestoreOutcome::Failed);
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file), RestoreOutcome::Failed);
   ASSERT_EQ(rig_.messages.Shown().size(), 1u);
   EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Error);
   EXPECT_NE(rig_.messages.Texts()[0].find("zuerst bei Adresse 0xD00010."), std::string::npos)
@@ -134,7 +134,7 @@ TEST_F(RestoreAndJournal, DoubtfulFilesAreRefusedAndTheCardIsNotTouched) {
   const auto check = [&](std::string_view path, std::string_view why) {
     rig_.messages.Clear();
     const auto reads = rig_.card.Diagnostics().commands.size();
-    EXPECT_EQ(restore_.RestoreFromBackup(0, path), RestoreOutcome::Refused) << why;
+    EXPECT_EQ(restore_.RestoreFromBackup(0, 0, path), RestoreOutcome::Refused) << why;
     ASSERT_EQ(rig_.messages.Shown().size(), 1u) << why;
     EXPECT_NE(rig_.messages.Shown()[0].text.find(why), std::string::npos)
         << rig_.messages.Shown()[0].text;
