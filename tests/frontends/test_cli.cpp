@@ -108,7 +108,7 @@ TEST_F(Cli, UnfinishedWriteIsReportedAndOnlyRestoreWritesItBack) {
     pc.Card(0).Faults().commands.push_back(
         {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
   };
-  EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliFailed);
+  EXPECT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
   const std::string report =
       "Hinweis: Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
       "abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand davor.\n"
