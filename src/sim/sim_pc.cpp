@@ -816,6 +816,18 @@ void SimPc::SetJustBeforeMidnight(std::chrono::milliseconds before) {
   SetNow(moved.Now());
 }
 
+void SimPc::SwapCards(std::size_t a, std::size_t b) {
+  SimCard& first = Card(a);
+  SimCard& second = Card(b);
+  std::swap_ranges(first.Flash().AllBytes().begin(), first.Flash().AllBytes().end(),
+                   second.Flash().AllBytes().begin());
+  const std::uint32_t control = first.Control();
+  first.SetControl(second.Control());
+  second.SetControl(control);
+  SaveCard(a);
+  SaveCard(b);
+}
+
 void SimPc::SetBusyHeldByOther(std::size_t card, bool held) {
   SimCard& c = Card(card);
   c.SetControl(held ? c.Control() | kHctrBusy : c.Control() & ~kHctrBusy);
