@@ -25,10 +25,10 @@ constexpr std::string_view kUsage =
     "  restore N [DATEI]  Karte N aus der Sicherungsdatei DATEI zurückschreiben\n"
     "                (DATEI wie C:\\FLASH_0_05.03.2003.SAV); ohne DATEI aus der\n"
     "                Sicherung vor ihrer nicht abgeschlossenen Aktualisierung\n"
-    "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen,\n"
-    "auch die zu Beginn jedes Befehls, ob eine Karte nach einer nicht abgeschlossenen\n"
-    "Aktualisierung wiederhergestellt werden soll; ohne sie wird am Terminal gefragt,\n"
-    "sonst gilt Nein.\n"
+    "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen\n"
+    "des gegebenen Befehls; ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
+    "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
+    "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
     "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler, 3 falscher Aufruf.\n";
 
 struct Arguments {
@@ -153,7 +153,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   ConsoleFlashSplash splash(out);
   FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),
                                  machine->Time(), machine->Drive(), messages, splash});
-  TForm1 form(system, view);
+  TForm1 form(system, view, RestoreOffers::Report);
   if (end_requests != nullptr) {
     form.SetEndRequests(*end_requests);
   }
@@ -188,8 +188,11 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     } else {
       const bool upgrade = a.command == "upgrade";
       const bool downgrade = a.command == "downgrade";
-      if ((upgrade && !view.Enabled(Control::Button2)) ||
-          (downgrade && !view.Enabled(Control::Button3))) {
+      // A card with an unfinished write is refused by the action itself, with
+      // the message that names its restore.
+      if (((upgrade && !view.Enabled(Control::Button2)) ||
+           (downgrade && !view.Enabled(Control::Button3))) &&
+          !form.SelectedHasOpenWrite()) {
         err << (upgrade ? "Flash upgraden" : "Flash downgraden") << " ist für Karte " << *a.card
             << " nicht möglich (Flashversion " << Cp1252ToUtf8(view.Text(Control::Edit3)) << ").\n";
         status = kCliUsage;

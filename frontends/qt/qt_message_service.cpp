@@ -17,6 +17,8 @@ QMessageBox::Icon IconOf(MessageKind kind) {
       return QMessageBox::Critical;
     case MessageKind::Information:
       return QMessageBox::Information;
+    case MessageKind::Question:
+      return QMessageBox::Question;
     case MessageKind::Plain:
       return QMessageBox::NoIcon;
   }

@@ -30,10 +30,33 @@ std::optional<std::string> SerialOf(const RecordV12& image, const RecordV13& rec
   return std::nullopt;
 }
 
+std::string HeldByOtherAtStartText(std::size_t index) {
+  return "Die Karte " + std::to_string(index) +
+         std::string(
+             " wird von einem anderen Programm benutzt. Es wurde nichts an sie gesendet; sie "
+             "wird als unbekannt angezeigt.\r\nBenutzt kein anderes Programm die Karte, hebt ein "
+             "Neustart des PCs die Sperre auf."_cp);
+}
+
 }  // namespace
 
-TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view)
-    : sys_(system), view_(view), messages_(system.ports.messages) {}
+TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view, RestoreOffers offers)
+    : sys_(system), view_(view), messages_(system.ports.messages), offers_(offers) {}
+
+bool TForm1::Claim(CardSlot slot) {
+  if (sys_.slots.SelectCard(slot) != 1 || sys_.host.ClaimCard(slot) != 0) {
+    return false;
+  }
+  claimed_ = slot;
+  return true;
+}
+
+void TForm1::Release() {
+  if (claimed_) {
+    sys_.host.ReleaseCard(*claimed_);
+    claimed_.reset();
+  }
+}
 
 ActionResult TForm1::Guarded(const std::function<ActionResult()>& event) {
   std::optional<ActionResult> result;
@@ -46,6 +69,7 @@ ActionResult TForm1::Guarded(const std::function<ActionResult()>& event) {
   }
   if (!result) {
     Busy(false);
+    Release();
     if (open_slot_) {
       sys_.slots.CloseSlot(*open_slot_);
       open_slot_.reset();
@@ -103,7 +127,19 @@ void TForm1::ShowState(CardState state, const std::string& serial, const std::st
 }
 
 ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
-  sys_.host.ReleaseCard(slot);
+  // A card another program holds keeps its place in the list, so that the
+  // numbers stay; nothing is sent to it, and its flag stays as that program set it.
+  const auto held_by_other = [&] {
+    messages_.Show(HeldByOtherAtStartText(list_slots_.size()), MessageKind::Information,
+                   Buttons::Ok);
+    view_.AddItem(kUnknownCard);
+    list_slots_.push_back(slot);
+    list_serials_.push_back(std::nullopt);
+    return ActionResult::Refused;
+  };
+  if (sys_.host.IsCardBusy(slot) == 1) {
+    return held_by_other();
+  }
   try {
     sys_.slots.LoadCardProgram(slot, directory, kDspProgramFile);
   } catch (const RaisedError& error) {
@@ -111,9 +147,13 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
     ShowError(error.Text());
   }
   sys_.ports.clock.Sleep(kAfterLoadWait);
+  if (!Claim(slot)) {
+    return held_by_other();
+  }
   sys_.host.ClearBootDoneFlag(slot);
   const RecordV12 image = sys_.reader.ReadImageV12(slot);
   const RecordV13 record = sys_.reader.ReadCardRecord(slot);
+  Release();
   const int revision = RecognizeRevision(image);
   if (revision == kRevision12) {
     view_.AddItem(image.Get(v12::CardName));
@@ -181,8 +221,13 @@ ActionResult TForm1::ComboBox1Change() {
       return ActionResult::Failed;
     }
     open_slot_ = slot;
-    sys_.slots.SelectCard(*slot);
-    ShowCard(*slot);
+    // A card another program holds is not read: shown as unknown.
+    if (Claim(*slot)) {
+      ShowCard(*slot);
+      Release();
+    } else {
+      ShowState(CardState::Unknown, {}, {});
+    }
     sys_.slots.CloseSlot(*slot);
     open_slot_.reset();
     return state_ == CardState::Revision12 || state_ == CardState::Revision13

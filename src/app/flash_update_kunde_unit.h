@@ -29,9 +29,16 @@ enum class ActionResult {
 // What the window shows for the selected card after a refresh.
 enum class CardState { Revision12, Revision13, Unknown, NotPresent };
 
+// What the program does about a card's unfinished write. Ask: the window asks
+// whether to restore it now (at start-up and after a failed write). Report: the
+// console front end tells once per command how to restore it and asks nothing;
+// only its "restore" command writes the card back.
+enum class RestoreOffers { Ask, Report };
+
 class TForm1 {
  public:
-  TForm1(FlashUpdateSystem& system, MainWindowView& view);
+  TForm1(FlashUpdateSystem& system, MainWindowView& view,
+         RestoreOffers offers = RestoreOffers::Ask);
 
   // Where the program's end requests arrive. Each write holds them; one that
   // arrived meanwhile ends the program once the write is done. Without a call
@@ -53,6 +60,10 @@ class TForm1 {
   ActionResult RestorePointClick();
   void FormClose();
 
+  // Whether the selected card has an unfinished write: its upgrade and downgrade
+  // are refused with a message that names the restore.
+  bool SelectedHasOpenWrite() const;
+
   // The card slot of each list item, in list order.
   const std::vector<CardSlot>& ListSlots() const { return list_slots_; }
   CardState SelectedState() const { return state_; }
@@ -60,16 +71,22 @@ class TForm1 {
   const std::string& LastBackupFile() const { return last_backup_; }
 
  private:
-  // Runs an event under the error handler: a raised error is shown and the
-  // window returns to idle.
+  // Runs an event under the error handler: a raised error is shown, the busy
+  // flag this program set is released and the window returns to idle.
   ActionResult Guarded(const std::function<ActionResult()>& event);
+  // Sets the card's busy flag for this program's work on it: true when the card
+  // was free. Release clears it only when this program set it; a crash leaves it
+  // set, as on a real PC.
+  bool Claim(CardSlot slot);
+  void Release();
   std::optional<CardSlot> SelectedSlot() const;
   void ShowCard(CardSlot slot);
   // Opens the selected card for an action; tells the user when it cannot.
   std::optional<CardSlot> OpenForAction();
-  // Back to idle after an action: busy display off, the slot closed; EndAction
-  // also refreshes the window.
+  // Back to idle after an action: busy display off, the card released, the slot
+  // closed; EndAction also refreshes the window.
   void CloseAction(CardSlot slot);
+  void ReleaseAction(CardSlot slot);
   void EndAction(CardSlot slot);
   // A record that does not read as the revision the action needs: told, nothing
   // written.
@@ -103,12 +120,21 @@ class TForm1 {
   // action run; FinishWrite reports the write and returns to idle.
   ActionResult RunWriteAction(ActionResult (TForm1::*action)(CardSlot));
   ActionResult FinishWrite(CardSlot slot, bool written);
+  // An upgrade or downgrade of a card with an unfinished write is refused before
+  // anything is written: the card's record may be half written.
+  std::optional<ActionResult> RefuseOverOpenWrite(CardSlot slot);
   ActionResult Upgrade(CardSlot slot);
   ActionResult Downgrade(CardSlot slot);
   ActionResult Dump(CardSlot slot);
   // Tells the user of every write that was begun and never finished, and offers
-  // each card in the list the restore from its restore point.
+  // (or, in Report mode, explains) each listed card's restore from its restore point.
   void ReportUnfinishedWrites();
+  // How the journal knows list item index: by its serial number when its record
+  // reads, else as the card last written in its slot (unless that one is listed
+  // elsewhere).
+  JournalEntry CardOf(int index) const;
+  // Report mode: tells once per run how the card of list item index is restored.
+  void ReportRestorePoint(int index, const JournalEntry& point);
   // The restore under the busy window, for the selected card.
   ActionResult RestoreSelected(std::string_view backup_file, FileOwner owner);
   // Asks whether the card of list item index goes back to the backup taken before
@@ -123,6 +149,7 @@ class TForm1 {
   std::vector<std::optional<std::string>> list_serials_;
   std::vector<int> restored_at_start_;  // list items restored at start-up
   bool recovering_ = false;             // a restore offered by this program runs
+  std::vector<std::string> reported_;   // backups whose restore was explained
   HeldEndRequests no_end_requests_;
   EndRequests* end_requests_ = &no_end_requests_;
   bool end_requested_ = false;  // during a write; the program ends after it
@@ -131,6 +158,8 @@ class TForm1 {
   FlashUpdateSystem& sys_;
   MainWindowView& view_;
   MessageService& messages_;
+  RestoreOffers offers_;
+  std::optional<CardSlot> claimed_;  // the card whose busy flag this program set
   std::vector<CardSlot> list_slots_;
   CardState state_ = CardState::NotPresent;
   std::optional<CardSlot> open_slot_;  // opened by the running action

@@ -1,6 +1,7 @@
 // Restoring cards: from a backup file the user names, from a card's restore
 // point, at start-up for every listed card with an unfinished write, and at
-// once after a failed write that changed the card.
+// once after a failed write that changed the card. Only the user's own answer
+// or command restores a card; the console front end is only told how.
 
 #include <algorithm>
 
@@ -12,22 +13,61 @@ namespace fu {
 
 namespace {
 
-// The restore point of the card in slot: by its serial number when its record
-// reads, else the one last written in that slot.
-std::vector<JournalEntry>::iterator FindPoint(std::vector<JournalEntry>& points, CardSlot slot,
-                                              const std::optional<std::string>& serial) {
-  const bool by_serial = serial && !serial->empty();
-  return std::find_if(points.begin(), points.end(), [&](const JournalEntry& point) {
-    return by_serial ? point.serialNumber == *serial : point.slot == slot;
-  });
+std::string SerialText(std::string_view serial) {
+  return std::string(serial.empty() ? "unbekannt" : serial);
+}
+
+// "Die letzte Aktualisierung der Karte 0 (Seriennummer ...) wurde nicht abgeschlossen."
+std::string NotFinishedText(int index, std::string_view serial) {
+  return "Die letzte Aktualisierung der Karte " + std::to_string(index) + " (Seriennummer " +
+         SerialText(serial) + ") wurde nicht abgeschlossen.";
+}
+
+std::string RestoreCommand(int index) {
+  return "\r\n  " + std::string(kConsoleProgram) + " restore " + std::to_string(index);
 }
 
 std::string RestoreQuestion(int index, std::string_view serial, std::string_view backup_file) {
-  return "Die letzte Aktualisierung der Karte " + std::to_string(index) + " (Seriennummer " +
-         std::string(serial.empty() ? "unbekannt" : serial) +
-         ") wurde nicht abgeschlossen. Die Sicherung " + std::string(backup_file) +
+  return NotFinishedText(index, serial) + " Die Sicherung " + std::string(backup_file) +
          std::string(
              " enthält den Stand davor. Soll die Karte jetzt daraus wiederhergestellt werden?"_cp);
+}
+
+// Report mode: what a console user runs to bring the card back.
+std::string RestoreReportText(int index, const JournalEntry& point) {
+  return NotFinishedText(index, point.serialNumber) + " Die Sicherung " + point.backupFile +
+         std::string(
+             " enthält den Stand davor.\r\nEs wurde nichts zurückgeschrieben; das geschieht nur "
+             "mit dem Befehl"_cp) +
+         RestoreCommand(index);
+}
+
+std::string OpenWriteRefusalText(int index, const JournalEntry& point, RestoreOffers offers) {
+  std::string text = NotFinishedText(index, point.serialNumber) +
+                     " Die Karte wird erst wieder aktualisiert, wenn sie";
+  if (offers == RestoreOffers::Report) {
+    text += " mit" + RestoreCommand(index) + "\r\n";
+  } else {
+    text += ' ';
+  }
+  text += "aus der Sicherung " + point.backupFile + " wiederhergestellt ist.\r\n" +
+          std::string("Die Karte wurde nicht verändert."_cp);
+  return text;
+}
+
+// An unfinished write whose backup is gone or damaged: the card's record may be
+// half written, and nothing here can bring it back by itself.
+std::string MissingBackupText(int index, const JournalEntry& open) {
+  return NotFinishedText(index, open.serialNumber) + " Ihre Sicherung " + open.backupFile +
+         std::string(
+             " fehlt oder ist unbrauchbar. Der Datensatz der Karte kann unvollständig sein; "
+             "sie wird darum nicht aktualisiert.\r\n"
+             "Legen Sie eine Kopie der Sicherung wieder als "_cp) +
+         open.backupFile +
+         std::string(
+             " ab, dann kann die Karte daraus wiederhergestellt werden. Oder schreiben Sie die "
+             "Karte aus einer anderen Sicherung von ihr zurück:"_cp) +
+         RestoreCommand(index) + " DATEI\r\n" + std::string("Die Karte wurde nicht verändert."_cp);
 }
 
 std::string NoRestorePointText(int index) {
@@ -39,30 +79,80 @@ std::string NoRestorePointText(int index) {
 
 // A card with an unfinished write that is not in the list: the user learns
 // which backup holds its earlier state.
-std::string AbsentCardText(const JournalEntry& entry, std::optional<std::size_t> item) {
+std::string AbsentCardText(const JournalEntry& entry) {
   std::string text;
   const auto add = [&text](std::string_view part) { text += part; };
   add("Eine Änderung an der Karte mit der Seriennummer "_cp);
   add(entry.serialNumber.empty() ? "(unbekannt)" : entry.serialNumber);
-  add(" (Steckplatz " + std::to_string(entry.slot) + ", Vorgang \"" + entry.operation + "\")");
+  add(" (Vorgang \"" + entry.operation + "\")");
   add(" wurde begonnen, aber nicht abgeschlossen.\r\n");
-  add("Die Karte ist darum vielleicht nicht mehr lesbar. Die Sicherung ");
+  add("Die Karte ist nicht unter den gefundenen Karten. Die Sicherung ");
   add(entry.backupFile);
-  add(" enthält ihren Stand vor der Änderung"_cp);
-  if (item) {
-    add("; sie wird mit\r\n  ");
-    add(kConsoleProgram);
-    add(" restore ");
-    add(std::to_string(*item) + " " + entry.backupFile);
-    add("\r\nzurückgeschrieben."_cp);
-  } else {
-    add(".");
-  }
-  add("\r\nOhne Ihre Anweisung wird nichts zurückgeschrieben."_cp);
+  add(" enthält ihren Stand vor der Änderung.\r\n"_cp);
+  add("Ohne Ihre Anweisung wird nichts zurückgeschrieben."_cp);
   return text;
 }
 
+// Two journal views of a card name the same card: by serial number, or, for
+// cards without one, by slot.
+bool SameCard(const JournalEntry& a, const JournalEntry& b) {
+  if (a.serialNumber.empty() || b.serialNumber.empty()) {
+    return a.serialNumber.empty() && b.serialNumber.empty() && a.slot == b.slot;
+  }
+  return a.serialNumber == b.serialNumber;
+}
+
 }  // namespace
+
+JournalEntry TForm1::CardOf(int index) const {
+  JournalEntry card;
+  if (index < 0 || static_cast<std::size_t>(index) >= list_slots_.size()) {
+    card.slot = -1;
+    return card;
+  }
+  card.slot = list_slots_[static_cast<std::size_t>(index)];
+  const auto& serial = list_serials_[static_cast<std::size_t>(index)];
+  if (serial && !serial->empty()) {
+    card.serialNumber = *serial;
+    return card;
+  }
+  const std::vector<JournalEntry> history = sys_.journal.History();
+  const auto last = std::find_if(history.rbegin(), history.rend(),
+                                 [&](const JournalEntry& e) { return e.slot == card.slot; });
+  if (last != history.rend() && std::find(list_serials_.begin(), list_serials_.end(),
+                                          last->serialNumber) == list_serials_.end()) {
+    card.serialNumber = last->serialNumber;
+  }
+  return card;
+}
+
+void TForm1::ReportRestorePoint(int index, const JournalEntry& point) {
+  if (std::find(reported_.begin(), reported_.end(), point.backupFile) != reported_.end()) {
+    return;
+  }
+  reported_.push_back(point.backupFile);
+  messages_.Show(RestoreReportText(index, point), MessageKind::Information, Buttons::Ok);
+}
+
+bool TForm1::SelectedHasOpenWrite() const {
+  return SelectedSlot() && sys_.journal.OpenWrite(CardOf(view_.SelectedItem())).has_value();
+}
+
+std::optional<ActionResult> TForm1::RefuseOverOpenWrite(CardSlot slot) {
+  const int index = view_.SelectedItem();
+  const JournalEntry card = CardOf(index);
+  const auto open = sys_.journal.OpenWrite(card);
+  if (!open) {
+    return std::nullopt;
+  }
+  const auto point = sys_.journal.RestorePoint(card);
+  ShowError(point ? OpenWriteRefusalText(index, *point, offers_) : MissingBackupText(index, *open));
+  EndAction(slot);
+  if (point && offers_ == RestoreOffers::Ask) {
+    OfferRestore(index, point->serialNumber, point->backupFile);
+  }
+  return ActionResult::Refused;
+}
 
 ActionResult TForm1::RestoreClick(std::string_view backup_file) {
   return Guarded([&] { return RestoreSelected(backup_file, FileOwner::Unknown); });
@@ -75,16 +165,16 @@ ActionResult TForm1::RestorePointClick() {
       return ActionResult::Refused;
     }
     const int index = view_.SelectedItem();
-    std::vector<JournalEntry> points = sys_.journal.Unfinished();
-    const auto point = FindPoint(points, *slot, list_serials_[static_cast<std::size_t>(index)]);
-    if (point != points.end()) {
+    const JournalEntry card = CardOf(index);
+    if (const auto point = sys_.journal.RestorePoint(card)) {
       return RestoreSelected(point->backupFile, FileOwner::ThisCard);
     }
     if (std::find(restored_at_start_.begin(), restored_at_start_.end(), index) !=
         restored_at_start_.end()) {
       return ActionResult::Done;  // restored by the start-up's question
     }
-    ShowError(NoRestorePointText(index));
+    const auto open = sys_.journal.OpenWrite(card);
+    ShowError(open ? MissingBackupText(index, *open) : NoRestorePointText(index));
     return ActionResult::Refused;
   });
 }
@@ -126,7 +216,7 @@ bool TForm1::OfferRestore(int index, std::string_view serial, std::string_view b
   if (end_requested_) {
     return false;  // the program ends; its next start asks
   }
-  if (messages_.Show(RestoreQuestion(index, serial, backup_file), MessageKind::Error,
+  if (messages_.Show(RestoreQuestion(index, serial, backup_file), MessageKind::Question,
                      Buttons::YesNoDefaultNo) != Answer::Yes) {
     return false;
   }
@@ -146,6 +236,10 @@ void TForm1::OfferRestoreAfterFailure() {
   const JournalEntry& written = sys_.writer.LastEntry();
   // The card's restore point: an earlier unfinished write keeps the older backup.
   const JournalEntry point = sys_.journal.RestorePoint(written).value_or(written);
+  if (offers_ == RestoreOffers::Report) {
+    ReportRestorePoint(view_.SelectedItem(), point);
+    return;
+  }
   OfferRestore(view_.SelectedItem(), point.serialNumber, point.backupFile);
 }
 
@@ -155,15 +249,19 @@ void TForm1::ReportUnfinishedWrites() {
   }
   std::vector<JournalEntry> points = sys_.journal.Unfinished();
   const int selected = view_.SelectedItem();
-  for (std::size_t i = 0; i < list_slots_.size(); ++i) {
-    const auto point = FindPoint(points, list_slots_[i], list_serials_[i]);
+  for (int i = 0; i < static_cast<int>(list_slots_.size()); ++i) {
+    const JournalEntry card = CardOf(i);
+    const auto point = std::find_if(points.begin(), points.end(),
+                                    [&](const JournalEntry& p) { return SameCard(p, card); });
     if (point == points.end()) {
       continue;
     }
     const JournalEntry entry = *point;
     points.erase(point);
-    if (OfferRestore(static_cast<int>(i), entry.serialNumber, entry.backupFile)) {
-      restored_at_start_.push_back(static_cast<int>(i));
+    if (offers_ == RestoreOffers::Report) {
+      ReportRestorePoint(i, entry);
+    } else if (OfferRestore(i, entry.serialNumber, entry.backupFile)) {
+      restored_at_start_.push_back(i);
     }
   }
   if (view_.SelectedItem() != selected) {
@@ -171,12 +269,7 @@ void TForm1::ReportUnfinishedWrites() {
     ComboBox1Change();
   }
   for (const JournalEntry& entry : points) {
-    const auto item = std::find(list_slots_.begin(), list_slots_.end(), entry.slot);
-    messages_.Show(
-        AbsentCardText(entry, item == list_slots_.end() ? std::nullopt
-                                                        : std::optional(static_cast<std::size_t>(
-                                                              item - list_slots_.begin()))),
-        MessageKind::Error, Buttons::Ok);
+    messages_.Show(AbsentCardText(entry), MessageKind::Information, Buttons::Ok);
   }
 }
 

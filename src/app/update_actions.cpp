@@ -45,7 +45,7 @@ std::optional<CardSlot> TForm1::OpenForAction() {
   open_slot_ = slot;
   // Another program holding the busy flag may be talking to the card's DSP:
   // nothing of this program may go to the card in between.
-  if (sys_.slots.SelectCard(*slot) != 1) {
+  if (!Claim(*slot)) {
     Busy(false);
     ShowError(kHeldByOther);
     EndAction(*slot);
@@ -56,6 +56,11 @@ std::optional<CardSlot> TForm1::OpenForAction() {
 
 void TForm1::CloseAction(CardSlot slot) {
   Busy(false);
+  ReleaseAction(slot);
+}
+
+void TForm1::ReleaseAction(CardSlot slot) {
+  Release();
   sys_.slots.CloseSlot(slot);
   open_slot_.reset();
 }
@@ -79,7 +84,13 @@ ActionResult TForm1::RunWriteAction(ActionResult (TForm1::*action)(CardSlot)) {
     Busy(true);
     view_.SetProgress(0);
     const auto slot = OpenForAction();
-    return slot ? (this->*action)(*slot) : ActionResult::Failed;
+    if (!slot) {
+      return ActionResult::Failed;
+    }
+    if (const auto refused = RefuseOverOpenWrite(*slot)) {
+      return *refused;
+    }
+    return (this->*action)(*slot);
   });
 }
 
@@ -162,8 +173,7 @@ ActionResult TForm1::Button4Click() {
 ActionResult TForm1::Dump(CardSlot slot) {
   const BackupResult backup = sys_.backup.BackupFlash(slot);
   last_backup_ = backup.fileName;
-  sys_.slots.CloseSlot(slot);
-  open_slot_.reset();
+  ReleaseAction(slot);
   ComboBox1Change();
   if (!backup.Ok()) {
     return ActionResult::Failed;

@@ -56,6 +56,8 @@ std::string_view MessagePrefix(MessageKind kind) {
       return "Fehler: "_cp;
     case MessageKind::Information:
       return "Hinweis: "_cp;
+    case MessageKind::Question:
+      return "Frage: ";
     case MessageKind::Plain:
       return {};
   }

@@ -13,7 +13,7 @@
 
 namespace fu {
 
-// "Fehler: ", "Hinweis: " or nothing (code page 1252).
+// "Fehler: ", "Hinweis: ", "Frage: " or nothing (code page 1252).
 std::string_view MessagePrefix(MessageKind kind);
 
 // A code page 1252 message as terminal text: UTF-8, each CR LF (or lone CR) a newline.

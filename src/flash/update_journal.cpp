@@ -296,4 +296,8 @@ std::vector<std::string> UpdateJournal::Damage() {
   return Load().damage;
 }
 
+std::optional<JournalEntry> UpdateJournal::OpenWrite(const JournalEntry& card) {
+  return RestorePointOf(History(), card, [](const JournalEntry&) { return true; });
+}
+
 }  // namespace fu

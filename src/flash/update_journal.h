@@ -54,6 +54,9 @@ class UpdateJournal {
   std::vector<JournalEntry> Unfinished();
   // A German message for each journal file that is damaged or no journal.
   std::vector<std::string> Damage();
+  // The card's first unfinished write after its last finished one, whether or
+  // not its backup can still bring the card back.
+  std::optional<JournalEntry> OpenWrite(const JournalEntry& card);
 
  private:
   struct Reading {

@@ -6,7 +6,8 @@
 
 namespace fu {
 
-enum class MessageKind { Error, Information, Plain };
+// Question: a question to the user, not an error (the restore questions).
+enum class MessageKind { Error, Information, Question, Plain };
 
 // YesNoDefaultNo: a question whose careless answer must be No (Enter or a
 // dismissal answers No).

@@ -180,11 +180,35 @@ TEST_F(MainWindow, DamagedProgramFileIsShownAndStartUpGoesOn) {
   ExpectIdle();
 }
 
-TEST_F(MainWindow, CardBusyWithAnotherProgramIsTakenOverAtStartUp) {
+// Another program holds card 0's busy flag: the card keeps its list place, so
+// that the numbers stay, is neither booted nor read, and every action on it is
+// refused. Its flag stays as that program set it.
+TEST_F(MainWindow, CardBusyWithAnotherProgramIsLeftAlone) {
   rig_.Pc().SetBusyHeldByOther(0, true);
+  const auto before = rig_.Pc().Card(0).Flash().AllBytes();
   rig_.Start();
-  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
-  EXPECT_EQ(rig_.Pc().Card(0).Control() & 0x4000, 0u);
+  EXPECT_EQ(View().Items(), (std::vector<std::string>{"Unbekannter Kartentyp", "RT/Count16"}));
+  EXPECT_EQ(rig_.messages.Texts(),
+            std::vector<std::string>{std::string(
+                "Die Karte 0 wird von einem anderen Programm benutzt. Es wurde nichts an sie "
+                "gesendet; sie wird als unbekannt angezeigt.\r\nBenutzt kein anderes Programm die "
+                "Karte, hebt ein Neustart des PCs die Sperre auf."_cp)});
+  EXPECT_EQ(View().Text(Control::Edit3), "Unbekannt");
+  for (const auto click : {&TForm1::Button2Click, &TForm1::Button3Click, &TForm1::Button4Click}) {
+    rig_.messages.Clear();
+    EXPECT_NE((Form().*click)(), ActionResult::Done);
+    EXPECT_EQ(rig_.messages.Texts(),
+              std::vector<std::string>{std::string(
+                  "Die Karte wird von einem anderen Programm benutzt. Die Karte wurde nicht "
+                  "verändert."_cp)});
+  }
+  EXPECT_EQ(rig_.Pc().Card(0).Control() & 0x4000, 0x4000u);
+  EXPECT_EQ(rig_.Pc().Card(0).Diagnostics().boots, 0u);
+  EXPECT_TRUE(rig_.Pc().Card(0).Diagnostics().commands.empty());
+  EXPECT_EQ(rig_.Pc().Card(0).Flash().AllBytes(), before);
+  Select(1);
+  EXPECT_EQ(View().Text(Control::Edit3), "1.3");
+  ExpectIdle();
 }
 
 TEST_F(MainWindow, NestedOpensKeepTheCardMapped) {

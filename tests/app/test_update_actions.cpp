@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/console_program.h"
 #include "base/cp1252.h"
 #include "flash/backup_format.h"
 #include "record/image_codec.h"
@@ -82,7 +83,19 @@ class UpdateActions : public ::testing::Test {
 };
 
 TEST_F(UpdateActions, UpgradeWritesRevision13AndRefreshes) {
+  // The card's busy flag at each change of its flash: held by this program.
+  std::vector<std::uint32_t> busy;
+  auto flash = Card(0).Flash().AllBytes();
+  Card(0).SetStateChangedHandler([&] {
+    if (Card(0).Flash().AllBytes() != flash) {
+      flash = Card(0).Flash().AllBytes();
+      busy.push_back(Card(0).Control() & 0x4000);
+    }
+  });
   EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
+  ASSERT_FALSE(busy.empty());
+  EXPECT_EQ(busy, std::vector<std::uint32_t>(busy.size(), 0x4000u));
+  EXPECT_EQ(Card(0).Control() & 0x4000, 0u);  // released at the end
   EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{kUpdated}));
   EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Information);
   EXPECT_EQ(View().ProgressSteps(), (std::vector<int>{0, 20, 30, 100}));
@@ -182,6 +195,7 @@ TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   EXPECT_EQ(rig_.messages.Texts(),
             (std::vector<std::string>{"Fehler beim Schreiben des 3. Blockes", question}));
   EXPECT_EQ(rig_.messages.Shown()[1].buttons, Buttons::YesNoDefaultNo);
+  EXPECT_EQ(rig_.messages.Shown()[1].kind, MessageKind::Question);
   EXPECT_EQ(rig_.splash.Current().progress, 75);
   ExpectIdle();
   const auto damaged = Card(0).Flash().AllBytes();
@@ -195,9 +209,9 @@ TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   EXPECT_EQ(View().Items(), std::vector<std::string>{"RT/Count16"});
   EXPECT_EQ(rig_.messages.Texts(),
             std::vector<std::string>{std::string(
-                "Eine Änderung an der Karte mit der Seriennummer NHS-0202-0117 (Steckplatz 0, "
-                "Vorgang \"upgrade\") wurde begonnen, aber nicht abgeschlossen.\r\n"
-                "Die Karte ist darum vielleicht nicht mehr lesbar. Die Sicherung "
+                "Eine Änderung an der Karte mit der Seriennummer NHS-0202-0117 (Vorgang "
+                "\"upgrade\") wurde begonnen, aber nicht abgeschlossen.\r\n"
+                "Die Karte ist nicht unter den gefundenen Karten. Die Sicherung "
                 "C:\\FLASH_0_05.03.2003.SAV enthält ihren Stand vor der Änderung.\r\n"
                 "Ohne Ihre Anweisung wird nichts zurückgeschrieben."_cp)});
   EXPECT_EQ(Card(0).Flash().AllBytes(), damaged);
@@ -209,8 +223,10 @@ TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
     rig_.messages.Clear();
     rig_.messages.Script(answer);
     rig_.Start();
-    ASSERT_FALSE(rig_.messages.Texts().empty());
-    EXPECT_EQ(rig_.messages.Texts()[0], question);
+    ASSERT_FALSE(rig_.messages.Shown().empty());
+    EXPECT_EQ(rig_.messages.Shown()[0].text, question);
+    EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Question);
+    EXPECT_EQ(rig_.messages.Shown()[0].buttons, Buttons::YesNoDefaultNo);
   }
   EXPECT_EQ(rig_.messages.Texts(),
             (std::vector<std::string>{question,
@@ -222,6 +238,81 @@ TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   rig_.messages.Clear();
   rig_.Start();
   EXPECT_TRUE(rig_.messages.Texts().empty());
+}
+
+// A half-written card is never converted: both conversions are refused before
+// any backup, and the window offers the restore at once. Without its backup the
+// user learns which file is missing and what to do.
+TEST_F(UpdateActions, CardWithAnUnfinishedWriteIsNotConverted) {
+  const auto before = Card(0).Flash().AllBytes();
+  Fault(0, CommandKind::kProgram, 3, FaultAction::kFail);
+  ASSERT_EQ(Form().Button2Click(), ActionResult::Failed);  // the restore question: No
+  Card(0).Faults() = {};
+  const auto damaged = Card(0).Flash().AllBytes();
+  const std::string open =
+      "Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
+      "abgeschlossen.";
+  const std::string refused =
+      open + std::string(
+                 " Die Karte wird erst wieder aktualisiert, wenn sie aus der Sicherung "
+                 "C:\\FLASH_0_05.03.2003.SAV wiederhergestellt ist.\r\nDie Karte wurde nicht "
+                 "verändert."_cp);
+  const std::string missing =
+      open +
+      std::string(
+          " Ihre Sicherung C:\\FLASH_0_05.03.2003.SAV fehlt oder ist unbrauchbar. Der Datensatz "
+          "der "
+          "Karte kann unvollständig sein; sie wird darum nicht aktualisiert.\r\nLegen Sie eine "
+          "Kopie der Sicherung wieder als C:\\FLASH_0_05.03.2003.SAV ab, dann kann die Karte "
+          "daraus wiederhergestellt werden. Oder schreiben Sie die Karte aus einer anderen "
+          "Sicherung von ihr zurück:\r\n  "_cp) +
+      std::string(kConsoleProgram) +
+      std::string(" restore 0 DATEI\r\nDie Karte wurde nicht verändert."_cp);
+  const std::string question = RestoreQuestion(0, "NHS-0202-0117", "C:\\FLASH_0_05.03.2003.SAV");
+  const auto saved = Saved();
+  const auto backup = rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV");
+  const struct {
+    const char* name;
+    ActionResult (TForm1::*click)();
+    bool backup_present;
+    std::vector<std::string> texts;
+  } kRefusals[] = {
+      {"downgrade", &TForm1::Button3Click, true, {refused, question}},
+      {"upgrade", &TForm1::Button2Click, true, {refused, question}},
+      {"downgrade without backup", &TForm1::Button3Click, false, {missing}},
+  };
+  for (const auto& refusal : kRefusals) {
+    SCOPED_TRACE(refusal.name);
+    if (!refusal.backup_present) {
+      rig_.Pc().Drive().Remove("C:\\FLASH_0_05.03.2003.SAV");
+    }
+    rig_.messages.Clear();
+    Card(0).ResetDiagnostics();
+    EXPECT_EQ((Form().*refusal.click)(), ActionResult::Refused);
+    EXPECT_EQ(rig_.messages.Texts(), refusal.texts);  // the question unanswered: No
+    if (refusal.texts.size() == 2) {
+      EXPECT_EQ(rig_.messages.Shown()[1].kind, MessageKind::Question);
+      EXPECT_EQ(rig_.messages.Shown()[1].buttons, Buttons::YesNoDefaultNo);
+    }
+    const auto& commands = Card(0).Diagnostics().commands;
+    EXPECT_TRUE(std::none_of(commands.begin(), commands.end(), [](const auto& command) {
+      return command.kind == CommandKind::kErase || command.kind == CommandKind::kProgram;
+    }));
+    EXPECT_TRUE(RecordSectorIs(0, damaged));
+    ExpectIdle();
+  }
+  EXPECT_EQ(Saved().size(), saved.size() - 1);
+  // The backup back under its name: Yes to the offer restores the card at once.
+  rig_.Pc().Drive().Install("C:\\FLASH_0_05.03.2003.SAV", backup);
+  rig_.messages.Clear();
+  rig_.messages.Script(Answer::Yes);
+  EXPECT_EQ(Form().Button3Click(), ActionResult::Refused);
+  EXPECT_EQ(rig_.messages.Texts().back(),
+            "Die Karte wurde aus der Sicherung C:\\FLASH_0_05.03.2003.SAV wiederhergestellt.");
+  EXPECT_TRUE(RecordSectorIs(0, before));
+  EXPECT_EQ(View().Text(Control::Edit3), "1.2");
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
+  ExpectIdle();
 }
 
 TEST_F(UpdateActions, UnwritableDriveEndsTheActionBeforeTheErase) {

@@ -26,6 +26,7 @@ TEST(ConsoleMessageService, WritesUtf8LinesWithPrefixByKind) {
             Answer::Cancel);
   EXPECT_EQ(service.Show("Flash aktualisiert", MessageKind::Information, Buttons::Ok), Answer::Ok);
   EXPECT_EQ(service.Show("Dump\r\n\r\nfertig", MessageKind::Plain, Buttons::Ok), Answer::Ok);
+  EXPECT_EQ(service.Show("Zurückschreiben?"_cp, MessageKind::Question, Buttons::Ok), Answer::Ok);
   // Bytes of a damaged record inside a message: shown, never cutting it.
   using namespace std::string_view_literals;
   service.Show("'$D\0\x1B\x81' ist kein g\xFCltiger Integerwert"sv, MessageKind::Error,
@@ -34,6 +35,8 @@ TEST(ConsoleMessageService, WritesUtf8LinesWithPrefixByKind) {
             "Fehler: Z\xC3\xA4hler\nzweite Zeile\n"
             "Hinweis: Flash aktualisiert\n"
             "Dump\n\nfertig\n"
+            "Frage: Zur\xC3\xBC"
+            "ckschreiben?\n"
             "Fehler: '$D\\x00\\x1B\\x81' ist kein g\xC3\xBCltiger Integerwert\n");
 }
 

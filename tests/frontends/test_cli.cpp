@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/console_program.h"
 #include "flashupdate_cli.h"
 #include "platform/end_requests.h"
 #include "record/record_v12.h"
@@ -39,6 +40,21 @@ class Cli : public ::testing::Test {
   // Each run's PC is gone by now: its machine faults are read from the folder.
   void TearDown() override {
     test::ExpectNoMachineFaults(sim::SimPc::RecordedMachineFaults(folder_.Path() / "pc"));
+  }
+  // What each card of the test's PC holds between runs.
+  struct CardState {
+    std::vector<std::uint8_t> flash;
+    std::uint32_t control;
+    friend bool operator==(const CardState&, const CardState&) = default;
+  };
+  std::vector<CardState> Cards() {
+    sim::SimMachine machine(folder_.Path() / "pc");
+    std::vector<CardState> cards;
+    for (std::size_t i = 0; i < machine.Pc().CardCount(); ++i) {
+      const auto& flash = machine.Pc().Card(i).Flash().AllBytes();
+      cards.push_back({{flash.begin(), flash.end()}, machine.Pc().Card(i).Control()});
+    }
+    return cards;
   }
   std::string Out() const { return out_.str(); }
   std::string Err() const { return err_.str(); }
@@ -88,30 +104,63 @@ TEST_F(Cli, QuestionsFollowTheFlagOrAreDeclined) {
   EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliOk);
 }
 
-TEST_F(Cli, UnfinishedWriteIsAskedAtEveryStartAndRestoreTakesItsBackup) {
+// Card 0's upgrade fails at its third block and leaves it half written. Later
+// commands only tell how to restore it, whatever --yes says; its conversion is
+// refused; only "restore" writes it back.
+TEST_F(Cli, UnfinishedWriteIsReportedAndOnlyRestoreWritesItBack) {
+  const auto before = Cards();
   prepare_ = [](sim::SimPc& pc) {
     pc.Card(0).Faults().commands.push_back(
         {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
   };
-  EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);
-  const std::string question =
-      "Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
-      "abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand davor. Soll die "
-      "Karte jetzt daraus wiederhergestellt werden?";
-  EXPECT_NE(Out().find(question), std::string::npos);
+  EXPECT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
+  const std::string report =
+      "Hinweis: Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
+      "abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand davor.\n"
+      "Es wurde nichts zurückgeschrieben; das geschieht nur mit dem Befehl\n  " +
+      std::string(kConsoleProgram) + " restore 0\n";
+  EXPECT_NE(Out().find(report), std::string::npos) << Out();
+  EXPECT_EQ(Out().find("[j/n]"), std::string::npos) << Out();
   prepare_ = [](sim::SimPc& pc) { pc.Card(0).Faults() = {}; };
-  EXPECT_EQ(Run({"show", "0", "--no"}), kCliOk);
-  EXPECT_NE(Out().find(question), std::string::npos);
-  EXPECT_NE(Out().find("[j/n] n (vorgegeben)"), std::string::npos);
+  const auto damaged = Cards();
+  ASSERT_NE(damaged, before);
+
+  const std::vector<std::vector<std::string>> readers = {
+      {"list", "--yes"}, {"show", "0", "--yes"}, {"show", "1", "--yes"}, {"dump", "1", "--yes"}};
+  for (const auto& command : readers) {
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    EXPECT_EQ(Run(command), kCliOk);
+    EXPECT_EQ(Cards(), damaged);
+    // Told once, as information, and asked nothing.
+    const auto at = Out().find(report);
+    ASSERT_NE(at, std::string::npos) << Out();
+    EXPECT_EQ(Out().find(report, at + 1), std::string::npos);
+    EXPECT_EQ(Out().find("[j/n]"), std::string::npos) << Out();
+  }
+  for (const char* conversion : {"downgrade", "upgrade"}) {
+    SCOPED_TRACE(conversion);
+    EXPECT_EQ(Run({conversion, "0", "--yes"}), kCliUsage);
+    EXPECT_EQ(Cards(), damaged);
+    EXPECT_NE(Out().find("Fehler: Die letzte Aktualisierung der Karte 0 (Seriennummer "
+                         "NHS-0202-0117) wurde nicht abgeschlossen. Die Karte wird erst wieder "
+                         "aktualisiert, wenn sie mit\n  " +
+                         std::string(kConsoleProgram) +
+                         " restore 0\naus der Sicherung C:\\FLASH_0_05.03.2003.SAV "
+                         "wiederhergestellt ist."),
+              std::string::npos)
+        << Out();
+  }
+
   // Without a file: the backup taken before the unfinished write.
   EXPECT_EQ(Run({"restore", "0"}), kCliOk);
   EXPECT_NE(Out().find("aus der Sicherung C:\\FLASH_0_05.03.2003.SAV wiederhergestellt"),
             std::string::npos)
       << Out();
   EXPECT_NE(Out().find("Flashversion: 1.2"), std::string::npos);
+  EXPECT_EQ(Cards()[0].flash, before[0].flash);
   // Nothing is open any more: nothing to take, nothing written.
   EXPECT_EQ(Run({"restore", "0"}), kCliUsage);
-  EXPECT_EQ(Out().find(question), std::string::npos);
+  EXPECT_EQ(Out().find(report), std::string::npos);
   EXPECT_NE(Out().find("Für die Karte 0 ist keine Aktualisierung offen"), std::string::npos);
   EXPECT_EQ(Out().find("Sicherung: "), std::string::npos);
 }
@@ -140,6 +189,30 @@ TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
   EXPECT_EQ(Run({"show", "0"}), kCliOk);
   EXPECT_NE(Out().find("Flashversion: 1.3"), std::string::npos);
   EXPECT_EQ(Out().find("nicht abgeschlossen"), std::string::npos) << Out();
+}
+
+// The half-written card and the other one change places: every message names
+// the cards by today's numbers.
+TEST_F(Cli, CardsThatChangedPlacesAreToldByTodaysNumbers) {
+  const auto before = Cards();
+  prepare_ = [](sim::SimPc& pc) {
+    pc.Card(0).Faults().commands.push_back(
+        {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
+  };
+  ASSERT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
+  prepare_ = [](sim::SimPc& pc) {
+    pc.Card(0).Faults() = {};
+    pc.SwapCards(0, 1);
+  };
+  EXPECT_EQ(Run({"list"}), kCliOk);
+  prepare_ = nullptr;
+  const std::string command = std::string(kConsoleProgram) + " restore ";
+  EXPECT_NE(Out().find("Karte 1 (Seriennummer NHS-0202-0117)"), std::string::npos) << Out();
+  EXPECT_NE(Out().find(command + "1\n"), std::string::npos) << Out();
+  EXPECT_EQ(Out().find(command + "0"), std::string::npos) << Out();
+  EXPECT_EQ(Run({"downgrade", "0"}), kCliOk);  // the other card: nothing open
+  EXPECT_EQ(Run({"restore", "1"}), kCliOk);
+  EXPECT_EQ(Cards()[1].flash, before[0].flash);
 }
 
 TEST_F(Cli, RaisedErrorGivesStatusTwo) {

@@ -145,6 +145,8 @@ struct Rig {
 struct BoxSeen {
   QString title, text;
   QStringList buttons;
+  QString default_button;  // what Enter chooses
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
   bool arrow_cursor = false;
 };
 
@@ -160,6 +162,9 @@ void AnswerNextBox(const QString& caption, BoxSeen& seen) {
     timer->deleteLater();
     seen.title = box->windowTitle();
     seen.text = box->text();
+    seen.default_button =
+        box->defaultButton() != nullptr ? box->defaultButton()->text() : QString();
+    seen.icon = box->icon();
     seen.arrow_cursor = QApplication::overrideCursor() != nullptr &&
                         QApplication::overrideCursor()->shape() == Qt::ArrowCursor;
     QAbstractButton* chosen = nullptr;
@@ -475,6 +480,11 @@ class QtWindowTest : public QObject {
          "Nein"},
         {Buttons::Ok, MessageKind::Information, QMessageBox::Information, {"OK"}, "OK"},
         {Buttons::Cancel, MessageKind::Plain, QMessageBox::NoIcon, {"Abbrechen"}, "Abbrechen"},
+        {Buttons::YesNoDefaultNo,
+         MessageKind::Question,
+         QMessageBox::Question,
+         {"Ja", "Nein"},
+         "Nein"},
     };
     for (const Case& c : cases) {
       const auto box = fu::QtMessageService::MakeBox(
@@ -516,6 +526,35 @@ class QtWindowTest : public QObject {
     QCOMPARE(service.Show("Weiter?", MessageKind::Error, Buttons::YesNo), Answer::Yes);
     rig_->window.SetHourglass(false);
     QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  // A failed write leaves the card half written. The next start asks with a real
+  // box whether to restore it: a question whose Enter says No.
+  void restoreQuestionAtStartUpDefaultsToNo() {
+    Rig& r = *rig_;
+    r.machine.Pc().Card(0).Faults().commands.push_back(
+        {fu::sim::CommandKind::kProgram, 3, fu::sim::FaultAction::kFail, 0});
+    QTest::mouseClick(r.Find<QPushButton>("Button2"), Qt::LeftButton);
+    r.machine.Pc().Card(0).Faults() = {};
+    const auto damaged = r.machine.Pc().Card(0).Flash().AllBytes();
+
+    fu::QtMessageService boxes;
+    fu::FlashUpdateSystem system{fu::Ports{r.machine.System(), r.machine.Ports(), r.machine.Bus(),
+                                           r.machine.Time(), r.machine.Drive(), boxes, r.splash}};
+    fu::QtMainWindow window;
+    boxes.SetOwner(&window);
+    fu::TForm1 form{system, window};
+    window.Attach(form);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    BoxSeen seen;
+    AnswerNextBox(QStringLiteral("Nein"), seen);
+    window.Start();
+    QVERIFY2(seen.text.startsWith(QStringLiteral("Die letzte Aktualisierung der Karte 0 ")),
+             qPrintable(seen.text));
+    QCOMPARE(seen.default_button, QStringLiteral("Nein"));
+    QCOMPARE(seen.icon, QMessageBox::Question);
+    QVERIFY(r.machine.Pc().Card(0).Flash().AllBytes() == damaged);
   }
 
   void progressWindowStartsWithItsDesignTimeValues() {

@@ -212,8 +212,8 @@ TEST(Win32MessageService, BoxStylesAndAnswers) {
   EXPECT_EQ(MessageBoxAnswer(IDYES, Buttons::YesNo), Answer::Yes);
   EXPECT_EQ(MessageBoxAnswer(0, Buttons::YesNo), Answer::No);  // the box could not be shown
   // A question whose safe answer is No: Enter chooses No.
-  EXPECT_EQ(MessageBoxStyle(MessageKind::Error, Buttons::YesNoDefaultNo, true),
-            static_cast<std::uint32_t>(MB_YESNO | MB_DEFBUTTON2 | MB_ICONERROR | MB_APPLMODAL));
+  EXPECT_EQ(MessageBoxStyle(MessageKind::Question, Buttons::YesNoDefaultNo, true),
+            static_cast<std::uint32_t>(MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION | MB_APPLMODAL));
   EXPECT_EQ(MessageBoxAnswer(IDYES, Buttons::YesNoDefaultNo), Answer::Yes);
 }
 

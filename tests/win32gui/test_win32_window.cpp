@@ -13,6 +13,7 @@
 #include "base/cp1252.h"
 #include "platform/main_window_texts.h"
 #include "platform/scripted_message_service.h"
+#include "platform/win32/win32_message_service.h"
 #include "sim/default_cards.h"
 #include "sim/sim_machine.h"
 #include "support/machine_faults.h"
@@ -116,6 +117,16 @@ class Win32Window : public ::testing::Test {
  protected:
   Win32Window() {
     gui::InitControls();
+    Open();
+  }
+
+  ~Win32Window() override {
+    End();
+    test::ExpectNoMachineFaults(machine_.Pc().MachineFaults());
+  }
+
+  // The program's window and controller over the test's PC.
+  void Open() {
     window_ = std::make_unique<Win32MainWindow>(::GetModuleHandleA(nullptr));
     splash_windows_.SetOwner(window_->Frame());
     system_ = std::make_unique<FlashUpdateSystem>(Ports{machine_.System(), machine_.Ports(),
@@ -124,15 +135,13 @@ class Win32Window : public ::testing::Test {
     form_ = std::make_unique<TForm1>(*system_, *window_);
     window_->SetController(form_.get());
   }
-
-  ~Win32Window() override {
+  void End() {
     form_.reset();
     window_.reset();
-    // The window's end posted WM_QUIT, which would end the next test's repaints.
+    // The window's end posted WM_QUIT, which would end the next repaints.
     MSG quit;
     while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-    test::ExpectNoMachineFaults(machine_.Pc().MachineFaults());
   }
 
   HWND Frame() const { return window_->Frame(); }
@@ -424,6 +433,32 @@ TEST_F(Win32Window, SessionEndIsRefusedDuringAWriteAndCarriedOutAfterIt) {
                             "jetzt beendet."_cp)}));
   EXPECT_EQ(Frame(), nullptr);
   EXPECT_TRUE(system_->journal.Unfinished().empty());
+}
+
+// A failed write leaves the card half written: the question right after it and
+// the one at the next start are boxes whose Enter answers No.
+TEST_F(Win32Window, RestoreQuestionsDefaultToNo) {
+  form_->FormCreate();
+  machine_.Pc().Card(0).Faults().commands.push_back(
+      {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
+  Click(Id::kButton2);
+  machine_.Pc().Card(0).Faults() = {};
+  End();
+  Open();
+  form_->FormCreate();
+  const std::string question =
+      "Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
+      "abgeschlossen.";
+  std::vector<std::uint32_t> styles;
+  for (const ShownMessage& shown : messages_.Shown()) {
+    if (shown.text.starts_with(question)) {
+      styles.push_back(MessageBoxStyle(shown.kind, shown.buttons, true));
+    }
+  }
+  EXPECT_EQ(styles, std::vector<std::uint32_t>(
+                        2, static_cast<std::uint32_t>(MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION |
+                                                      MB_APPLMODAL)));
+  ExpectCardShown("1.3");  // the half-written card, not restored
 }
 
 TEST_F(Win32Window, ExitEndsTheProgram) {

@@ -14,6 +14,9 @@ std::uint32_t MessageBoxStyle(MessageKind kind, Buttons buttons, bool owned) {
     case MessageKind::Information:
       style |= MB_ICONINFORMATION;
       break;
+    case MessageKind::Question:
+      style |= MB_ICONQUESTION;
+      break;
     case MessageKind::Plain:
       break;
   }
