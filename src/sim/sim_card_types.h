@@ -55,6 +55,10 @@ enum class FaultAction {
   // the first half of the data bytes are programmed. Erase: the first half of the
   // sector is set to 0xFF.
   kPowerCut,
+  // Erase: the sector is erased and more with it, the status is 0: the whole chip
+  // when `amount` is 0, else also the sector holding the address `amount`.
+  // Read and program: as without the fault.
+  kSpill,
 };
 
 // Hits the nth command of a kind (1 = the first), counted from the moment the

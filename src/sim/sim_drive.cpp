@@ -29,6 +29,9 @@ struct DriveState {
   std::uint32_t changes = 0;
   std::uint32_t cutAt = 0;  // the change the power fails at; 0: none
   int powerLosses = 0;      // files opened before the last one are dead
+  std::optional<SimDrive::AlteredRead> altered;
+  std::uint32_t readOpens = 0;  // files opened for reading since the fault was set
+  std::uint64_t alteredBytes = 0;
 };
 
 }  // namespace sim_drive_detail
@@ -237,9 +240,10 @@ void Sync(const fs::path& host) {
 
 class SimFile final : public File {
  public:
-  // A file for reading.
-  SimFile(std::shared_ptr<DriveState> state, std::fstream stream)
-      : state_(std::move(state)), stream_(std::move(stream)), writing_(false) {}
+  // A file for reading; the byte at alter_at reads inverted.
+  SimFile(std::shared_ptr<DriveState> state, std::fstream stream,
+          std::optional<std::uint64_t> alter_at = std::nullopt)
+      : state_(std::move(state)), stream_(std::move(stream)), writing_(false), alterAt_(alter_at) {}
 
   // A file for writing from position on.
   SimFile(std::shared_ptr<DriveState> state, std::fstream stream, std::string path, fs::path host,
@@ -300,6 +304,7 @@ class SimFile final : public File {
       stream_.clear();
       throw FileError(FileError::kReadPastEnd);
     }
+    Alter(bytes);
   }
 
   std::vector<std::uint8_t> ReadToEnd() override {
@@ -316,8 +321,10 @@ class SimFile final : public File {
       }
       if (!stream_) {
         stream_.clear();
+        Alter(std::span(out).subspan(had));
         return out;
       }
+      Alter(std::span(out).subspan(had));
     }
   }
 
@@ -368,6 +375,15 @@ class SimFile final : public File {
     }
   }
 
+  // The bytes just read, which began at readPosition_.
+  void Alter(std::span<std::uint8_t> bytes) {
+    if (alterAt_ && *alterAt_ >= readPosition_ && *alterAt_ - readPosition_ < bytes.size()) {
+      bytes[*alterAt_ - readPosition_] ^= 0xFF;
+      ++state_->alteredBytes;
+    }
+    readPosition_ += bytes.size();
+  }
+
   void CheckReading() const {
     CheckOpen();
     if (writing_) {
@@ -382,6 +398,8 @@ class SimFile final : public File {
   fs::path host_;
   std::uint64_t position_ = 0;
   int powerLosses_ = state_->powerLosses;
+  std::optional<std::uint64_t> alterAt_;
+  std::uint64_t readPosition_ = 0;
 };
 
 std::fstream OpenHost(const fs::path& host, std::ios::openmode mode) {
@@ -504,7 +522,15 @@ void SimDrive::Remove(std::string_view text) {
 
 std::unique_ptr<File> SimDrive::OpenRead(std::string_view text) {
   const fs::path host = LocateFileToRead(state_->root, text);
-  return std::make_unique<SimFile>(state_, OpenHost(host, std::ios::in));
+  std::optional<std::uint64_t> alter_at;
+  if (state_->altered) {
+    ++state_->readOpens;
+    const std::uint32_t nth = state_->altered->nthOpen;
+    if (nth == 0 || nth == state_->readOpens) {
+      alter_at = state_->altered->offset;
+    }
+  }
+  return std::make_unique<SimFile>(state_, OpenHost(host, std::ios::in), alter_at);
 }
 
 bool SimDrive::Exists(std::string_view text) {
@@ -517,6 +543,13 @@ bool SimDrive::Exists(std::string_view text) {
   }
 }
 
+void SimDrive::SetAlteredRead(std::optional<AlteredRead> fault) {
+  state_->altered = fault;
+  state_->readOpens = 0;
+}
+std::uint64_t SimDrive::AlteredBytes() const {
+  return state_->alteredBytes;
+}
 void SimDrive::SetReadOnly(bool read_only) {
   state_->read_only = read_only;
 }

@@ -90,6 +90,16 @@ class SimDrive : public fu::Files {
   bool ReadOnly() const;
   void SetFreeSpace(std::optional<std::uint64_t> bytes);
   std::optional<std::uint64_t> FreeSpace() const;
+  // Reads that come back altered while the file stays as written: in the nth
+  // file opened for reading from now on (0: in every one), the byte at `offset`
+  // reads with its bits inverted. Kept for this drive object only. AlteredBytes
+  // counts the bytes handed out altered.
+  struct AlteredRead {
+    std::uint32_t nthOpen = 0;
+    std::uint64_t offset = 0;
+  };
+  void SetAlteredRead(std::optional<AlteredRead> fault);
+  std::uint64_t AlteredBytes() const;
 
   // What went through the port: files created (or emptied) by Create, and Write
   // calls that stored bytes with their byte total. Failed calls do not count.

@@ -265,6 +265,8 @@ void SimDsp::BeginRead() {
       case FaultAction::kPowerCut:
         limit_ = count_ / 2;
         break;
+      case FaultAction::kSpill:
+        break;
     }
   }
   phase_ = limit_ > 0 || CutsPower() ? Phase::kReading : Phase::kIdle;
@@ -334,6 +336,11 @@ void SimDsp::FinishErase() {
   if (inFlash && action != FaultAction::kFail) {
     if (action != FaultAction::kLie) {
       flash_.EraseSector(address_);
+      if (action == FaultAction::kSpill && fault_->amount == 0) {
+        flash_.AllBytes().fill(0xFF);
+      } else if (action == FaultAction::kSpill) {
+        flash_.EraseSector(fault_->amount);
+      }
       flashTouched_();
     }
     status = 0;

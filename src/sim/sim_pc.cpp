@@ -189,10 +189,9 @@ constexpr std::pair<CommandKind, std::string_view> kCommandKinds[] = {
     {CommandKind::kUnknown, "unknown"},
 };
 constexpr std::pair<FaultAction, std::string_view> kFaultActions[] = {
-    {FaultAction::kFail, "fail"},
-    {FaultAction::kLie, "lie"},
-    {FaultAction::kStop, "stop"},
-    {FaultAction::kPowerCut, "powerCut"},
+    {FaultAction::kFail, "fail"},   {FaultAction::kLie, "lie"},
+    {FaultAction::kStop, "stop"},   {FaultAction::kPowerCut, "powerCut"},
+    {FaultAction::kSpill, "spill"},
 };
 
 template <typename Enum, std::size_t N>
@@ -570,6 +569,18 @@ void SimPc::AddCardLike(std::size_t template_index, const CardPlace& place) {
   SaveDescription();
 }
 
+void SimPc::SwapCards(std::size_t a, std::size_t b) {
+  SimCard& first = Card(a);
+  SimCard& second = Card(b);
+  std::swap(first.Flash().AllBytes(), second.Flash().AllBytes());
+  const std::uint32_t control = first.Control();
+  first.SetControl(second.Control());
+  second.SetControl(control);
+  std::swap(first.Timing(), second.Timing());
+  std::swap(first.Faults(), second.Faults());
+  Save();
+}
+
 fs::path SimPc::CardFile(std::size_t index, std::string_view extension) const {
   return folder_ / kCardsFolder / ("card" + std::to_string(index) + std::string(extension));
 }
@@ -814,18 +825,6 @@ void SimPc::SetJustBeforeMidnight(std::chrono::milliseconds before) {
   VirtualClock moved(day);
   moved.Advance(std::chrono::hours(24) - before);
   SetNow(moved.Now());
-}
-
-void SimPc::SwapCards(std::size_t a, std::size_t b) {
-  SimCard& first = Card(a);
-  SimCard& second = Card(b);
-  std::swap_ranges(first.Flash().AllBytes().begin(), first.Flash().AllBytes().end(),
-                   second.Flash().AllBytes().begin());
-  const std::uint32_t control = first.Control();
-  first.SetControl(second.Control());
-  second.SetControl(control);
-  SaveCard(a);
-  SaveCard(b);
 }
 
 void SimPc::SetBusyHeldByOther(std::size_t card, bool held) {

@@ -157,8 +157,9 @@ class SimPc {
   // Plugs in a further card at place, with the flash and control flags of the
   // card at template_index (a PC with up to four or more cards).
   void AddCardLike(std::size_t template_index, const CardPlace& place);
-  // The cards at a and b change places: each place gets the other card's flash
-  // and control flags.
+  // Two cards change places on the PCI bus, as a user moves them between slots
+  // with the PC switched off: their flash, flags, timing and faults are
+  // exchanged, the places and windows stay. The program on top must start anew.
   void SwapCards(std::size_t a, std::size_t b);
 
   // Saves the description and every card, for changes made directly on a

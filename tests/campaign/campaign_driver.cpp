@@ -17,6 +17,11 @@
 #include "sim/machine_fault.h"
 #include "sim/power_cut.h"
 
+#if __has_include("platform/end_requests.h")
+#include "platform/end_requests.h"
+#define FU_CAMPAIGN_END_REQUESTS 1
+#endif
+
 namespace fu::campaign {
 namespace {
 
@@ -50,6 +55,16 @@ struct ProgramDeath {};
 
 constexpr std::string_view kRestoreQuestion =
     "Soll die Karte jetzt daraus wiederhergestellt werden?";
+// How a question says that the file belongs to another card.
+constexpr std::string_view kOtherCards[] = {"gehört zu einer anderen Karte"_cp,
+                                            ", nicht von Karte "};
+constexpr std::string_view kRestored = " wiederhergestellt.";
+constexpr std::string_view kEndedAfterWrite = "sollte beendet werden";
+
+bool NamesOtherCard(std::string_view text) {
+  return std::any_of(std::begin(kOtherCards), std::end(kOtherCards),
+                     [&](std::string_view part) { return text.find(part) != text.npos; });
+}
 
 bool Says(const std::vector<std::string>& texts, std::string_view part) {
   return std::any_of(texts.begin(), texts.end(),
@@ -200,10 +215,63 @@ std::string RunInterruptible(Program& p, const std::function<void()>& part) {
   }
 }
 
+// What the program's run left to judge: machine faults and the problems its
+// message boxes showed (taken once).
 void CheckMachine(Program& p, Outcome& out) {
   for (const auto& fault : p.Pc().MachineFaults()) {
     out.problems.push_back("machine fault: " + sim::Describe(fault));
   }
+  for (auto& problem : p.messages.problems) {
+    out.problems.push_back(std::move(problem));
+  }
+  p.messages.problems.clear();
+  out.acceptedOtherCard = out.acceptedOtherCard || p.messages.acceptedOtherCard;
+}
+
+std::optional<std::string> SerialOf(const Bytes& flash) {
+  const auto area = std::span(flash).subspan(kRecordSector);
+  const RecordV12 old(area.first(kRecordV12Size));
+  if (RecognizeRevision(old) == kRevision12) {
+    return old.Get(v12::SerialNumber);
+  }
+  const std::vector<HostWord> words(area.begin(), area.begin() + kImageV13Size);
+  ImageV13 image;
+  WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
+  RecordV13 record;
+  DecodeImage(image, record);
+  if (RecognizeRevision(record) == kRevision13) {
+    return record.SerialNumber.str();
+  }
+  return std::nullopt;
+}
+
+// No card holds another card's serial number, unless the user said Yes to a
+// question that named the mismatch.
+void CheckOwnership(sim::SimPc& pc, const std::vector<std::optional<std::string>>& serials,
+                    Outcome& out) {
+  for (std::size_t c = 0; c < pc.CardCount() && c < serials.size(); ++c) {
+    const auto now = SerialOf(pc.Card(c).Flash().AllBytes());
+    const bool another =
+        now && now != serials[c] && std::find(serials.begin(), serials.end(), now) != serials.end();
+    if (another && !out.acceptedOtherCard) {
+      out.problems.push_back("card " + std::to_string(c) + " holds the backup of card " + *now);
+    }
+  }
+}
+
+std::vector<std::string> BackupNames(sim::SimPc& pc) {
+  std::vector<std::string> names;
+  for (const auto& name : pc.Drive().List("C:\\")) {
+    if (name.starts_with("FLASH_") && name.ends_with(".SAV")) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+bool Wrote(const std::vector<sim::CommandRecord>& commands, std::size_t from) {
+  return std::any_of(commands.begin() + static_cast<std::ptrdiff_t>(from), commands.end(),
+                     [](const auto& c) { return c.kind != CommandKind::kRead; });
 }
 
 // Every erase the card saw from command `from` on has the address of its write:
@@ -284,8 +352,8 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
                 const std::vector<std::string>& startup_texts, bool erased, Outcome& out) {
   const auto texts = p.messages.Texts();
   if (result == ActionResult::Refused) {
-    out.verdict = "refused, start-up showed why";
-    if (startup_texts.empty()) {
+    out.verdict = startup_texts.empty() ? "refused, shown" : "refused, start-up showed why";
+    if (startup_texts.empty() && texts.empty()) {
       out.problems.push_back("no card and no word why");
     }
     return;
@@ -305,6 +373,8 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
     out.verdict += ", unchanged";
   } else if (asked) {
     out.verdict += ", asked";
+  } else if (Says(texts, kEndedAfterWrite)) {
+    out.verdict += ", ends, the next start asks";  // the user asked it to end
   } else if (erased && p.system->writer.LastWriteState() != WriteState::Written) {
     out.problems.push_back("the card's state after the failed write not told");
   }
@@ -327,11 +397,24 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
 }
 
 // The user's road back, in a new program: Yes to the start-up's question, then
-// "restore N" from the restore point, then the backups the start-up named; for
-// a restore, the file the user restores from. True when the card is the target.
+// each "restore N FILE" the program told, done to the letter (it may name
+// another card's list number when the card moved), then "restore N" from the
+// restore point, then the backups the start-up named; for a restore, the file
+// the user restores from. True when the card is the target.
 bool RoadBack(Program& q, std::size_t card, Action action, const std::string& restore_file,
               const Bytes& target) {
   const auto now = [&] { return q.Pc().Card(card).Flash().AllBytes(); };
+  static const std::regex kTold(R"(restore (\d+) (C:\\[^\s"]+?\.SAV))", std::regex::icase);
+  for (const auto& text : q.messages.Texts()) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kTold);
+         it != std::sregex_iterator() && now() != target; ++it) {
+      const auto item = static_cast<std::size_t>(std::stoul((*it)[1].str()));
+      if (item < q.Pc().CardCount()) {
+        Select(q, item);
+        q.form->RestoreClick((*it)[2].str());
+      }
+    }
+  }
   if (now() != target && action != Action::Restore) {
     Select(q, card);
     q.form->RestorePointClick();
@@ -346,6 +429,35 @@ bool RoadBack(Program& q, std::size_t card, Action action, const std::string& re
     q.form->RestoreClick(file);
   }
   return now() == target;
+}
+
+// The user who said No to every restore offer: a new program in which he lists
+// and refreshes every card, dumps another card and tries the write the damaged
+// card's record allows. Nothing may write a card with an open restore point.
+void TryOthers(const std::filesystem::path& folder, std::size_t card, Outcome& out) {
+  Program r(folder, Answer::Yes, Answer::No);
+  r.Start();
+  std::vector<Bytes> held;
+  for (std::size_t c = 0; c < r.Pc().CardCount(); ++c) {
+    held.push_back(r.Pc().Card(c).Flash().AllBytes());
+    Select(r, c);
+  }
+  Select(r, (card + 1) % r.Pc().CardCount());
+  r.form->Button4Click();
+  Select(r, card);
+  const std::size_t from = r.Pc().Card(card).Diagnostics().commands.size();
+  const ActionResult again =
+      HoldsRevision12(r.Pc(), card) ? r.form->Button2Click() : r.form->Button3Click();
+  if (again == ActionResult::Done || Wrote(r.Pc().Card(card).Diagnostics().commands, from)) {
+    out.problems.push_back("a card with an open restore point was written again");
+  }
+  for (std::size_t c = 0; c < held.size(); ++c) {
+    if (r.Pc().Card(c).Flash().AllBytes() != held[c]) {
+      out.problems.push_back("card " + std::to_string(c) + " changed before a restore was asked");
+    }
+  }
+  CheckMachine(r, out);
+  out.verdict += ", No, others tried";
 }
 
 }  // namespace
@@ -378,14 +490,69 @@ const char* Interrupt::Name() const {
   return "?";
 }
 
-Program::Program(const std::filesystem::path& folder, Answer answer) : machine(folder) {
+const char* Name(User user) {
+  switch (user) {
+    case User::kCareful:
+      return "careful user";
+    case User::kSaysNo:
+      return "user says No, tries others";
+    case User::kMover:
+      return "user moves the card";
+    case User::kInterrupter:
+      return "user ends the program";
+  }
+  return "?";
+}
+
+Answer CampaignMessages::Show(std::string_view text, MessageKind kind, Buttons buttons) {
+  const bool offer = text.find(kRestoreQuestion) != std::string_view::npos;
+  const bool other_card = NamesOtherCard(text);
+  if ((offer || (other_card && IsQuestion(buttons))) && buttons != Buttons::YesNoDefaultNo) {
+    problems.push_back("a question that writes the card does not default to No: " +
+                       std::string(text));
+  }
+  if (answerer && IsQuestion(buttons)) {
+    Script(answerer(text));
+  }
+  const Answer answer = ScriptedMessageService::Show(text, kind, buttons);
+  if (other_card && answer == Answer::Yes) {
+    acceptedOtherCard = true;
+  }
+  if (judge) {
+    judge(text);
+  }
+  if (shown) {
+    shown(text);
+  }
+  return answer;
+}
+
+Program::Program(const std::filesystem::path& folder, Answer answer, Answer restore)
+    : machine(folder) {
   system =
       std::make_unique<FlashUpdateSystem>(Ports{machine.System(), machine.Ports(), machine.Bus(),
                                                 machine.Time(), machine.Drive(), messages, splash});
   form = std::make_unique<TForm1>(*system, view);
-  for (int i = 0; i < 64; ++i) {
-    messages.Script(answer);
-  }
+  messages.answerer = [answer, restore](std::string_view text) {
+    if (NamesOtherCard(text)) {
+      return Answer::No;
+    }
+    return text.find(kRestoreQuestion) != std::string_view::npos ? restore : answer;
+  };
+  // A card said to be restored equals its file over the whole area.
+  messages.judge = [this](std::string_view text) {
+    if (text.find(kRestored) == std::string_view::npos) {
+      return;
+    }
+    const int item = view.SelectedItem();
+    for (const auto& file : NamedBackups({std::string(text)})) {
+      if (item < 0 || static_cast<std::size_t>(item) >= Pc().CardCount() ||
+          FileFlash(Pc(), file) != Pc().Card(static_cast<std::size_t>(item)).Flash().AllBytes()) {
+        messages.problems.push_back("said restored, but card " + std::to_string(item) +
+                                    " differs from " + file);
+      }
+    }
+  };
 }
 
 bool HoldsRevision12(sim::SimPc& pc, std::size_t card) {
@@ -417,21 +584,32 @@ void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial
 Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Action action,
                     const Scenario& s) {
   Outcome out;
+  std::vector<std::optional<std::string>> serials;  // each card's own serial number
   std::string restore_file;
   Bytes before{};
   Bytes ended{};  // the card when the action's program ended
   std::vector<Bytes> others;
   std::string stopped;
-  bool finished = false;  // the action told its success
+  bool finished = false;       // the action told its success
+  bool held_at_start = false;  // by another program, from before the start-up
   if (s.beforeStart) {
     sim::SimPc pc(folder);
     s.beforeStart(pc);
     pc.Save();
+    held_at_start = (pc.Card(card).Control() & sim::kHctrBusy) != 0;
   }
   {
-    Program p(folder, s.secondFailedWrite ? Answer::No : Answer::Yes);
+    const bool says_no = s.secondFailedWrite || s.user == User::kSaysNo;
+    Program p(folder, s.secondFailedWrite ? Answer::No : Answer::Yes,
+              says_no ? Answer::No : Answer::Yes);
     p.Start();
     const auto startup_texts = p.messages.Texts();
+    // A card another program holds gets no command from this one.
+    const auto held = [&] { return (p.Pc().Card(card).Control() & sim::kHctrBusy) != 0; };
+    std::optional<std::size_t> held_from;
+    if (held_at_start) {
+      held_from = 0;
+    }
     if (!s.startupMustSay.empty() && !Says(startup_texts, s.startupMustSay)) {
       out.problems.push_back("start-up kept quiet about the fault");
     }
@@ -458,6 +636,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     before = flash;
     for (std::size_t c = 0; c < p.Pc().CardCount(); ++c) {
       others.push_back(p.Pc().Card(c).Flash().AllBytes());
+      serials.push_back(SerialOf(others.back()));
     }
     const std::optional<Bytes> converted = ConvertedFlash(action, before);
     Select(p, card);
@@ -465,8 +644,45 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     if (s.inject) {
       s.inject(p, card);
     }
+    if (s.alteredRead) {
+      p.Pc().Drive().SetAlteredRead(s.alteredRead);
+    }
     const std::size_t commands_before = p.Pc().Card(card).Diagnostics().commands.size();
     const std::uint32_t changes_before = p.Pc().Drive().Changes();
+    const auto backups_before = BackupNames(p.Pc());
+    if (!held_from && held()) {
+      held_from = commands_before;
+    }
+    // The user's end request: held (the program must end after the write), or
+    // carried out at once, which must not be in the middle of a write: at its
+    // erase, a block or the verify read after the last block.
+    bool end_held = false;
+    bool ended_in_write = false;
+#ifdef FU_CAMPAIGN_END_REQUESTS
+    HeldEndRequests ends;
+    if (s.user == User::kInterrupter) {
+      p.form->SetEndRequests(ends);
+      p.Pc().Card(card).SetCommandBegunHandler([&, at = s.endAt, seen = std::uint32_t{0},
+                                                last = CommandKind::kRead](
+                                                   const sim::CommandRecord& command) mutable {
+        const bool in_write = command.kind != CommandKind::kRead || last == CommandKind::kProgram;
+        last = command.kind;
+        if (++seen != at) {
+          return;
+        }
+        ends.Request();
+        end_held = ends.EndedAtOnce() == 0;
+        if (!end_held) {
+          ended_in_write = in_write;
+          throw ProgramDeath{};
+        }
+      });
+    }
+#else
+    if (s.user == User::kInterrupter) {
+      out.problems.push_back("the program takes no end requests");
+    }
+#endif
     Arm(p, card, s.interrupt);
     ActionResult result = ActionResult::Failed;
     stopped = RunInterruptible(p, [&] { result = Act(p, action, restore_file); });
@@ -480,8 +696,44 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
         std::any_of(commands.begin() + static_cast<std::ptrdiff_t>(commands_before), commands.end(),
                     [](const auto& c) { return c.kind == CommandKind::kErase; });
     CheckErases(p, card, commands_before, action, out);
-    if (!OutsideRecordSectorEqual(before, p.Pc().Card(card).Flash().AllBytes())) {
+    if (!s.spills && !OutsideRecordSectorEqual(before, p.Pc().Card(card).Flash().AllBytes())) {
       out.problems.push_back("flash outside the record sector changed");
+    }
+    if (held_from && (commands.size() > *held_from || result == ActionResult::Done || !held())) {
+      out.problems.push_back("a card held by another program was used");
+    }
+    if (p.Pc().Drive().AlteredBytes() > 0 && action != Action::Restore) {
+      if (BackupNames(p.Pc()) != backups_before) {
+        out.problems.push_back("a backup read back altered got its name");
+      }
+      if (erased) {
+        out.problems.push_back("erased after the backup read back altered");
+      }
+    }
+    if (result == ActionResult::Refused || result == ActionResult::Declined) {
+      if (Wrote(commands, commands_before)) {
+        out.problems.push_back("a refused action wrote to the card");
+      }
+      for (std::size_t c = 0; c < others.size(); ++c) {
+        if (p.Pc().Card(c).Flash().AllBytes() != (c == card ? before : others[c])) {
+          out.problems.push_back("a refused action changed card " + std::to_string(c));
+        }
+      }
+    }
+    if (s.user == User::kInterrupter) {
+      const auto texts = p.messages.Texts();
+      const auto told = std::count_if(texts.begin(), texts.end(), [](const std::string& t) {
+        return t.find(kEndedAfterWrite) != std::string::npos;
+      });
+      if (ended_in_write) {
+        out.problems.push_back("an end request stopped the write");
+      }
+      if (end_held && stopped.empty() && (told != 1 || !p.view.QuitRequested())) {
+        out.problems.push_back("an end request during the write was not carried out after it");
+      }
+      if (end_held && s.inject == nullptr && result != ActionResult::Done) {
+        out.problems.push_back("the write did not run to its end");
+      }
     }
     if (!stopped.empty()) {
       out.verdict = stopped;
@@ -510,6 +762,23 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     CheckMachine(p, out);
     ended = p.Pc().Card(card).Flash().AllBytes();
+  }
+  const bool damaged = !finished && ended != before;
+  if (s.user == User::kSaysNo && damaged) {
+    ClearFaults(folder);
+    TryOthers(folder, card, out);
+  }
+  // The mover takes the damaged card to another slot; the campaign follows it.
+  std::optional<std::size_t> moved_from;
+  if (s.user == User::kMover && damaged) {
+    sim::SimPc pc(folder);
+    const std::size_t to = s.moveTo.value_or((card + 1) % pc.CardCount());
+    pc.SwapCards(card, to);
+    std::swap(others[card], others[to]);
+    std::swap(serials[card], serials[to]);
+    moved_from = card;
+    card = to;
+    out.verdict += ", moved";
   }
   // New programs on the same PC, without faults, until one gets through its
   // start-up: the card must come back on the user's road.
@@ -552,6 +821,16 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
       continue;
     }
     q.messages.shown = nullptr;
+    if (moved_from) {
+      // The user remembers the old slot, whose card now is another one: he
+      // restores it from its restore point, then from each backup named.
+      Select(q, *moved_from);
+      q.form->RestorePointClick();
+      for (const auto& file : NamedBackups(q.messages.Texts())) {
+        Select(q, *moved_from);
+        q.form->RestoreClick(file);
+      }
+    }
     // Asked, or reported with the backup that restores it.
     const bool asked = Says(q.messages.Texts(), kRestoreQuestion);
     const bool told = asked || Says(q.messages.Texts(), "wurde begonnen, aber nicht abgeschlossen");
@@ -570,6 +849,10 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     if (found != goal || q.Pc().Card(card).Flash().AllBytes() != goal) {
       if (RoadBack(q, card, action, restore_file, goal)) {
         out.verdict += ", back";
+      } else if (s.spills) {
+        // What the fault cleared outside the record sector no restore brings
+        // back: the card must stay with its restore point, never said restored.
+        out.verdict += ", stays damaged";
       } else {
         out.problems.push_back("card lost: the user's road did not bring it back");
       }
@@ -581,6 +864,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     CheckErases(q, card, from, Action::Restore, out);
     CheckMachine(q, out);
+    CheckOwnership(q.Pc(), serials, out);
     break;
   }
   return out;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,23 +26,37 @@ using Bytes = sim::SimFlash::Bytes;
 enum class Action { Upgrade, Downgrade, Dump, Restore };
 const char* Name(Action action);
 
-// The scripted message boxes, with a hook called after each box.
+// The users of the campaign. Each answers as a careful person would: No to a
+// question saying the file belongs to another card.
+enum class User {
+  kCareful,      // Yes to the restore offers and to every other question
+  kSaysNo,       // No to every restore offer; lists, refreshes, dumps the other
+                 // card and tries the write again before restoring
+  kMover,        // moves the card to another slot before restoring
+  kInterrupter,  // asks the program to end at a flash command of the write
+};
+const char* Name(User user);
+
+// The message boxes, answered as the user would, with a hook called after each
+// box. Each box is judged as it is shown: a question offering a restore or
+// naming another card's file must default to No.
 class CampaignMessages : public ScriptedMessageService {
  public:
-  Answer Show(std::string_view text, MessageKind kind, Buttons buttons) override {
-    const Answer answer = ScriptedMessageService::Show(text, kind, buttons);
-    if (shown) {
-      shown(text);
-    }
-    return answer;
-  }
+  Answer Show(std::string_view text, MessageKind kind, Buttons buttons) override;
   std::function<void(std::string_view)> shown;
+  // Judges each box as shown (the program's own check).
+  std::function<void(std::string_view)> judge;
+  // The answer to a question; the script is used when unset.
+  std::function<Answer(std::string_view)> answerer;
+  std::vector<std::string> problems;
+  bool acceptedOtherCard = false;  // Yes to a question that named the mismatch
 };
 
 // One run of the program on the campaign's simulated PC; questions are answered
-// from the script (Yes unless told otherwise).
+// with `answer`, restore offers with `restore` (No to another card's file).
 struct Program {
-  explicit Program(const std::filesystem::path& folder, Answer answer = Answer::Yes);
+  explicit Program(const std::filesystem::path& folder, Answer answer = Answer::Yes,
+                   Answer restore = Answer::Yes);
   sim::SimPc& Pc() { return machine.Pc(); }
   // Starts the window controller: the start-up and its questions.
   void Start() { form->FormCreate(); }
@@ -83,6 +98,16 @@ struct Scenario {
   bool secondFailedWrite = false;
   // A row without a fault: the action must succeed.
   bool mustSucceed = false;
+  User user = User::kCareful;
+  // kInterrupter: the flash command of the action (1 = first) at which the user
+  // asks the program to end.
+  std::uint32_t endAt = 0;
+  // kMover: the card the moved card changes places with (the next one when unset).
+  std::optional<std::size_t> moveTo = std::nullopt;
+  // Drive C: reads back altered bytes during the action.
+  std::optional<sim::SimDrive::AlteredRead> alteredRead = std::nullopt;
+  // The fault itself changes the flash outside the record sector.
+  bool spills = false;
 };
 
 struct Outcome {
@@ -93,6 +118,7 @@ struct Outcome {
   // its flash commands in order, and its drive changes.
   std::vector<sim::CommandKind> commands;
   std::uint32_t driveChanges = 0;
+  bool acceptedOtherCard = false;
 };
 
 // Runs the action on card `card` of the PC in folder (created as the default PC

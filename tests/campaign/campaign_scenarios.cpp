@@ -150,6 +150,52 @@ void AddWriteFaults(const std::vector<CommandKind>& commands, std::vector<Scenar
   }
 }
 
+// Drive C: reads back altered bytes: at offsets only a backup file reaches, in
+// every file read or in the nth one.
+void AddAlteredReads(std::vector<Scenario>& list) {
+  for (const std::uint64_t offset : {4u, 0x14003u, 262151u}) {
+    Scenario s{"drive C: reads byte " + std::to_string(offset) + " of every file altered",
+               "backup"};
+    s.alteredRead = sim::SimDrive::AlteredRead{0, offset};
+    list.push_back(s);
+  }
+  for (std::uint32_t n = 1; n <= 3; ++n) {
+    Scenario s{"drive C: reads file " + std::to_string(n) + " altered", "backup"};
+    s.alteredRead = sim::SimDrive::AlteredRead{n, 0x14003};
+    list.push_back(s);
+  }
+}
+
+// Users who are not perfect, each after faults that leave the card changed: the
+// program dies after the erase or as the verify read begins, or a block fails.
+void AddUsers(const std::vector<CommandKind>& commands, std::vector<Scenario>& list) {
+  const auto first_block = static_cast<std::uint32_t>(
+      std::find(commands.begin(), commands.end(), CommandKind::kProgram) - commands.begin() + 1);
+  const auto verify = static_cast<std::uint32_t>(
+      std::find(commands.rbegin(), commands.rend(), CommandKind::kProgram) - commands.rbegin());
+  const auto verify_at = static_cast<std::uint32_t>(commands.size()) - verify + 1;
+  for (const User user : {User::kSaysNo, User::kMover}) {
+    const std::string who = std::string("; ") + Name(user);
+    Scenario s = Interrupted({Kind::kCrash, first_block}, "after the erase");
+    s.fault += who;
+    s.user = user;
+    list.push_back(s);
+    s = Interrupted({Kind::kCrash, verify_at}, "at verify read");
+    s.fault += who;
+    s.user = user;
+    list.push_back(s);
+    s = CardFault("block answers 1" + who, "block 2", CommandKind::kProgram, 2, FaultAction::kFail);
+    s.user = user;
+    list.push_back(s);
+  }
+  for (std::uint32_t n = 1; n <= commands.size(); ++n) {
+    Scenario s{Name(User::kInterrupter), "at command " + std::to_string(n)};
+    s.user = User::kInterrupter;
+    s.endAt = n;
+    list.push_back(s);
+  }
+}
+
 }  // namespace
 
 Scenario NoFault() {
@@ -170,6 +216,17 @@ std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
   AddReadFaults(action, count(CommandKind::kRead), list);
   if (action != Action::Dump) {
     AddWriteFaults(shape.commands, list);
+    AddUsers(shape.commands, list);
+    for (const std::uint32_t spill : {0xD00000u, 0u}) {
+      Scenario s = CardFault(
+          spill != 0 ? "erase clears the first sector too" : "erase clears the whole chip", "erase",
+          CommandKind::kErase, 1, FaultAction::kSpill, spill);
+      s.spills = true;
+      list.push_back(s);
+    }
+  }
+  if (action != Action::Restore) {
+    AddAlteredReads(list);
   }
   // At every flash command: the program dies as it begins, or the card loses
   // power half-way through it.
@@ -251,6 +308,23 @@ Scenario RandomScenario(std::mt19937& random, Action action) {
   if (pick(4) == 0) {
     s.recoveryInterrupt = {static_cast<Kind>(pick(4)), 1 + pick(12)};
   }
+  switch (pick(8)) {
+    case 0:
+      s.user = User::kSaysNo;
+      break;
+    case 1:
+      s.user = User::kMover;
+      break;
+    case 2:
+      if (action != Action::Dump) {
+        s.user = User::kInterrupter;
+        s.endAt = 1 + pick(12);
+        s.interrupt = {};
+      }
+      break;
+    default:
+      break;
+  }
   for (const Interrupt* i : {&s.interrupt, &s.recoveryInterrupt}) {
     if (i->kind != Kind::kNone) {
       describe(std::string(i->Name()) + " at " + std::to_string(i->nth) +
@@ -260,6 +334,18 @@ Scenario RandomScenario(std::mt19937& random, Action action) {
   const bool midnight = pick(8) == 0;
   if (midnight) {
     describe("date just before midnight");
+  }
+  if (pick(10) == 0) {
+    s.alteredRead = sim::SimDrive::AlteredRead{pick(3), pick(2) == 0 ? 0x14003u : 262151u};
+    describe("drive C: alters file " + std::to_string(s.alteredRead->nthOpen));
+  }
+  if (action != Action::Dump && pick(16) == 0) {
+    faults.push_back({CommandKind::kErase, 1, FaultAction::kSpill, pick(2) == 0 ? 0u : 0xD00000u});
+    s.spills = true;
+    describe("erase clears more than its sector");
+  }
+  if (s.user != User::kCareful) {
+    describe(Name(s.user));
   }
   s.inject = [faults, midnight](Program& p, std::size_t card) {
     p.Pc().Card(card).Faults().commands = faults;

@@ -51,7 +51,11 @@ bool RunRound(std::uint32_t seed, int& actions) {
     ++actions;
     std::printf("seed %-5u | card %zu | %-9s | %-70s | %s\n", seed, card, Name(action),
                 s.fault.c_str(), out.verdict.c_str());
-    if (out.Lost()) {
+    if (out.Lost() || s.spills) {
+      // A card a fault cleared outside its record sector stays so: the round ends.
+      if (!out.Lost()) {
+        break;
+      }
       std::string problems;
       for (const auto& p : out.problems) {
         problems += "; " + p;

@@ -405,6 +405,17 @@ TEST_F(SimCardService, EraseFaults) {
   EXPECT_FALSE(host.Erase(0xD01000));
   EXPECT_EQ(card.Flash().Read(0xD01000), 0xFF);  // erased all the same
   EXPECT_EQ(host.Erase(0xD02000), 0u);
+
+  // Erases that clear more than their sector: also the first sector, or all.
+  card.Flash().Preset(0xD00010, std::vector<std::uint8_t>{0x12});
+  card.Flash().Preset(0xD04000, std::vector<std::uint8_t>{0x34});
+  card.Faults().commands = {{CommandKind::kErase, 1, FaultAction::kSpill, 0xD00000},
+                            {CommandKind::kErase, 2, FaultAction::kSpill, 0}};
+  EXPECT_EQ(host.Erase(0xD01000), 0u);
+  EXPECT_EQ(card.Flash().Read(0xD00010), 0xFF);
+  EXPECT_EQ(card.Flash().Read(0xD04000), 0x34);
+  EXPECT_EQ(host.Erase(0xD01000), 0u);
+  EXPECT_EQ(card.Flash().Read(0xD04000), 0xFF);
 }
 
 TEST_F(SimCardService, ProgramFaultsHitTheChosenCommand) {

@@ -194,6 +194,19 @@ TEST_F(SimDriveTest, BackupSizedFileRoundTripsThroughTheHost) {
   EXPECT_EQ(CodeOf([&] { file->ReadExact(one); }, &text), 100);
   EXPECT_EQ(text, "Lesen nach Dateiende (EOF)");
   file->Close();
+
+  // The second file opened from now on reads one byte altered, across both
+  // kinds of read; the file keeps what was written.
+  again.SetAlteredRead(SimDrive::AlteredRead{2, 262150});
+  EXPECT_EQ(again.OpenRead("C:\\FLASH_0_05.03.2003.SAV")->ReadToEnd(), backup);
+  auto altered = again.OpenRead("C:\\FLASH_0_05.03.2003.SAV");
+  altered->ReadExact(entries);
+  Bytes expected(backup.end() - 8, backup.end());
+  expected[6] ^= 0xFF;
+  EXPECT_EQ(altered->ReadToEnd(), expected);
+  EXPECT_EQ(again.OpenRead("C:\\FLASH_0_05.03.2003.SAV")->ReadToEnd(), backup);
+  EXPECT_EQ(again.AlteredBytes(), 1u);
+  EXPECT_EQ(again.Contents("C:\\FLASH_0_05.03.2003.SAV"), backup);
 }
 
 // A second backup of the same day replaces the first.

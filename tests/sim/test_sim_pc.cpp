@@ -315,14 +315,19 @@ TEST_F(SimPcTest, StateSurvivesARestart) {
   p.SetShortDateFormat("M/d/yyyy");
   p.SetRefuseMap(true);
   const LocalDateTime now = p.Virtual()->Now();
+  // The two cards change slots, each with its flash, flags and timing.
+  const SimFlash::Bytes other = p.Card(1).Flash().AllBytes();
+  p.SwapCards(0, 1);
   EXPECT_EQ(p.SaveFailures(), 0u);
 
   Restart();
-  EXPECT_EQ(pc->Card(0).Flash().AllBytes(), erased);
-  EXPECT_EQ(pc->Card(0).Control(), control);
-  EXPECT_EQ(pc->Card(1).Control() & kHctrBusy, kHctrBusy);
-  EXPECT_EQ(pc->Card(0).Timing().eraseReads, 0u);
-  EXPECT_EQ(pc->Card(0).Timing().startMilliseconds, 150u);
+  EXPECT_EQ(pc->Card(1).Flash().AllBytes(), erased);
+  EXPECT_EQ(pc->Card(0).Flash().AllBytes(), other);
+  EXPECT_EQ(pc->Card(1).Control(), control);
+  EXPECT_EQ(pc->Card(0).Control() & kHctrBusy, kHctrBusy);
+  EXPECT_EQ(pc->Card(1).Timing().eraseReads, 0u);
+  EXPECT_EQ(pc->Card(1).Timing().startMilliseconds, 150u);
+  EXPECT_EQ(pc->Place(0).bus, 0u);
   EXPECT_EQ(pc->System().PlatformId(), win::VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_TRUE(pc->System().Faults().refuseMap);
   EXPECT_EQ(pc->Virtual()->Now(), now);
