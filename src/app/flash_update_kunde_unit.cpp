@@ -19,17 +19,6 @@ constexpr std::string_view kEndedAfterWrite =
     "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.\r\n"
     "Es hat den Schreibvorgang zuerst zu Ende geführt und wird jetzt beendet."_cp;
 
-// The serial number of a record that reads as revision 1.2 or 1.3.
-std::optional<std::string> SerialOf(const RecordV12& image, const RecordV13& record) {
-  if (RecognizeRevision(image) == kRevision12) {
-    return image.Get(v12::SerialNumber);
-  }
-  if (RecognizeRevision(record) == kRevision13) {
-    return record.SerialNumber.str();
-  }
-  return std::nullopt;
-}
-
 std::string HeldByOtherAtStartText(std::size_t index) {
   return "Die Karte " + std::to_string(index) +
          std::string(
@@ -163,7 +152,7 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
     view_.AddItem(kUnknownCard);
   }
   list_slots_.push_back(slot);
-  list_serials_.push_back(SerialOf(image, record));
+  list_serials_.push_back(SerialNumberOf(image, record));
   return ActionResult::Done;
 }
 
@@ -201,7 +190,7 @@ void TForm1::ShowCard(CardSlot slot) {
   const RecordV13 record = sys_.reader.ReadCardRecord(slot);
   const int index = view_.SelectedItem();
   if (index >= 0 && static_cast<std::size_t>(index) < list_serials_.size()) {
-    list_serials_[static_cast<std::size_t>(index)] = SerialOf(image, record);
+    list_serials_[static_cast<std::size_t>(index)] = SerialNumberOf(image, record);
   }
   if (RecognizeRevision(image) == kRevision12) {
     ShowState(CardState::Revision12, image.Get(v12::SerialNumber), image.Get(v12::Customer));

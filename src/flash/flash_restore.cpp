@@ -145,16 +145,16 @@ std::optional<RestoreOutcome> FlashRestore::CheckOwner(CardSlot slot, int card_n
   std::string question;
   if (card_serial) {
     question = file + " stammt von " + file_card + ", nicht von " +
-               CardText(card_number, SerialText(*card_serial)) + ".\r\n" + flash_text;
+               CardText(card_number, SerialText(*card_serial)) + ".\r\n";
   } else {
     question = CardText(card_number, "unbekannt") +
                ": ihr Datensatz kann nicht gelesen werden.\r\n" + file + " stammt von " +
                file_card + ". ";
-    if (untouched.kind == Untouched::Kind::Differs) {
-      question += std::string("Sie gehört zu einer anderen Karte: "_cp);
-    }
-    question += flash_text;
   }
+  if (untouched.kind == Untouched::Kind::Differs) {
+    question += std::string("Sie gehört zu einer anderen Karte: "_cp);
+  }
+  question += flash_text;
   question += kWriteAnyway;
   if (messages_.Show(question, MessageKind::Error, Buttons::YesNoDefaultNo) != Answer::Yes) {
     return RestoreOutcome::Declined;

@@ -74,16 +74,28 @@ RecordV13 RecordReader::Decode(std::span<const HostWord> words) {
 }
 
 std::optional<std::string> RecordReader::ReadSerialNumber(CardSlot slot) {
-  if (const auto image = ReadWholeImageV12(slot);
-      image && RecognizeRevision(*image) == kRevision12) {
-    return image->Get(v12::SerialNumber);
+  const auto image = ReadWholeImageV12(slot);
+  if (image && RecognizeRevision(*image) == kRevision12) {
+    return SerialNumberOf(*image, RecordV13{});
   }
   // A failed read gives the default record, which has no revision stamp.
-  const RecordV13 record = ReadCardRecord(slot);
-  if (RecognizeRevision(record) == kRevision13) {
-    return record.SerialNumber.str();
+  return SerialNumberOf(RecordV12{}, ReadCardRecord(slot));
+}
+
+std::optional<std::string> SerialNumberOf(const RecordV12& image, const RecordV13& record) {
+  std::string serial;
+  if (RecognizeRevision(image) == kRevision12) {
+    serial = image.Get(v12::SerialNumber);
+  } else if (RecognizeRevision(record) == kRevision13) {
+    serial = record.SerialNumber.str();
+  } else {
+    return std::nullopt;
   }
-  return std::nullopt;
+  const bool plausible = std::none_of(serial.begin(), serial.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte == 0xFF || byte < 0x20;
+  });
+  return plausible ? std::optional(serial) : std::nullopt;
 }
 
 }  // namespace fu

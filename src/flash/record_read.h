@@ -21,6 +21,12 @@ inline constexpr std::size_t kReadLengthV13 = 7174;  // the whole image
 inline constexpr std::string_view kForcedModelArticle = "2001-R48-7731-1-02";
 inline constexpr std::string_view kForcedModelName = "nimbaPCI/16/20/B";
 
+// The serial number of a record that reads as revision 1.2 (image) or 1.3
+// (record); nothing when it reads as neither, or when the serial number holds
+// erased flash (0xFF) or control characters, as a record written only in part
+// does: such a card is known by its slot, not by a serial number it never had.
+std::optional<std::string> SerialNumberOf(const RecordV12& image, const RecordV13& record);
+
 class RecordReader {
  public:
   explicit RecordReader(FlashCommands& flash) : flash_(flash) {}
@@ -38,7 +44,7 @@ class RecordReader {
   // use. The default record otherwise.
   RecordV13 ReadConfirmedRecord(CardSlot slot);
   // The serial number of a record that reads whole as revision 1.2 or 1.3;
-  // nothing when the card's record cannot be read.
+  // nothing when the card's record cannot be read (see SerialNumberOf).
   std::optional<std::string> ReadSerialNumber(CardSlot slot);
 
  private:
