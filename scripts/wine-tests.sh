@@ -75,8 +75,6 @@ if $under_qemu; then
   echo disable >"$WINEPREFIX/.update-timestamp"
   add_fonts
   "${wineserver_command[@]}" -p </dev/null >/dev/null 2>&1
-  # The desktop starts beside the first tests instead of inside the first window test.
-  bash scripts/wine-qemu.sh 'C:\windows\system32\explorer.exe' /desktop </dev/null >/dev/null 2>&1 &
   echo "wine-tests: left out under qemu-i386: the driver tests of win32_tests (DriverUnderWine.*), which need Wine's service manager"
 else
   wineboot -i </dev/null >/dev/null 2>&1
