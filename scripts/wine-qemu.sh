@@ -8,7 +8,8 @@
 # names are small scripts that start the real ones under the emulator, and the
 # loader's relative paths to Wine's libraries and data lead back to the system's.
 # Each process start still costs about a minute: the emulator is slow at Wine's
-# address space reservation.
+# address space reservation. The program's output and error output both come
+# on standard output.
 #
 # Usage: scripts/wine-qemu.sh PROGRAM [ARGS...]   (WINEPREFIX as for wine)
 #        scripts/wine-qemu.sh --check               (exit 0 when this road works)
@@ -44,5 +45,15 @@ EOF
   mv -T "$staging" "$dir" 2>/dev/null || rm -rf "$staging"
 fi
 
-export WINELOADERNOEXEC=1
-exec qemu-i386 "$dir/lib/wine/wine" "$@"
+# Wine's helper processes started on the program's behalf (the desktop, the
+# services) inherit its output and outlive it; a caller that reads the output to
+# its end, as ctest does, would wait for them. So the program writes into a file
+# that is passed on as it grows, and the helpers keep only that file open.
+out=$(mktemp /tmp/wine-qemu-output.XXXXXX)
+WINELOADERNOEXEC=1 qemu-i386 "$dir/lib/wine/wine" "$@" >"$out" 2>&1 &
+program=$!
+trap 'kill "$program" 2>/dev/null; rm -f "$out"' EXIT
+tail -n +1 -f --pid="$program" "$out"
+status=0
+wait "$program" || status=$?
+exit "$status"
