@@ -16,4 +16,18 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 find_program(WINE_EXECUTABLE NAMES wine)
 if(WINE_EXECUTABLE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+  # A kernel that runs no 32-bit programs fails Wine's i386 loader with "Exec
+  # format error" (status 126): then the tests run Wine under qemu-i386, once per
+  # test program, with longer time limits (FU_WINE_UNDER_QEMU).
+  execute_process(COMMAND ${WINE_EXECUTABLE} --version
+    RESULT_VARIABLE fu_wine_status OUTPUT_QUIET ERROR_QUIET)
+  set(fu_wine_qemu ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-qemu.sh)
+  if(fu_wine_status EQUAL 126)
+    execute_process(COMMAND ${fu_wine_qemu} --check RESULT_VARIABLE fu_wine_qemu_status
+      OUTPUT_QUIET ERROR_QUIET)
+    if(fu_wine_qemu_status EQUAL 0)
+      get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR ${fu_wine_qemu} ABSOLUTE)
+      set(FU_WINE_UNDER_QEMU ON)
+    endif()
+  endif()
 endif()

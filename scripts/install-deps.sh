@@ -13,15 +13,33 @@ if [ "${1:-}" != "--native-only" ]; then
   want+=("${windows[@]}")
 fi
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
 missing=()
 for p in "${want[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 export DEBIAN_FRONTEND=noninteractive
-if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
-  dpkg --add-architecture i386
+updated=false
+if [ ${#missing[@]} -gt 0 ]; then
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -q
+  updated=true
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# A kernel that runs no 32-bit programs (Wine's loader fails with status 126,
+# "Exec format error") gets the tests' Wine under qemu-i386 (scripts/wine-qemu.sh).
+if [ "${1:-}" != "--native-only" ] && ! installed qemu-user; then
+  wine_status=0
+  wine --version >/dev/null 2>&1 || wine_status=$?
+  if [ "$wine_status" -eq 126 ]; then
+    $updated || apt-get update -q
+    apt-get install -y -q --no-install-recommends qemu-user
+  fi
+fi

@@ -4,8 +4,31 @@
 # ctest (e.g. -R win32gui); with any, only those tests run, without screenshots.
 # Needs the Windows build (cmake --preset win32) and the native one for the Qt
 # screenshots.
+#
+# Where the kernel runs no 32-bit programs (wine exits with 126, "Exec format
+# error"), Wine runs under qemu-i386 (scripts/wine-qemu.sh), which the Windows
+# build chose when it was configured: each test program is one CTest test and
+# starts once, about a minute a start. The tests that need Wine's services and
+# the Win32 screenshots stay out there, each said in a line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+wine_status=0
+wine --version >/dev/null 2>&1 || wine_status=$?
+under_qemu=false
+if [ "$wine_status" -eq 126 ]; then
+  under_qemu=true
+  bash scripts/wine-qemu.sh --check
+  if ! grep -qs wine-qemu.sh build/win32/tests/CTestTestfile.cmake; then
+    echo "wine-tests: build/win32 was configured for Wine without qemu-i386;" \
+      "configure it again on this machine (cmake --preset win32)" >&2
+    exit 1
+  fi
+  echo "wine-tests: this kernel runs no 32-bit programs: the Windows tests run under Wine in qemu-i386, each test program started once"
+elif [ "$wine_status" -ne 0 ]; then
+  echo "wine-tests: wine --version failed (status $wine_status)" >&2
+  exit 1
+fi
 
 # A throwaway prefix; the services Wine starts are started here, with their
 # output away from ctest's pipes, so that ctest neither waits on them nor hangs.
@@ -29,24 +52,48 @@ if [ "$DISPLAY" = ":" ]; then
   echo "wine-tests: the virtual X server did not start" >&2
   exit 1
 fi
+wineserver_command=(wineserver)
+$under_qemu && wineserver_command=(qemu-i386 /usr/lib/wine/wineserver32)
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
+  "${wineserver_command[@]}" -k >/dev/null 2>&1 || true
   kill "$xvfb_pid" >/dev/null 2>&1 || true
   rm -rf "$(dirname "$WINEPREFIX")"
 }
 trap cleanup EXIT
-wineboot -i </dev/null >/dev/null 2>&1
-wineserver -w
 # Wine's own fonts, from fonts-wine, into the prefix: "MS Sans Serif" for the
 # windows' design font, Marlett for the symbols of the caption buttons, Tahoma.
-mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp /usr/share/wine/fonts/{sserife.fon,marlett.ttf,tahoma.ttf,tahomabd.ttf} "$WINEPREFIX/drive_c/windows/Fonts/"
-wineserver -p </dev/null >/dev/null 2>&1
-wineboot </dev/null >/dev/null 2>&1
+add_fonts() {
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/{sserife.fon,marlett.ttf,tahoma.ttf,tahomabd.ttf} "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+if $under_qemu; then
+  # wineboot would take a quarter of an hour under the emulator. The test
+  # programs need no more than Wine's DLLs in system32, a server and a desktop;
+  # "disable" keeps Wine from running wineboot itself.
+  mkdir -p "$WINEPREFIX/drive_c/windows/system32"
+  ln -s /usr/lib/i386-linux-gnu/wine/i386-windows/* "$WINEPREFIX/drive_c/windows/system32/"
+  echo disable >"$WINEPREFIX/.update-timestamp"
+  add_fonts
+  "${wineserver_command[@]}" -p </dev/null >/dev/null 2>&1
+  # The first program of the prefix boots it (wineboot, the service manager):
+  # here, with their output away from ctest's pipes, and not inside a test.
+  bash scripts/wine-qemu.sh 'C:\windows\system32\cmd.exe' /c exit </dev/null >/dev/null 2>&1
+  echo "wine-tests: left out under qemu-i386: the driver tests of win32_tests (DriverUnderWine.*), which need Wine's service manager"
+else
+  wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
+  add_fonts
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot </dev/null >/dev/null 2>&1
+fi
 ctest --preset win32 -j "$(nproc)" "$@"
 
 # Screenshots of the windows, into the build folders, for anyone to look at.
 if [ $# -eq 0 ]; then
-  bash scripts/screenshots-win32.sh
+  if $under_qemu; then
+    echo "wine-tests: left out under qemu-i386: the screenshots of the Win32 window (scripts/screenshots-win32.sh)"
+  else
+    bash scripts/screenshots-win32.sh
+  fi
   bash scripts/screenshots-qt.sh
 fi

@@ -27,7 +27,7 @@ using fu::session::WindowsPath;
 using Id = fu::Win32MainWindow::Id;
 namespace fs = std::filesystem;
 
-constexpr DWORD kTimeoutMs = 30000;
+const DWORD kTimeoutMs = fu::session::ScaledTimeout(30000);
 constexpr int kSlots = 4;
 
 class Session {

@@ -1,5 +1,7 @@
 #include "session_support.h"
 
+#include <cstdlib>
+
 namespace fu::session {
 
 std::string WindowsPath(std::string path) {
@@ -24,6 +26,14 @@ void EndProcess(PROCESS_INFORMATION& process) {
   ::CloseHandle(process.hProcess);
   ::CloseHandle(process.hThread);
   process = PROCESS_INFORMATION{};
+}
+
+DWORD ScaledTimeout(DWORD timeout_ms) {
+  char text[16] = {};
+  const DWORD length = ::GetEnvironmentVariableA("FU_SESSION_TIME_SCALE", text, sizeof(text));
+  const unsigned long scale =
+      length > 0 && length < sizeof(text) ? std::strtoul(text, nullptr, 10) : 1;
+  return scale > 1 ? timeout_ms * static_cast<DWORD>(scale) : timeout_ms;
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {

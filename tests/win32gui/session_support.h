@@ -16,6 +16,10 @@ std::string WindowsPath(std::string path);
 // Ends a started program that still runs, and closes its handles.
 void EndProcess(PROCESS_INFORMATION& process);
 
+// A time limit times FU_SESSION_TIME_SCALE (a whole number, 1 when unset): under
+// qemu-i386 each program start takes a minute instead of a fraction of a second.
+DWORD ScaledTimeout(DWORD timeout_ms);
+
 // Polls until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms);
 

@@ -36,8 +36,8 @@ using fu::session::WaitFor;
 using fu::session::WindowsPath;
 using Id = fu::Win32MainWindow::Id;
 
-constexpr DWORD kStartTimeoutMs = 60000;
-constexpr DWORD kStepTimeoutMs = 30000;
+const DWORD kStartTimeoutMs = fu::session::ScaledTimeout(60000);
+const DWORD kStepTimeoutMs = fu::session::ScaledTimeout(30000);
 
 class Session {
  public:

@@ -52,3 +52,10 @@ add_test(NAME win32gui_product_without_driver
           $<TARGET_FILE:flashupdate_win32> $<TARGET_FILE:flashupdate_cli>
           ${PROJECT_SOURCE_DIR}/src/sim/dsp/QX4FLASH_PCI.PCI)
 set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 180 RESOURCE_LOCK xvfb)
+# Under qemu-i386 each process start costs a minute, also those the sessions wait for.
+if(FU_WINE_UNDER_QEMU)
+  set_tests_properties(win32gui_tests win32gui_sim_program win32gui_product_without_driver
+    PROPERTIES TIMEOUT 1500)
+  set_tests_properties(win32gui_sim_program win32gui_product_without_driver
+    PROPERTIES ENVIRONMENT FU_SESSION_TIME_SCALE=15)
+endif()
