@@ -52,7 +52,7 @@ fi
 out=$(mktemp /tmp/wine-qemu-output.XXXXXX)
 WINELOADERNOEXEC=1 qemu-i386 "$dir/lib/wine/wine" "$@" >"$out" 2>&1 &
 program=$!
-trap 'kill "$program" 2>/dev/null; rm -f "$out"' EXIT
+trap 'kill "$program" 2>/dev/null || true; rm -f "$out"' EXIT
 tail -n +1 -f --pid="$program" "$out"
 status=0
 wait "$program" || status=$?
