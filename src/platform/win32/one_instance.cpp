@@ -28,8 +28,16 @@ OneInstance::OneInstance() {
   }
   const std::string name = OneInstanceName(version.dwPlatformId, version.dwMajorVersion);
   mutex_ = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  DWORD error = ::GetLastError();
+  if (mutex_ == nullptr && error != ERROR_ACCESS_DENIED && name.starts_with(kGlobalPrefix)) {
+    // A system without the global namespace (an NT 4 with sessions, a
+    // reduced one) refuses the prefix: the bare name still keeps this session's
+    // programs apart.
+    mutex_ = ::CreateMutexA(nullptr, FALSE, std::string(kName).c_str());
+    error = ::GetLastError();
+  }
   // ERROR_ACCESS_DENIED (no handle): another user's program holds the name.
-  first_ = mutex_ != nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  first_ = mutex_ != nullptr && error != ERROR_ALREADY_EXISTS;
 }
 
 OneInstance::~OneInstance() {
