@@ -83,6 +83,7 @@ if $under_qemu; then
     boot_status=$?
   echo "wine-tests: the prefix booted under qemu-i386 (status $boot_status)"
   echo "wine-tests: left out under qemu-i386: the driver tests of win32_tests (DriverUnderWine.*), which need Wine's service manager"
+  echo "wine-tests: left out under qemu-i386: sim_tests (Wine crashes in it under the emulator; it runs natively and under the sanitizers)"
 else
   wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w

@@ -51,7 +51,8 @@ add_test(NAME win32gui_product_without_driver
   COMMAND ${FU_WITH_DISPLAY} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:product_session>
           $<TARGET_FILE:flashupdate_win32> $<TARGET_FILE:flashupdate_cli>
           ${PROJECT_SOURCE_DIR}/src/sim/dsp/QX4FLASH_PCI.PCI)
-set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 180 RESOURCE_LOCK xvfb)
+set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 180
+  RESOURCE_LOCK "xvfb;flashupdate_mutex")
 # Under qemu-i386 each process start costs a minute, also those the sessions wait for.
 if(FU_WINE_UNDER_QEMU)
   set_tests_properties(win32gui_tests win32gui_sim_program win32gui_product_without_driver
