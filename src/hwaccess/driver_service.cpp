@@ -146,6 +146,11 @@ bool DriverService::DeleteDriverService() {
 }
 
 bool DriverService::RestartDriverService() {
+  // Only the NT family has a service control manager. On 9x the VxD is
+  // reloaded by closing its handle and opening it again.
+  if (!IsNt()) {
+    return false;
+  }
   const Handle manager = system_.OpenSCManager(win::SC_MANAGER_CONNECT);
   if (manager == 0) {
     return false;

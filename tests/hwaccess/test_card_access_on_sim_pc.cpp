@@ -104,6 +104,18 @@ TEST_F(OnSimPc, RefusedMapRestartsTheDriver) {
   EXPECT_NE(cards_.OpenCard(1), 0u);  // a fresh handle after the restart
 }
 
+TEST_F(OnSimPc, Windows9xRefusedMapReloadsTheVxdWithoutTheServiceManager) {
+  pc_.SetPlatform(sim::Platform::kWindows9x);
+  pc_.SetRefuseMap(true);
+  EXPECT_EQ(cards_.OpenCard(1), 0u);
+  EXPECT_EQ(pc_.System().Diagnostics().serviceManagerCalls, 0u);
+  EXPECT_TRUE(messages_.Shown().empty());
+  EXPECT_FALSE(pc_.System().VxdLoaded());
+  pc_.SetRefuseMap(false);
+  EXPECT_NE(cards_.OpenCard(1), 0u);
+  EXPECT_EQ(pc_.System().Diagnostics().serviceManagerCalls, 0u);
+}
+
 // Cards plugged in beside the two of the default PC (bus 0 device 9 with a
 // revision-1.2 record, bus 1 device 4 with a revision-1.3 record): the slots
 // follow bus, then device, and the last slot's card boots and reads.
