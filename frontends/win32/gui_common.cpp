@@ -19,11 +19,26 @@ void Dispatch(MSG& msg) {
 
 }  // namespace
 
+// The window needs only the progress bar of the common controls.
+// InitCommonControlsEx came with comctl32 4.70, which Windows 95 and NT 4 lack;
+// it is looked up, and where it is missing InitCommonControls registers the
+// progress bar instead. That call is imported, so comctl32 is always loaded.
 void InitControls() {
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof(controls);
-  controls.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
-  ::InitCommonControlsEx(&controls);
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const HMODULE comctl32 = ::GetModuleHandleA("comctl32.dll");
+  const auto initEx = comctl32 == nullptr
+                          ? nullptr
+                          : reinterpret_cast<InitEx>(reinterpret_cast<void*>(
+                                ::GetProcAddress(comctl32, "InitCommonControlsEx")));
+  if (initEx != nullptr) {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
+    if (initEx(&controls)) {
+      return;
+    }
+  }
+  ::InitCommonControls();
 }
 
 FontChoice DesignFont() {

@@ -1,7 +1,21 @@
 #include "flashrecord/file_io.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
-#include <system_error>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 #include "base/cp1252.h"
 
@@ -9,29 +23,77 @@ namespace fu::flashrecord {
 
 namespace {
 
-std::string Named(std::string_view before, const std::filesystem::path& path,
-                  std::string_view after) {
+std::string Named(std::string_view before, const std::string& path, std::string_view after) {
   return std::string(before) + "\"" + PathText(path) + "\"" + std::string(after);
+}
+
+enum class PathKind { kMissing, kDirectory, kOther };
+
+// kOther also when the path cannot be examined: opening it then says why.
+PathKind KindOf(const std::string& path) {
+#ifdef _WIN32
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kMissing
+                                                                          : PathKind::kOther;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kDirectory : PathKind::kOther;
+#else
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
+  }
+  return S_ISDIR(status.st_mode) ? PathKind::kDirectory : PathKind::kOther;
+#endif
+}
+
+// Renames from to to, replacing a file under that name. Where the system's
+// rename keeps an existing target (Windows), the old file first steps aside
+// under a third name and comes back if the new one cannot take its place; it is
+// removed only once the new file has its name.
+bool MoveOver(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) {
+    return true;
+  }
+  if (KindOf(to) != PathKind::kOther) {
+    return false;
+  }
+  const std::string old = to + ".flashrecord-old";
+  std::remove(old.c_str());
+  if (std::rename(to.c_str(), old.c_str()) != 0) {
+    return false;
+  }
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    std::rename(old.c_str(), to.c_str());
+    return false;
+  }
+  std::remove(old.c_str());
+  return true;
 }
 
 }  // namespace
 
-std::string PathText(const std::filesystem::path& path) {
-  const std::u8string utf8 = path.u8string();
-  return Utf8ToCp1252(std::string(utf8.begin(), utf8.end()));
+std::string PathText(const std::string& path) {
+#ifdef _WIN32
+  // The ANSI code page of a German Windows is code page 1252.
+  return path;
+#else
+  return Utf8ToCp1252(path);
+#endif
 }
 
-InputFile ReadInputFile(const std::filesystem::path& path, std::size_t limit) {
+InputFile ReadInputFile(const std::string& path, std::size_t limit) {
   InputFile file;
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    file.error = Named("Die Datei ", path, " gibt es nicht."_cp);
-    return file;
-  }
-  if (status.type() == std::filesystem::file_type::directory) {
-    file.error = Named("", path, " ist ein Verzeichnis, keine Datei."_cp);
-    return file;
+  switch (KindOf(path)) {
+    case PathKind::kMissing:
+      file.error = Named("Die Datei ", path, " gibt es nicht."_cp);
+      return file;
+    case PathKind::kDirectory:
+      file.error = Named("", path, " ist ein Verzeichnis, keine Datei."_cp);
+      return file;
+    case PathKind::kOther:
+      break;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -56,29 +118,25 @@ InputFile ReadInputFile(const std::filesystem::path& path, std::size_t limit) {
   return file;
 }
 
-std::string WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  const std::string failed = Named("Die Datei ", path, " lässt sich nicht schreiben"_cp);
-  std::filesystem::path temporary = path;
-  temporary += ".flashrecord-tmp";
-  std::error_code ec;
+std::string WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const std::string failed = Named("Die Datei ", path, " lässt sich nicht schreiben."_cp);
+  const std::string temporary = path + ".flashrecord-tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
-      return failed + ".";
+      return failed;
     }
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) {
-      std::filesystem::remove(temporary, ec);
-      return failed + ".";
+      std::remove(temporary.c_str());
+      return failed;
     }
   }
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return failed + ".";
+  if (!MoveOver(temporary, path)) {
+    std::remove(temporary.c_str());
+    return failed;
   }
   return {};
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -22,8 +21,6 @@
 namespace fu::flashrecord {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::string_view kUsage =
     "Aufruf:\n"
@@ -109,7 +106,7 @@ Arguments ParseArguments(std::span<const std::string> args) {
   return a;
 }
 
-std::string Quoted(const fs::path& path) {
+std::string Quoted(const std::string& path) {
   std::string quoted = "\"";
   quoted += PathText(path);
   quoted += '"';
@@ -137,9 +134,9 @@ class Program {
  public:
   Program(std::ostream& out, ConsoleMessageService& messages) : out_(out), messages_(messages) {}
 
-  int Show(const fs::path& path, bool full);
-  int Upgrade(const fs::path& from, const fs::path& to);
-  int Downgrade(const fs::path& from, const fs::path& to);
+  int Show(const std::string& path, bool full);
+  int Upgrade(const std::string& from, const std::string& to);
+  int Downgrade(const std::string& from, const std::string& to);
 
  private:
   void Error(std::string_view text) { messages_.Show(text, MessageKind::Error, Buttons::Ok); }
@@ -147,14 +144,14 @@ class Program {
     messages_.Show(text, MessageKind::Information, Buttons::Ok);
   }
   // The file's bytes, or nothing after an error message.
-  std::optional<std::vector<std::uint8_t>> Read(const fs::path& path, std::size_t limit);
-  bool Write(const fs::path& path, std::span<const std::uint8_t> bytes);
+  std::optional<std::vector<std::uint8_t>> Read(const std::string& path, std::size_t limit);
+  bool Write(const std::string& path, std::span<const std::uint8_t> bytes);
 
   std::ostream& out_;
   ConsoleMessageService& messages_;
 };
 
-std::optional<std::vector<std::uint8_t>> Program::Read(const fs::path& path, std::size_t limit) {
+std::optional<std::vector<std::uint8_t>> Program::Read(const std::string& path, std::size_t limit) {
   InputFile file = ReadInputFile(path, limit);
   if (!file.error.empty()) {
     Error(file.error);
@@ -163,7 +160,7 @@ std::optional<std::vector<std::uint8_t>> Program::Read(const fs::path& path, std
   return std::move(file.bytes);
 }
 
-bool Program::Write(const fs::path& path, std::span<const std::uint8_t> bytes) {
+bool Program::Write(const std::string& path, std::span<const std::uint8_t> bytes) {
   const std::string error = WriteWholeFile(path, bytes);
   if (!error.empty()) {
     Error(error);
@@ -172,7 +169,7 @@ bool Program::Write(const fs::path& path, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-int Program::Show(const fs::path& path, bool full) {
+int Program::Show(const std::string& path, bool full) {
   const auto bytes = Read(path, kBackupFileSize);
   if (!bytes) {
     return kExitUnusable;
@@ -253,7 +250,7 @@ int Program::Show(const fs::path& path, bool full) {
   return intact ? kExitOk : kExitIncomplete;
 }
 
-int Program::Upgrade(const fs::path& from, const fs::path& to) {
+int Program::Upgrade(const std::string& from, const std::string& to) {
   const auto bytes = Read(from, kRecordV12Size);
   if (!bytes) {
     return kExitUnusable;
@@ -293,7 +290,7 @@ int Program::Upgrade(const fs::path& from, const fs::path& to) {
   return complete ? kExitOk : kExitIncomplete;
 }
 
-int Program::Downgrade(const fs::path& from, const fs::path& to) {
+int Program::Downgrade(const std::string& from, const std::string& to) {
   const auto bytes = Read(from, kImageV13Size);
   if (!bytes) {
     return kExitUnusable;
@@ -338,16 +335,16 @@ int RunFlashRecord(std::span<const std::string> args, std::ostream& out, std::os
     err << '\n' << TerminalText(kUsage);
     return kExitUnusable;
   }
-  // A file argument is in the system's own narrow encoding, as fs::path takes it.
+  // A file argument is in the system's own narrow encoding, as the streams take it.
   try {
     Program program(out, messages);
     if (a.command == "show") {
-      return program.Show(fs::path(a.files[0]), a.full);
+      return program.Show(a.files[0], a.full);
     }
     if (a.command == "upgrade") {
-      return program.Upgrade(fs::path(a.files[0]), fs::path(a.files[1]));
+      return program.Upgrade(a.files[0], a.files[1]);
     }
-    return program.Downgrade(fs::path(a.files[0]), fs::path(a.files[1]));
+    return program.Downgrade(a.files[0], a.files[1]);
   } catch (const std::bad_alloc&) {
     messages.Show("Zu wenig Arbeitsspeicher.", MessageKind::Error, Buttons::Ok);
     return kExitUnusable;

@@ -1,7 +1,9 @@
 // Functions the static C++ runtime calls that older Windows lacks: the thread
-// library calls GetTickCount64 (Vista) and the vectored exception handler
-// calls (XP); the C++ streams and std::filesystem call _fstat64 and _wstat64,
-// which the msvcrt.dll of Windows 2000 does not export.
+// library calls GetTickCount64 (Vista), the vectored exception handler calls
+// (XP), TryEnterCriticalSection (NT 4, not 9x), IsDebuggerPresent and
+// SetProcessAffinityMask (98 and NT, not 95); the C++ streams and
+// std::filesystem call _fstat64 and _wstat64, which the msvcrt.dll of
+// Windows 2000 does not export.
 //
 // The runtime calls them through the import pointers __imp__<name>. Defined
 // here, in an object linked into each program, those pointers are taken
@@ -68,6 +70,44 @@ ULONG WINAPI RemoveVectoredHandler(PVOID handle) {
   return system != nullptr ? system(handle) : 0;
 }
 
+// The thread library's condition variables (pthread_cond_wait,
+// pthread_cond_timedwait, pthread_cond_destroy) try the lock of a variable's
+// waiter count while holding its gate semaphore; a failed try gives the gate
+// back, yields and starts again, since pthread_cond_signal takes the two the
+// other way round. Without TryEnterCriticalSection (Windows 9x) the lock is
+// entered. On one thread, as the programs run, nothing else ever holds it, so
+// the entry returns at once and succeeds as the try would have: reporting
+// failure instead would make pthread_cond_wait retry for ever. With a second
+// thread signalling the same variable the entry could wait for good; the
+// programs start none.
+BOOL WINAPI TryEnter(LPCRITICAL_SECTION section) {
+  using Function = BOOL(WINAPI*)(LPCRITICAL_SECTION);
+  if (const auto system = Lookup<Function>("kernel32.dll", "TryEnterCriticalSection")) {
+    return system(section);
+  }
+  ::EnterCriticalSection(section);
+  return TRUE;
+}
+
+// pthread_setname_np names a thread only for a debugger that is present;
+// without the call (Windows 95) there is taken to be none.
+BOOL WINAPI DebuggerPresent() {
+  using Function = BOOL(WINAPI*)();
+  const auto system = Lookup<Function>("kernel32.dll", "IsDebuggerPresent");
+  return system != nullptr ? system() : FALSE;
+}
+
+// pthread_set_num_processors_np; Windows 95 fails as 9x does where the call
+// exists only as a stub.
+BOOL WINAPI SetAffinity(HANDLE process, DWORD_PTR mask) {
+  using Function = BOOL(WINAPI*)(HANDLE, DWORD_PTR);
+  if (const auto system = Lookup<Function>("kernel32.dll", "SetProcessAffinityMask")) {
+    return system(process, mask);
+  }
+  ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return FALSE;
+}
+
 // _fstat64 and _wstat64, or their 32-bit-time forms _fstati64 and _wstati64,
 // which every msvcrt.dll exports.
 void Widen(const struct _stat32i64& from, struct _stat64* to) {
@@ -121,6 +161,11 @@ PVOID(WINAPI* fu_imp_AddVectoredExceptionHandler)
  PVECTORED_EXCEPTION_HANDLER) __asm__("__imp__AddVectoredExceptionHandler@8") = &AddVectoredHandler;
 ULONG(WINAPI* fu_imp_RemoveVectoredExceptionHandler)
 (PVOID) __asm__("__imp__RemoveVectoredExceptionHandler@4") = &RemoveVectoredHandler;
+BOOL(WINAPI* fu_imp_TryEnterCriticalSection)
+(LPCRITICAL_SECTION) __asm__("__imp__TryEnterCriticalSection@4") = &TryEnter;
+BOOL(WINAPI* fu_imp_IsDebuggerPresent)() __asm__("__imp__IsDebuggerPresent@0") = &DebuggerPresent;
+BOOL(WINAPI* fu_imp_SetProcessAffinityMask)
+(HANDLE, DWORD_PTR) __asm__("__imp__SetProcessAffinityMask@8") = &SetAffinity;
 int(__cdecl* fu_imp_fstat64)(int, struct _stat64*) __asm__("__imp___fstat64") = &FileStatus64;
 int(__cdecl* fu_imp_wstat64)(const wchar_t*,
                              struct _stat64*) __asm__("__imp___wstat64") = &PathStatus64;
