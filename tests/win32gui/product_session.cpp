@@ -6,6 +6,10 @@
 // touched, since without the driver nothing reaches one. FlashUpdateCli.exe,
 // beside it, lists the same PC: a message a slot and no card.
 //
+// Both run twice: as Wine's default Windows, then as Windows NT 4.0 (Wine's
+// per-program version setting). The name of the one-program mutex shows which
+// Windows each run saw: "Global\" only from Windows 2000 on.
+//
 //   product_session.exe FLASHUPDATE_EXE FLASHUPDATECLI_EXE DSP_PROGRAM_FILE
 
 #include <cstdio>
@@ -29,10 +33,45 @@ namespace fs = std::filesystem;
 
 const DWORD kTimeoutMs = fu::session::ScaledTimeout(30000);
 constexpr int kSlots = 4;
+constexpr const char* kMutexName = "FlashUpdate.EinProgrammJePC";
+constexpr const char* kAppDefaults = "Software\\Wine\\AppDefaults\\";
+constexpr const char* kPrograms[] = {"FlashUpdate.exe", "FlashUpdateCli.exe"};
+
+// The Windows version Wine shows the shipped programs: "nt40", or Wine's
+// default for an empty one.
+bool SetWineVersion(const std::string& version) {
+  bool ok = true;
+  for (const char* program : kPrograms) {
+    const std::string key = std::string(kAppDefaults) + program;
+    if (version.empty()) {
+      ::RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+      continue;
+    }
+    HKEY handle = nullptr;
+    ok &= ::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &handle, nullptr) == ERROR_SUCCESS &&
+          ::RegSetValueExA(handle, "Version", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(version.c_str()),
+                           static_cast<DWORD>(version.size() + 1)) == ERROR_SUCCESS;
+    if (handle != nullptr) {
+      ::RegCloseKey(handle);
+    }
+  }
+  return ok;
+}
+
+bool MutexExists(const std::string& name) {
+  const HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  if (mutex != nullptr) {
+    ::CloseHandle(mutex);
+  }
+  return mutex != nullptr;
+}
 
 class Session {
  public:
   ~Session() {
+    SetWineVersion("");
     fu::session::EndProcess(process_);
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
@@ -46,7 +85,7 @@ class Session {
     report_ << (ok ? "ok    " : "FAIL  ") << what << "\n";
     return ok;
   }
-  bool RunWindow();
+  bool RunWindow(bool nt4);
   bool RunConsole();
   HWND Own(const char* window_class) const {
     return fu::session::FindProcessWindow(process_.dwProcessId, window_class);
@@ -80,12 +119,19 @@ bool Session::Run(const std::string& program, const std::string& console,
   fs::copy_file(fs::path(WindowsPath(console)), folder_ / "FlashUpdateCli.exe");
   fs::copy_file(fs::path(WindowsPath(dsp_file)), folder_ / "QX4FLASH_PCI.PCI");
   bool ok = Check(!ServiceRegistered(), "no driver service before the start");
-  ok &= RunWindow();
-  ok &= RunConsole();
+  for (const bool nt4 : {false, true}) {
+    report_ << (nt4 ? "-- as Windows NT 4.0\n" : "-- as Wine's default Windows\n");
+    if (!Check(SetWineVersion(nt4 ? "nt40" : ""), "Wine's version for both programs set")) {
+      return false;
+    }
+    ok &= RunWindow(nt4);
+    ok &= RunConsole();
+  }
   return ok;
 }
 
-bool Session::RunWindow() {
+bool Session::RunWindow(bool nt4) {
+  fu::session::EndProcess(process_);
   bool ok = true;
   std::string command = "\"" + (folder_ / "FlashUpdate.exe").string() + "\"";
   STARTUPINFOA startup{};
@@ -123,6 +169,10 @@ bool Session::RunWindow() {
   ok &= Check(!::IsWindowEnabled(item(Id::kButton2)) && !::IsWindowEnabled(item(Id::kButton3)),
               "both update buttons disabled");
   ok &= Check(Own("#32770") == nullptr, "no further message");
+  const std::string global = std::string("Global\\") + kMutexName;
+  ok &= Check(nt4 ? MutexExists(kMutexName) && !MutexExists(global) : MutexExists(global),
+              nt4 ? "its one-program mutex has the bare name of NT 4"
+                  : "its one-program mutex is in the global namespace");
   ok &= Check(!ServiceRegistered(), "no driver service left behind");
 
   ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(Id::kButton1, BN_CLICKED),

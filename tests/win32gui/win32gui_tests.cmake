@@ -51,12 +51,13 @@ add_test(NAME win32gui_product_without_driver
   COMMAND ${FU_WITH_DISPLAY} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:product_session>
           $<TARGET_FILE:flashupdate_win32> $<TARGET_FILE:flashupdate_cli>
           ${PROJECT_SOURCE_DIR}/src/sim/dsp/QX4FLASH_PCI.PCI)
-set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 180
+set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 360
   RESOURCE_LOCK "xvfb;flashupdate_mutex")
 # Under qemu-i386 each process start costs a minute, also those the sessions wait for.
 if(FU_WINE_UNDER_QEMU)
-  set_tests_properties(win32gui_tests win32gui_sim_program win32gui_product_without_driver
-    PROPERTIES TIMEOUT 1500)
+  set_tests_properties(win32gui_tests win32gui_sim_program PROPERTIES TIMEOUT 1500)
+  # Both programs start twice: as Wine's default Windows and as NT 4.0.
+  set_tests_properties(win32gui_product_without_driver PROPERTIES TIMEOUT 3000)
   set_tests_properties(win32gui_sim_program win32gui_product_without_driver
     PROPERTIES ENVIRONMENT FU_SESSION_TIME_SCALE=15)
 endif()
