@@ -28,7 +28,7 @@ constexpr std::string_view kUsage =
     "des gegebenen Befehls; ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
     "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
     "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
-    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler oder die Hardware\n"
+    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler oder Hardware\n"
     "nicht erreichbar, 3 falscher Aufruf oder falsche Eingabe.\n";
 
 struct Arguments {
