@@ -13,9 +13,8 @@ namespace fu {
 
 namespace {
 
-// Follows "Aufruf: " and the program's name.
+// Follows "Aufruf: ", the program's name, its options and a newline.
 constexpr std::string_view kUsage =
-    " BEFEHL [--yes | --no] [--machine ORDNER]\n"
     "  list          die gefundenen Karten mit Nummer, Name, Seriennummer, Kunde,\n"
     "                Flashversion und möglicher Aktion\n"
     "  show N        Karte N anzeigen\n"
@@ -29,7 +28,8 @@ constexpr std::string_view kUsage =
     "des gegebenen Befehls; ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
     "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
     "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
-    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler, 3 falscher Aufruf.\n";
+    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler oder Hardware\n"
+    "nicht erreichbar, 3 falscher Aufruf oder falsche Eingabe.\n";
 
 struct Arguments {
   std::string command;
@@ -44,7 +44,7 @@ bool NeedsCard(const std::string& command) {
   return command != "list";
 }
 
-Arguments Parse(std::span<const std::string> args) {
+Arguments Parse(std::span<const std::string> args, const CliProgram& program) {
   Arguments a;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -55,7 +55,11 @@ Arguments Parse(std::span<const std::string> args) {
       }
       a.answer = answer;
     } else if (arg == "--machine") {
-      if (i + 1 >= args.size()) {
+      if (!program.simulated_pc) {
+        a.error = "--machine gibt es nur in " + std::string(kConsoleSimProgram) +
+                  ", dem Programm für den simulierten PC.";
+        ++i;  // its folder
+      } else if (i + 1 >= args.size()) {
         a.error = "--machine braucht einen Ordner.";
       } else {
         a.machine = args[++i];
@@ -134,10 +138,12 @@ int ExitCode(ActionResult result) {
 
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
                       std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
-                      EndRequests* end_requests) {
-  const Arguments a = Parse(args);
+                      EndRequests* end_requests, const CliProgram& program) {
+  const Arguments a = Parse(args, program);
   if (!a.error.empty()) {
-    err << a.error << "\n\nAufruf: " << kConsoleProgram << kUsage;
+    err << a.error << "\n\nAufruf: " << program.name << " BEFEHL [--yes | --no]"
+        << (program.simulated_pc ? " [--machine ORDNER]" : "") << "\n"
+        << kUsage;
     return kCliUsage;
   }
   std::unique_ptr<Machine> machine;
@@ -153,7 +159,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   ConsoleFlashSplash splash(out);
   FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),
                                  machine->Time(), machine->Drive(), messages, splash});
-  TForm1 form(system, view, RestoreOffers::Report);
+  TForm1 form(system, view, RestoreOffers::Report, program.name);
   if (end_requests != nullptr) {
     form.SetEndRequests(*end_requests);
   }
@@ -163,11 +169,15 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     return kCliFailed;
   }
   const int cards = static_cast<int>(view.Items().size());
+  // No card listed because the driver could not be opened or refused the
+  // configuration ports: not the same as a PC without cards, for a script.
+  const bool unreachable = cards == 0 && system.cards.HardwareFailed();
 
   int status = kCliOk;
   if (a.command == "list") {
     if (cards == 0) {
       out << "Keine Karte gefunden.\n";
+      status = unreachable ? kCliRaised : kCliOk;
     }
     for (int i = 0; i < cards; ++i) {
       view.SelectItem(i);
@@ -179,7 +189,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
         << (cards == 0
                 ? ": es wurde keine Karte gefunden.\n"
                 : "; die Karten sind von 0 bis " + std::to_string(cards - 1) + " nummeriert.\n");
-    status = kCliUsage;
+    status = unreachable ? kCliRaised : kCliUsage;
   } else {
     view.SelectItem(*a.card);
     form.ComboBox1Change();

@@ -3,10 +3,10 @@
 // line, over the machine the caller builds (the real PC or a simulated one).
 //
 //   list | show N | upgrade N | downgrade N | dump N | restore N [FILE]
-//   [--yes|--no] [--machine DIR]
+//   [--yes|--no] [--machine DIR]   (--machine only on a simulated PC)
 //
-// Exit status: 0 success, 1 failed or declined, 2 a raised error, 3 usage or
-// input error.
+// Exit status: 0 success, 1 failed or declined, 2 a raised error or the
+// hardware could not be reached, 3 usage or input error.
 
 #include <functional>
 #include <iosfwd>
@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 
+#include "app/console_program.h"
 #include "platform/end_requests.h"
 #include "platform/machine.h"
 
@@ -25,6 +26,21 @@ inline constexpr int kCliFailed = 1;
 inline constexpr int kCliRaised = 2;
 inline constexpr int kCliUsage = 3;
 
+// Which console program runs: its name as the user types it (the usage text and
+// the restore hints name it), and whether it works on a simulated PC and so
+// takes --machine DIR.
+struct CliProgram {
+  std::string_view name;
+  bool simulated_pc;
+};
+
+// flashupdate-cli on Linux, FlashUpdateCliSim.exe on Windows.
+inline constexpr CliProgram kSimPcCli{kConsoleSimProgram, true};
+#ifdef _WIN32
+// FlashUpdateCli.exe, the shipped program: the real PC only.
+inline constexpr CliProgram kRealPcCli{kConsoleProgram, false};
+#endif
+
 // Builds the machine named by --machine (nullopt: the default one). Throws
 // std::runtime_error with a German text when it cannot.
 using MachineFactory =
@@ -34,6 +50,6 @@ using MachineFactory =
 // nullptr for none. One that arrives during a write ends the program after it.
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
                       std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
-                      EndRequests* end_requests = nullptr);
+                      EndRequests* end_requests = nullptr, const CliProgram& program = kSimPcCli);
 
 }  // namespace fu

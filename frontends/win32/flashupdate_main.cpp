@@ -2,6 +2,7 @@
 // hardware-access driver. It takes no command-line arguments. A second start
 // while it or FlashUpdateCli.exe runs says so and ends.
 
+#include "app/console_program.h"
 #include "platform/win32/win32_machine.h"
 #include "window_program.h"
 // After the ports' headers: see windows_api.h.
@@ -14,5 +15,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     fu::ShowStartError(fu::kOtherProgramRuns);
     return 1;
   }
-  return fu::RunWindowProgram(instance, show_command, machine);
+  return fu::RunWindowProgram(instance, show_command, machine, fu::kConsoleProgram);
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/console_program.h"
 #include "sim/sim_machine.h"
 #include "window_program.h"
 // After the ports' headers: see windows_api.h.
@@ -106,5 +107,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
       return std::make_unique<PausingSplashFactory>(windows, pause);
     };
   }
-  return fu::RunWindowProgram(instance, show_command, *machine, wrap, ChosenFont());
+  return fu::RunWindowProgram(instance, show_command, *machine, fu::kConsoleSimProgram, wrap,
+                              ChosenFont());
 }

@@ -11,7 +11,8 @@
 namespace fu {
 
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
-                     const SplashWrapper& wrap_splash, const std::optional<gui::FontChoice>& font) {
+                     std::string_view console_program, const SplashWrapper& wrap_splash,
+                     const std::optional<gui::FontChoice>& font) {
   gui::InitControls();
   Win32MainWindow window(instance, font);
   if (window.Frame() == nullptr) {
@@ -29,7 +30,7 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
 
   FlashUpdateSystem system(Ports{machine.System(), machine.Ports(), machine.Bus(), machine.Time(),
                                  machine.Drive(), messages, splash});
-  TForm1 form(system, window);
+  TForm1 form(system, window, RestoreOffers::Ask, console_program);
   form.SetEndRequests(window);
   window.SetController(&form);
   // Start-up runs before the window shows, so it opens with the cards listed.

@@ -27,9 +27,10 @@ using SplashWrapper =
     std::function<std::unique_ptr<FlashSplashFactory>(FlashSplashFactory& windows)>;
 
 // Runs the program until its main window has gone; returns the exit code.
-// The windows take the design font unless `font` chooses another.
+// console_program: the console program for the same PC, named by the restore
+// hints. The windows take the design font unless `font` chooses another.
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
-                     const SplashWrapper& wrap_splash = {},
+                     std::string_view console_program, const SplashWrapper& wrap_splash = {},
                      const std::optional<gui::FontChoice>& font = {});
 
 // Shows a message box of its own when the program cannot start.

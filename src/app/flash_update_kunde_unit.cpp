@@ -29,8 +29,13 @@ std::string HeldByOtherAtStartText(std::size_t index) {
 
 }  // namespace
 
-TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view, RestoreOffers offers)
-    : sys_(system), view_(view), messages_(system.ports.messages), offers_(offers) {}
+TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view, RestoreOffers offers,
+               std::string_view console_program)
+    : sys_(system),
+      view_(view),
+      messages_(system.ports.messages),
+      offers_(offers),
+      console_program_(console_program) {}
 
 bool TForm1::Claim(CardSlot slot) {
   if (sys_.slots.SelectCard(slot) != 1 || sys_.host.ClaimCard(slot) != 0) {

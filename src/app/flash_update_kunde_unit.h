@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console_program.h"
 #include "app/flash_update_system.h"
 #include "platform/end_requests.h"
 #include "platform/main_window_view.h"
@@ -37,8 +38,10 @@ enum class RestoreOffers { Ask, Report };
 
 class TForm1 {
  public:
-  TForm1(FlashUpdateSystem& system, MainWindowView& view,
-         RestoreOffers offers = RestoreOffers::Ask);
+  // console_program: the console program the restore hints tell the user to
+  // run, the one for the same PC as this program.
+  TForm1(FlashUpdateSystem& system, MainWindowView& view, RestoreOffers offers = RestoreOffers::Ask,
+         std::string_view console_program = kConsoleProgram);
 
   // Where the program's end requests arrive. Each write holds them; one that
   // arrived meanwhile ends the program once the write is done. Without a call
@@ -159,6 +162,7 @@ class TForm1 {
   MainWindowView& view_;
   MessageService& messages_;
   RestoreOffers offers_;
+  std::string console_program_;
   std::optional<CardSlot> claimed_;  // the card whose busy flag this program set
   std::vector<CardSlot> list_slots_;
   CardState state_ = CardState::NotPresent;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "app/console_program.h"
 #include "app/flash_update_kunde_unit.h"
 #include "base/cp1252.h"
 
@@ -23,8 +22,9 @@ std::string NotFinishedText(int index, std::string_view serial) {
          SerialText(serial) + ") wurde nicht abgeschlossen.";
 }
 
-std::string RestoreCommand(int index) {
-  return "\r\n  " + std::string(kConsoleProgram) + " restore " + std::to_string(index);
+// program: the console program for this PC.
+std::string RestoreCommand(std::string_view program, int index) {
+  return "\r\n  " + std::string(program) + " restore " + std::to_string(index);
 }
 
 std::string RestoreQuestion(int index, std::string_view serial, std::string_view backup_file) {
@@ -34,19 +34,20 @@ std::string RestoreQuestion(int index, std::string_view serial, std::string_view
 }
 
 // Report mode: what a console user runs to bring the card back.
-std::string RestoreReportText(int index, const JournalEntry& point) {
+std::string RestoreReportText(std::string_view program, int index, const JournalEntry& point) {
   return NotFinishedText(index, point.serialNumber) + " Die Sicherung " + point.backupFile +
          std::string(
              " enthält den Stand davor.\r\nEs wurde nichts zurückgeschrieben; das geschieht nur "
              "mit dem Befehl"_cp) +
-         RestoreCommand(index);
+         RestoreCommand(program, index);
 }
 
-std::string OpenWriteRefusalText(int index, const JournalEntry& point, RestoreOffers offers) {
+std::string OpenWriteRefusalText(std::string_view program, int index, const JournalEntry& point,
+                                 RestoreOffers offers) {
   std::string text = NotFinishedText(index, point.serialNumber) +
                      " Die Karte wird erst wieder aktualisiert, wenn sie";
   if (offers == RestoreOffers::Report) {
-    text += " mit" + RestoreCommand(index) + "\r\n";
+    text += " mit" + RestoreCommand(program, index) + "\r\n";
   } else {
     text += ' ';
   }
@@ -57,7 +58,7 @@ std::string OpenWriteRefusalText(int index, const JournalEntry& point, RestoreOf
 
 // An unfinished write whose backup is gone or damaged: the card's record may be
 // half written, and nothing here can bring it back by itself.
-std::string MissingBackupText(int index, const JournalEntry& open) {
+std::string MissingBackupText(std::string_view program, int index, const JournalEntry& open) {
   return NotFinishedText(index, open.serialNumber) + " Ihre Sicherung " + open.backupFile +
          std::string(
              " fehlt oder ist unbrauchbar. Der Datensatz der Karte kann unvollständig sein; "
@@ -67,7 +68,8 @@ std::string MissingBackupText(int index, const JournalEntry& open) {
          std::string(
              " ab, dann kann die Karte daraus wiederhergestellt werden. Oder schreiben Sie die "
              "Karte aus einer anderen Sicherung von ihr zurück:"_cp) +
-         RestoreCommand(index) + " DATEI\r\n" + std::string("Die Karte wurde nicht verändert."_cp);
+         RestoreCommand(program, index) + " DATEI\r\n" +
+         std::string("Die Karte wurde nicht verändert."_cp);
 }
 
 std::string NoRestorePointText(int index) {
@@ -131,7 +133,8 @@ void TForm1::ReportRestorePoint(int index, const JournalEntry& point) {
     return;
   }
   reported_.push_back(point.backupFile);
-  messages_.Show(RestoreReportText(index, point), MessageKind::Information, Buttons::Ok);
+  messages_.Show(RestoreReportText(console_program_, index, point), MessageKind::Information,
+                 Buttons::Ok);
 }
 
 bool TForm1::SelectedHasOpenWrite() const {
@@ -146,7 +149,8 @@ std::optional<ActionResult> TForm1::RefuseOverOpenWrite(CardSlot slot) {
     return std::nullopt;
   }
   const auto point = sys_.journal.RestorePoint(card);
-  ShowError(point ? OpenWriteRefusalText(index, *point, offers_) : MissingBackupText(index, *open));
+  ShowError(point ? OpenWriteRefusalText(console_program_, index, *point, offers_)
+                  : MissingBackupText(console_program_, index, *open));
   EndAction(slot);
   if (point && offers_ == RestoreOffers::Ask) {
     OfferRestore(index, point->serialNumber, point->backupFile);
@@ -174,7 +178,7 @@ ActionResult TForm1::RestorePointClick() {
       return ActionResult::Done;  // restored by the start-up's question
     }
     const auto open = sys_.journal.OpenWrite(card);
-    ShowError(open ? MissingBackupText(index, *open) : NoRestorePointText(index));
+    ShowError(open ? MissingBackupText(console_program_, index, *open) : NoRestorePointText(index));
     return ActionResult::Refused;
   });
 }

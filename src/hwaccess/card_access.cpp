@@ -58,6 +58,7 @@ bool CardAccess::UnmapRegisterWindow(std::uint32_t linear) {
 
 std::uint32_t CardAccess::OpenCard(int number) {
   if (!driver_open_) {
+    hardware_failed_ = true;
     if (!driver_.OpenDriver()) {
       messages_.Show("Fehler bei HWAccess", MessageKind::Error, Buttons::Ok);
       return ERROR_WORD;
@@ -68,6 +69,7 @@ std::uint32_t CardAccess::OpenCard(int number) {
       driver_.CloseDriverDevice();
       return 0;
     }
+    hardware_failed_ = false;
     driver_open_ = true;
   }
   const CardSlot slot = number - 1;

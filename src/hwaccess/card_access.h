@@ -54,6 +54,10 @@ class CardAccess {
   const std::array<CardEntry, kSlotCount>& Cards() const { return cards_; }
   int OpenWindows() const { return open_windows_; }
   bool DriverOpen() const { return driver_open_; }
+  // True when the last open of the driver failed, or the driver refused the
+  // configuration ports of the scan after it: the hardware could not be reached,
+  // which is not the same as a PC without cards.
+  bool HardwareFailed() const { return hardware_failed_; }
 
  private:
   // One configuration dword of function 0 through mechanism #1.
@@ -67,6 +71,7 @@ class CardAccess {
   std::array<CardEntry, kSlotCount> cards_{};
   int open_windows_ = 0;
   bool driver_open_ = false;
+  bool hardware_failed_ = false;
 };
 
 }  // namespace fu

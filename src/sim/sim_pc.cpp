@@ -492,6 +492,7 @@ void SimPc::Load() {
     DriverFaults& faults = system_->Faults();
     faults.refuseServiceManager = driver.value("refuseServiceManager", false);
     faults.refuseMap = driver.value("refuseMap", false);
+    faults.refusePorts = driver.value("refusePorts", false);
     faults.refuseUnmap = driver.value("refuseUnmap", false);
     faults.failingStop = driver.value("failingStop", false);
 
@@ -630,6 +631,7 @@ void SimPc::SaveDescription() {
       {"driver",
        {{"refuseServiceManager", faults.refuseServiceManager},
         {"refuseMap", faults.refuseMap},
+        {"refusePorts", faults.refusePorts},
         {"refuseUnmap", faults.refuseUnmap},
         {"failingStop", faults.failingStop}}},
       {"pci", pci},
@@ -734,6 +736,11 @@ void SimPc::SetProgramPath(std::string_view path) {
 
 void SimPc::SetRefuseServiceManager(bool refuse) {
   system_->Faults().refuseServiceManager = refuse;
+  SaveDescriptionQuietly();
+}
+
+void SimPc::SetRefusePorts(bool refuse) {
+  system_->Faults().refusePorts = refuse;
   SaveDescriptionQuietly();
 }
 

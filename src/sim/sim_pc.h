@@ -137,6 +137,7 @@ class SimPc {
   // Also puts the DSP program file and the driver files into the new folder.
   void SetProgramPath(std::string_view path);
   void SetRefuseServiceManager(bool refuse);
+  void SetRefusePorts(bool refuse);
   void SetRefuseMap(bool refuse);
   void SetRefuseUnmap(bool refuse);
   void SetFailingStop(bool fail);

@@ -459,6 +459,9 @@ bool SimSystem::Request(std::uint32_t kind, std::uint32_t address, std::uint32_t
     if (address > 0xFFFF || length > 0x10000 - address) {
       return Fail(win_error::kInvalidParameter);
     }
+    if (kind == kEnablePorts && faults_.refusePorts) {
+      return Fail(win_error::kAccessDenied);
+    }
     for (std::uint32_t p = address; p < address + length; ++p) {
       enabledPorts_[p] = kind == kEnablePorts;
     }

@@ -38,7 +38,8 @@
 // Port ranges and mappings belong to the process: closing the handle keeps them.
 // Errors: 6 no open device handle, 1 another code, 87 another input size or
 // kind or an output size that differs from the block's, 998 an output pointer
-// that is not the buffer's, 122 an output buffer too small for the answer.
+// that is not the buffer's, 122 an output buffer too small for the answer,
+// 5 a port range refused on demand.
 //
 // A successful call leaves the last error alone, as Win32 calls do.
 
@@ -100,6 +101,7 @@ struct ServiceEntry {
 
 struct DriverFaults {
   bool refuseServiceManager = false;  // OpenSCManager gives no handle (5)
+  bool refusePorts = false;           // kind 1 fails (5): no port range is enabled
   bool refuseMap = false;             // kind 3 answers 0
   std::uint32_t refuseMapOf = 0;      // kind 3 answers 0 for this physical window only
   bool refuseUnmap = false;           // kind 4 answers the status 0

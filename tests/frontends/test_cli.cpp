@@ -29,18 +29,16 @@ class Cli : public ::testing::Test {
         args, out_, err_, in, false,
         [this](const auto& folder) {
           EXPECT_FALSE(folder.has_value());
-          auto machine = std::make_unique<sim::SimMachine>(folder_.Path() / "pc");
+          auto machine = std::make_unique<sim::SimMachine>(pc_);
           if (prepare_) {
             prepare_(machine->Pc());
           }
           return machine;
         },
-        &end_requests_);
+        &end_requests_, program_);
   }
   // Each run's PC is gone by now: its machine faults are read from the folder.
-  void TearDown() override {
-    test::ExpectNoMachineFaults(sim::SimPc::RecordedMachineFaults(folder_.Path() / "pc"));
-  }
+  void TearDown() override { test::ExpectNoMachineFaults(sim::SimPc::RecordedMachineFaults(pc_)); }
   // What each card of the test's PC holds between runs.
   struct CardState {
     std::vector<std::uint8_t> flash;
@@ -48,7 +46,7 @@ class Cli : public ::testing::Test {
     friend bool operator==(const CardState&, const CardState&) = default;
   };
   std::vector<CardState> Cards() {
-    sim::SimMachine machine(folder_.Path() / "pc");
+    sim::SimMachine machine(pc_);
     std::vector<CardState> cards;
     for (std::size_t i = 0; i < machine.Pc().CardCount(); ++i) {
       const auto& flash = machine.Pc().Card(i).Flash().AllBytes();
@@ -56,10 +54,24 @@ class Cli : public ::testing::Test {
     }
     return cards;
   }
+  // Takes the cards out of the test's PC.
+  void RemoveCards() {
+    { const sim::SimMachine created(pc_); }  // the default PC, written to its folder
+    std::stringstream description;
+    description << std::ifstream(pc_ / "pc.json").rdbuf();
+    std::string text = description.str();
+    const std::size_t begin = text.find("\"cards\": [");
+    const std::size_t end = text.find("\n  ]", begin);
+    ASSERT_NE(end, std::string::npos) << text;
+    text.replace(begin, end + 4 - begin, "\"cards\": []");
+    std::ofstream(pc_ / "pc.json") << text;
+  }
   std::string Out() const { return out_.str(); }
   std::string Err() const { return err_.str(); }
 
   test::TempFolder folder_;
+  fs::path pc_ = folder_.Path() / "pc";
+  CliProgram program_ = kSimPcCli;
   std::function<void(sim::SimPc&)> prepare_;
   HeldEndRequests end_requests_;
   std::ostringstream out_;
@@ -194,6 +206,7 @@ TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
 // The half-written card and the other one change places: every message names
 // the cards by today's numbers.
 TEST_F(Cli, CardsThatChangedPlacesAreToldByTodaysNumbers) {
+  program_.name = "FlashUpdateCliSim.exe";  // the hints name the program that runs
   const auto before = Cards();
   prepare_ = [](sim::SimPc& pc) {
     pc.Card(0).Faults().commands.push_back(
@@ -206,7 +219,7 @@ TEST_F(Cli, CardsThatChangedPlacesAreToldByTodaysNumbers) {
   };
   EXPECT_EQ(Run({"list"}), kCliOk);
   prepare_ = nullptr;
-  const std::string command = std::string(kConsoleProgram) + " restore ";
+  const std::string command = "FlashUpdateCliSim.exe restore ";
   EXPECT_NE(Out().find("Karte 1 (Seriennummer NHS-0202-0117)"), std::string::npos) << Out();
   EXPECT_NE(Out().find(command + "1\n"), std::string::npos) << Out();
   EXPECT_EQ(Out().find(command + "0"), std::string::npos) << Out();
@@ -221,6 +234,33 @@ TEST_F(Cli, RaisedErrorGivesStatusTwo) {
   EXPECT_NE(Out().find("Fehler: Dateizugriff verweigert"), std::string::npos);
 }
 
+// The driver cannot be opened, or it refuses the configuration ports: no card
+// is reached, which a script must tell from a PC without cards.
+TEST_F(Cli, HardwareThatCannotBeReachedIsNotAPcWithoutCards) {
+  const struct {
+    const char* name;
+    std::function<void(sim::SimPc&)> prepare;
+  } kUnreachable[] = {
+      {"no driver files", [](sim::SimPc& pc) { pc.SetDriverFilesPresent(false); }},
+      {"service manager refused", [](sim::SimPc& pc) { pc.SetRefuseServiceManager(true); }},
+      {"port range refused", [](sim::SimPc& pc) { pc.SetRefusePorts(true); }},
+  };
+  for (const auto& pc : kUnreachable) {
+    SCOPED_TRACE(pc.name);
+    pc_ = folder_.Path() / pc.name;
+    prepare_ = pc.prepare;
+    EXPECT_EQ(Run({"list"}), kCliRaised);
+    EXPECT_NE(Out().find("Keine Karte gefunden.\n"), std::string::npos) << Out();
+    EXPECT_EQ(Run({"show", "0"}), kCliRaised);
+  }
+  pc_ = folder_.Path() / "no cards";
+  prepare_ = nullptr;
+  RemoveCards();
+  EXPECT_EQ(Run({"list"}), kCliOk);
+  EXPECT_EQ(Out(), "Keine Karte gefunden.\n");
+  EXPECT_EQ(Run({"show", "0"}), kCliUsage);
+}
+
 TEST_F(Cli, UsageErrors) {
   EXPECT_EQ(Run({}), kCliUsage);
   EXPECT_EQ(Run({"flash", "0"}), kCliUsage);
@@ -228,8 +268,22 @@ TEST_F(Cli, UsageErrors) {
   EXPECT_EQ(Run({"upgrade", "x"}), kCliUsage);
   EXPECT_EQ(Run({"list", "0"}), kCliUsage);
   EXPECT_EQ(Run({"upgrade", "0", "--yes", "--no"}), kCliUsage);
+  EXPECT_NE(Err().find("Aufruf: " + std::string(kConsoleSimProgram) +
+                       " BEFEHL [--yes | --no] [--machine ORDNER]\n"),
+            std::string::npos)
+      << Err();
   EXPECT_EQ(Run({"upgrade", "7"}), kCliUsage);
   EXPECT_NE(Err().find("von 0 bis 1"), std::string::npos);
+
+  // The program for the real PC has no simulated one to name.
+  program_ = {"FlashUpdateCli.exe", false};
+  EXPECT_EQ(Run({"list", "--machine", "C:\\SimPC"}), kCliUsage);
+  EXPECT_EQ(Err().find("--machine gibt es nur in " + std::string(kConsoleSimProgram) +
+                       ", dem Programm für den simulierten PC.\n\nAufruf: FlashUpdateCli.exe "
+                       "BEFEHL [--yes | --no]\n"),
+            0u)
+      << Err();
+  EXPECT_EQ(Err().find("ORDNER"), std::string::npos) << Err();
 }
 
 TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {

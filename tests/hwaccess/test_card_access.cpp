@@ -101,9 +101,11 @@ TEST_F(CardAccessTest, RefusedPortRangeTouchesNoPortAndTheNextOpenTriesAgain) {
   EXPECT_EQ(pci_.accesses, 0u);
   EXPECT_FALSE(cards_.Cards()[0].present);
   EXPECT_FALSE(cards_.DriverOpen());
+  EXPECT_TRUE(cards_.HardwareFailed());  // not a PC without cards
   EXPECT_EQ(system_.calls.back(), "CloseHandle 4096");
   system_.driver = answering;
   EXPECT_EQ(cards_.OpenCard(1), FakeBus::kBase);
+  EXPECT_FALSE(cards_.HardwareFailed());
   EXPECT_EQ(Requests(1), 2);
 }
 
