@@ -1,11 +1,13 @@
 #include "flashupdate_cli.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
 #include "app/console_program.h"
 #include "app/flash_update_kunde_unit.h"
 #include "base/cp1252.h"
+#include "base/version.h"
 #include "console/console_message_service.h"
 #include "console_view.h"
 
@@ -111,8 +113,13 @@ std::string_view ActionText(const RecordingMainWindow& view) {
   return "keine";
 }
 
-void PrintCard(std::ostream& out, int index, const RecordingMainWindow& view) {
-  out << index << ": " << Cp1252ToUtf8(view.Items()[static_cast<std::size_t>(index)]) << "\n"
+// The card as the last refresh read it: after a write its name may no longer be
+// the one its list item got at start-up.
+void PrintCard(std::ostream& out, int index, const RecordingMainWindow& view, const TForm1& form) {
+  const std::string& name = form.ShownCardName().empty()
+                                ? view.Items()[static_cast<std::size_t>(index)]
+                                : form.ShownCardName();
+  out << index << ": " << Cp1252ToUtf8(name) << "\n"
       << "   Seriennummer: " << Cp1252ToUtf8(view.Text(Control::Edit1)) << "\n"
       << "   Kunde:        " << Cp1252ToUtf8(view.Text(Control::Edit2)) << "\n"
       << "   Flashversion: " << Cp1252ToUtf8(view.Text(Control::Edit3)) << "\n"
@@ -139,6 +146,11 @@ int ExitCode(ActionResult result) {
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
                       std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
                       EndRequests* end_requests, const CliProgram& program) {
+  // The version alone: no machine is built, so no card and no driver is touched.
+  if (std::ranges::find(args, "--version") != args.end()) {
+    out << program.name << " " << kVersion << "\n";
+    return kCliOk;
+  }
   const Arguments a = Parse(args, program);
   if (!a.error.empty()) {
     err << a.error << "\n\nAufruf: " << program.name << " BEFEHL [--yes | --no]"
@@ -182,7 +194,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     for (int i = 0; i < cards; ++i) {
       view.SelectItem(i);
       form.ComboBox1Change();
-      PrintCard(out, i, view);
+      PrintCard(out, i, view, form);
     }
   } else if (*a.card >= cards) {
     err << "Karte " << *a.card << " gibt es nicht"
@@ -194,7 +206,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     view.SelectItem(*a.card);
     form.ComboBox1Change();
     if (a.command == "show") {
-      PrintCard(out, *a.card, view);
+      PrintCard(out, *a.card, view, form);
     } else {
       const bool upgrade = a.command == "upgrade";
       const bool downgrade = a.command == "downgrade";
@@ -223,7 +235,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
           out << "Sicherung: " << Cp1252ToUtf8(form.LastBackupFile()) << "\n";
         }
         if (!view.QuitRequested()) {
-          PrintCard(out, *a.card, view);
+          PrintCard(out, *a.card, view, form);
         }
       }
     }

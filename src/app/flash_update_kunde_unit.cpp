@@ -198,16 +198,20 @@ void TForm1::ShowCard(CardSlot slot) {
     list_serials_[static_cast<std::size_t>(index)] = SerialNumberOf(image, record);
   }
   if (RecognizeRevision(image) == kRevision12) {
+    shown_name_ = image.Get(v12::CardName);
     ShowState(CardState::Revision12, image.Get(v12::SerialNumber), image.Get(v12::Customer));
   } else if (RecognizeRevision(record) == kRevision13) {
+    shown_name_ = record.CardName.str();
     ShowState(CardState::Revision13, record.SerialNumber.str(), record.Customer.str());
   } else {
+    shown_name_ = kUnknownCard;
     ShowState(CardState::Unknown, {}, {});
   }
 }
 
 ActionResult TForm1::ComboBox1Change() {
   return Guarded([&] {
+    shown_name_.clear();
     const auto slot = SelectedSlot();
     // A card that cannot be opened is not touched: no window, no registers.
     if (!slot || sys_.slots.OpenSlot(*slot) != 1) {

@@ -72,6 +72,10 @@ class TForm1 {
   CardState SelectedState() const { return state_; }
   // The backup file the last action wrote, empty when none.
   const std::string& LastBackupFile() const { return last_backup_; }
+  // The selected card's name as its record reads now (after a write it may differ
+  // from its list item, which keeps the name read at start-up); empty when the
+  // last refresh read no record.
+  const std::string& ShownCardName() const { return shown_name_; }
 
  private:
   // Runs an event under the error handler: a raised error is shown, the busy
@@ -168,6 +172,7 @@ class TForm1 {
   CardState state_ = CardState::NotPresent;
   std::optional<CardSlot> open_slot_;  // opened by the running action
   std::string last_backup_;
+  std::string shown_name_;
 };
 
 }  // namespace fu

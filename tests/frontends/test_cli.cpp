@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/console_program.h"
+#include "base/version.h"
 #include "flashupdate_cli.h"
 #include "platform/end_requests.h"
 #include "record/record_v12.h"
@@ -91,6 +92,9 @@ TEST_F(Cli, UpgradeThenTheCardListsAsRevision13) {
   EXPECT_NE(Out().find("Block 4: Schreibe neuen Datensatz (100 %)"), std::string::npos);
   EXPECT_NE(Out().find("Hinweis: Flash erfolgreich aktualisiert"), std::string::npos);
   EXPECT_NE(Out().find("Sicherung: C:\\FLASH_0_05.03.2003.SAV"), std::string::npos);
+  // The card as it reads after the write, under the name its 1.3 record gives.
+  EXPECT_NE(Out().find("0: nimbaPCI/HS_1\n   Seriennummer: NHS-0202-0117"), std::string::npos)
+      << Out();
   EXPECT_EQ(Run({"show", "0"}), kCliOk);
   EXPECT_NE(Out().find("Flashversion: 1.3"), std::string::npos);
   // The button is disabled for a revision-1.3 card: refused.
@@ -262,6 +266,10 @@ TEST_F(Cli, HardwareThatCannotBeReachedIsNotAPcWithoutCards) {
 }
 
 TEST_F(Cli, UsageErrors) {
+  // The version needs no PC: none is made.
+  EXPECT_EQ(Run({"--version"}), kCliOk);
+  EXPECT_EQ(Out(), std::string(kConsoleSimProgram) + " " + std::string(kVersion) + "\n");
+  EXPECT_FALSE(fs::exists(pc_));
   EXPECT_EQ(Run({}), kCliUsage);
   EXPECT_EQ(Run({"flash", "0"}), kCliUsage);
   EXPECT_EQ(Run({"upgrade"}), kCliUsage);
