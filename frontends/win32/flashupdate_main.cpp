@@ -1,5 +1,5 @@
 // FlashUpdate.exe: the window program on this PC, with its cards and the
-// hardware-access driver. It takes no command-line arguments. A second start
+// hardware-access driver. /version shows its version and ends. A second start
 // while it or FlashUpdateCli.exe runs says so and ends.
 
 #include "app/console_program.h"
@@ -10,6 +10,9 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
                    int show_command) {
+  if (fu::ShowVersionIfAsked("FlashUpdate.exe")) {
+    return 0;
+  }
   fu::Win32Machine machine;
   if (!machine.FirstProgram()) {
     fu::ShowStartError(fu::kOtherProgramRuns);

@@ -1,6 +1,6 @@
 // FlashUpdateSim.exe: the window program on the simulated PC kept in its
 // default folder (%LOCALAPPDATA%\FlashUpdate\SimPC), to try the window without
-// a card. It takes no command-line arguments.
+// a card. /version shows its version and ends.
 //
 // For screenshots of a write, FLASHUPDATE_SIM_BLOCK_PAUSE_MS=n holds every
 // block of a record write on the screen for n milliseconds; the window keeps
@@ -93,6 +93,9 @@ std::optional<fu::gui::FontChoice> ChosenFont() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
                    int show_command) {
+  if (fu::ShowVersionIfAsked("FlashUpdateSim.exe")) {
+    return 0;
+  }
   std::unique_ptr<fu::sim::SimMachine> machine;
   try {
     machine = std::make_unique<fu::sim::SimMachine>(fu::sim::DefaultPcFolder(),

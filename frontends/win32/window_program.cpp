@@ -1,8 +1,11 @@
 #include "window_program.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 
 #include "app/flash_update_kunde_unit.h"
+#include "base/version.h"
 #include "flash_splash.h"
 #include "gui_common.h"
 #include "main_window.h"
@@ -48,6 +51,41 @@ void ShowStartError(std::string_view text) {
   const std::string message(text);
   const std::string caption(kMessageCaption);
   ::MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+bool AsksForVersion(std::string_view command_line) {
+  std::size_t at = 0;
+  bool first = true;
+  while (at < command_line.size()) {
+    at = command_line.find_first_not_of(" \t", at);
+    if (at == std::string_view::npos) {
+      break;
+    }
+    // An argument in quotes may hold blanks (the program's path often does).
+    const bool quoted = command_line[at] == '"';
+    const std::size_t begin = quoted ? at + 1 : at;
+    std::size_t end = command_line.find_first_of(quoted ? "\"" : " \t", begin);
+    end = std::min(end, command_line.size());
+    const std::string_view argument = command_line.substr(begin, end - begin);
+    if (!first && std::ranges::equal(argument, std::string_view("/version"), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == b;
+        })) {
+      return true;
+    }
+    first = false;
+    at = end + 1;
+  }
+  return false;
+}
+
+bool ShowVersionIfAsked(std::string_view program) {
+  if (!AsksForVersion(::GetCommandLineA())) {
+    return false;
+  }
+  const std::string text = std::string(program) + " " + std::string(kVersion);
+  const std::string caption(kMessageCaption);
+  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+  return true;
 }
 
 }  // namespace fu

@@ -36,4 +36,13 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
 // Shows a message box of its own when the program cannot start.
 void ShowStartError(std::string_view text);
 
+// Whether a command line (program path first, as Windows gives it) asks for
+// the version: "/version" among its arguments, in any case.
+bool AsksForVersion(std::string_view command_line);
+
+// With "/version" on the program's command line: shows the program's name and
+// version in a message box and returns true; the program then ends without
+// touching a card or the driver.
+bool ShowVersionIfAsked(std::string_view program);
+
 }  // namespace fu

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/cp1252.h"
+#include "base/version.h"
 #include "flash/backup_format.h"
 #include "flashrecord/flashrecord.h"
 #include "flashrecord/record_report.h"
@@ -264,6 +265,9 @@ TEST_F(FlashRecordTest, ArgumentsOutsideTheUsageAreRefused) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.code, kExitOk);
   EXPECT_TRUE(Has(help.out, "flashrecord upgrade"));
+  const Result version = Run({"--version"});
+  EXPECT_EQ(version.code, kExitOk);
+  EXPECT_EQ(version.out, "flashrecord " + std::string(kVersion) + "\n");
 }
 
 TEST_F(FlashRecordTest, UpgradeWritesWhatTheLibraryMakes) {

@@ -24,6 +24,7 @@
 #include "flash_splash.h"
 #include "gui_common.h"
 #include "main_window.h"
+#include "window_program.h"
 
 namespace fu {
 namespace {
@@ -532,6 +533,24 @@ TEST_F(Win32Window, ProgressWindowStartsWithItsDesignValuesAndClosesOnRequest) {
   EXPECT_FALSE(::IsWindowVisible(window));
   splash.reset();
   EXPECT_FALSE(::IsWindow(window));
+}
+
+TEST(WindowProgram, AsksForVersionOnlyWithTheArgument) {
+  const struct {
+    const char* command_line;
+    bool asks;
+  } kCases[] = {
+      {R"("C:\Programme\Flash Update\FlashUpdate.exe" /version)", true},
+      {"FlashUpdate.exe /VERSION", true},
+      {"FlashUpdate.exe /protokoll C:\\P.TXT /Version", true},
+      {"FlashUpdate.exe", false},
+      {R"("C:\version\ /version\FlashUpdate.exe")", false},  // a path, not an argument
+      {"FlashUpdate.exe /versionen", false},
+      {"/version", false},  // the program's own name
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(AsksForVersion(c.command_line), c.asks) << c.command_line;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "base/version.h"
 #include "console/console_message_service.h"
 #include "flash/backup_format.h"
 #include "flashrecord/file_io.h"
@@ -326,6 +327,10 @@ int RunFlashRecord(std::span<const std::string> args, std::ostream& out, std::os
                    std::istream& in, bool inputIsTerminal) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
     out << TerminalText(kUsage);
+    return kExitOk;
+  }
+  if (!args.empty() && args[0] == "--version") {
+    out << "flashrecord " << kVersion << '\n';
     return kExitOk;
   }
   const Arguments a = ParseArguments(args);
