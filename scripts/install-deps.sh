@@ -1,7 +1,26 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on Debian 12 (run as root). Packages
-# already present are left alone, so a second run takes seconds.
+# already present are left alone, so a second run takes seconds. Each step is
+# one line here; the package manager's output goes to build/install-deps.log,
+# whose end is shown when a step fails.
 set -euo pipefail
+
+log="$(cd "$(dirname "$0")/.." && pwd)/build/install-deps.log"
+mkdir -p "$(dirname "$log")"
+: >"$log"
+# step TEXT COMMAND...: runs the command with its output in the log.
+step() {
+  local text=$1
+  shift
+  echo "install-deps: $text"
+  echo "== $text: $*" >>"$log"
+  if ! "$@" >>"$log" 2>&1 </dev/null; then
+    echo "install-deps: failed: $text. The end of $log:" >&2
+    tail -n 25 "$log" >&2
+    echo "install-deps: the whole log: $log" >&2
+    exit 1
+  fi
+}
 
 native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format nlohmann-json3-dev
         qt6-base-dev xvfb xauth x11-apps imagemagick clang clang-14 libclang-rt-14-dev
@@ -26,11 +45,14 @@ export DEBIAN_FRONTEND=noninteractive
 updated=false
 if [ ${#missing[@]} -gt 0 ]; then
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
-    dpkg --add-architecture i386
+    step "adding the i386 architecture" dpkg --add-architecture i386
   fi
-  apt-get update -q
+  step "updating the package lists" apt-get update -q
   updated=true
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  step "installing ${#missing[@]} packages (${missing[*]:0:3} ...)" \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+  echo "install-deps: all ${#want[@]} packages are installed"
 fi
 
 # A kernel that runs no 32-bit programs (Wine's loader fails with status 126,
@@ -39,7 +61,8 @@ if [ "${1:-}" != "--native-only" ] && ! installed qemu-user; then
   wine_status=0
   wine --version >/dev/null 2>&1 || wine_status=$?
   if [ "$wine_status" -eq 126 ]; then
-    $updated || apt-get update -q
-    apt-get install -y -q --no-install-recommends qemu-user
+    $updated || step "updating the package lists" apt-get update -q
+    step "installing qemu-user (this kernel runs no 32-bit programs)" \
+      apt-get install -y -q --no-install-recommends qemu-user
   fi
 fi
