@@ -104,6 +104,12 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 
+# It names the version it came with.
+string(FIND "${guide}" "Flashupdate ${VERSION} " at)
+if(at EQUAL -1)
+  fail("LIESMICH.TXT nennt die Version ${VERSION} nicht")
+endif()
+
 # Every file it names is in the package, or the card maker's or Windows' own.
 string(REGEX MATCHALL "[A-Za-z0-9_]+\\.([Ee][Xx][Ee]|TXT|txt|SYS|sys|VxD|VXD|PCI|dll|DLL)" named
        "${guide}")

@@ -2,7 +2,9 @@
 # code page 1252 with CRLF, and SHA256SUM.TXT with each file's SHA-256 sum
 # ("sum *name", CRLF), zipped flat into ZIP. Run with cmake -P:
 #   -DZIP=... -DSTAGE=<empty folder to fill> -DGUIDE=<UTF-8 source of LIESMICH.TXT>
-#   -DPROGRAMS=<the .exe files, |-separated>
+#   -DPROGRAMS=<the .exe files, |-separated> -DVERSION=<the project's version>
+# The guide's @VERSION@ becomes the version.
+cmake_policy(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/cp1252_text.cmake)
 
 string(REPLACE "|" ";" PROGRAMS "${PROGRAMS}")
@@ -16,6 +18,7 @@ foreach(program IN LISTS PROGRAMS)
 endforeach()
 
 file(READ "${GUIDE}" guide)
+string(REPLACE "@VERSION@" "${VERSION}" guide "${guide}")
 fu_utf8_to_cp1252_crlf("${guide}" guide)
 file(WRITE "${STAGE}/LIESMICH.TXT" "${guide}")
 list(APPEND names LIESMICH.TXT)

@@ -2,6 +2,7 @@
 # would on a PC without the card maker's driver: --version names it and its
 # version; list finds no card ("Fehler bei HWAccess" per slot) and ends with 2.
 # Run with cmake -P: -DZIP=... -DWORK=<folder> -DEMULATOR=<wine> -DVERSION=1.3.0
+cmake_policy(VERSION 3.25)
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${ZIP}" WORKING_DIRECTORY "${WORK}"
