@@ -1,5 +1,5 @@
 // FlashUpdate.exe: the window program on this PC, with its cards and the
-// hardware-access driver. It takes no command-line arguments. A second start
+// hardware-access driver. /protokoll DATEI writes the support protocol. A second start
 // while it or FlashUpdateCli.exe runs says so and ends.
 
 #include "app/console_program.h"
@@ -8,12 +8,13 @@
 // After the ports' headers: see windows_api.h.
 #include "platform/win32/windows_api.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR command_line,
                    int show_command) {
   fu::Win32Machine machine;
   if (!machine.FirstProgram()) {
     fu::ShowStartError(fu::kOtherProgramRuns);
     return 1;
   }
-  return fu::RunWindowProgram(instance, show_command, machine, fu::kConsoleProgram);
+  return fu::RunWindowProgram(instance, show_command, machine, fu::kConsoleProgram, {}, {},
+                              command_line);
 }
