@@ -75,11 +75,15 @@ bool DspLoader::LoadDspProgram(CardSlot slot, std::string_view path, int& words_
     try {
       program = ParseDspProgram(text);
     } catch (const RaisedError&) {
-      protocol_.Record("DSP-Programm: eine Zeile ist keine Hexadezimalzahl");
+      if (protocol_.On()) {
+        protocol_.Record("DSP-Programm: eine Zeile ist keine Hexadezimalzahl");
+      }
       throw;
     }
     if (!program.intact) {
-      protocol_.Record("DSP-Programm: beschädigt (Zeilenzahl)"_cp);
+      if (protocol_.On()) {
+        protocol_.Record("DSP-Programm: beschädigt (Zeilenzahl)"_cp);
+      }
       messages_.Show(DamagedText(path), MessageKind::Error, Buttons::Ok);
       result = false;
     } else {

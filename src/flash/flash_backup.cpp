@@ -81,7 +81,9 @@ std::string FlashBackup::UnusedFileName(CardSlot slot) {
 BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   BackupResult result;
   const auto refuse = [&](std::string_view text, BackupOutcome outcome) {
-    protocol_.Record("Sicherung: nicht angelegt, die Karte las nicht zweimal gleich und ganz");
+    if (protocol_.On()) {
+      protocol_.Record("Sicherung: nicht angelegt, die Karte las nicht zweimal gleich und ganz");
+    }
     messages_.Show(text, MessageKind::Error, Buttons::Ok);
     result.outcome = outcome;
     return result;
@@ -103,8 +105,10 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   const std::string temporary = TemporaryName(name);
   try {
     if (!WriteAndCompare(temporary, area)) {
-      protocol_.Record("Sicherung: " + temporary +
-                       std::string(" las anders zurück und wurde entfernt"_cp));
+      if (protocol_.On()) {
+        protocol_.Record("Sicherung: " + temporary +
+                         std::string(" las anders zurück und wurde entfernt"_cp));
+      }
       Discard(temporary);
       result.outcome = BackupOutcome::ReadBackDiffers;
       return result;

@@ -35,7 +35,9 @@ bool CardAccess::ScanPciBus() {
   // On the NT family the port instructions fault unless the driver opened the
   // range: without it no port is touched and no card is found.
   if (!ports_enabled) {
-    protocol_.Record("PCI-Suche: der Treiber verweigert die Konfigurationsports");
+    if (protocol_.On()) {
+      protocol_.Record("PCI-Suche: der Treiber verweigert die Konfigurationsports");
+    }
     return false;
   }
   // 256 buses of 32 devices: only the identity dword of each device is read,
@@ -84,7 +86,9 @@ std::uint32_t CardAccess::OpenCard(int number) {
   if (!driver_open_) {
     hardware_failed_ = true;
     if (!driver_.OpenDriver()) {
-      protocol_.Record("Treiber: nicht geöffnet, keine Karte erreichbar"_cp);
+      if (protocol_.On()) {
+        protocol_.Record("Treiber: nicht geöffnet, keine Karte erreichbar"_cp);
+      }
       messages_.Show("Fehler bei HWAccess", MessageKind::Error, Buttons::Ok);
       return ERROR_WORD;
     }
