@@ -142,8 +142,15 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<fu::FileProtocol> protocol;
   if (parser.isSet(protocol_option)) {
-    const std::vector<std::string> protocol_args = {"--protokoll",
-                                                    parser.value(protocol_option).toStdString()};
+    // The whole command line goes into the protocol; "--protokoll=DATEI" is
+    // handed on in the separate form.
+    std::vector<std::string> protocol_args;
+    for (const QString& argument : arguments.mid(1)) {
+      protocol_args.push_back(argument.toStdString());
+    }
+    if (!fu::FindProtocolOption(protocol_args).given) {
+      protocol_args = {"--protokoll", parser.value(protocol_option).toStdString()};
+    }
     try {
       protocol = fu::StartProtocolFromArguments(protocol_args, "flashupdate", *machine);
     } catch (const fu::ProtocolFileError& error) {
