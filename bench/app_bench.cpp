@@ -31,6 +31,7 @@ class SleepCounter : public fu::Clock {
     slept += d;
     inner_.Sleep(d);
   }
+  std::chrono::milliseconds Uptime() const override { return inner_.Uptime(); }
   std::string ShortDate() override { return inner_.ShortDate(); }
   std::chrono::milliseconds slept{0};
 

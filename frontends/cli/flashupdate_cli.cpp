@@ -10,6 +10,7 @@
 #include "base/version.h"
 #include "console/console_message_service.h"
 #include "console_view.h"
+#include "platform/file_protocol.h"
 
 namespace fu {
 
@@ -30,6 +31,7 @@ constexpr std::string_view kUsage =
     "des gegebenen Befehls; ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
     "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
     "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
+    "--protokoll DATEI schreibt ein Protokoll für den Support in DATEI.\n"
     "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler oder Hardware\n"
     "nicht erreichbar, 3 falscher Aufruf oder falsche Eingabe.\n";
 
@@ -38,7 +40,8 @@ struct Arguments {
   std::optional<int> card;
   std::optional<Answer> answer;
   std::optional<std::string> machine;
-  std::string file;  // restore: the backup file
+  std::optional<std::string> protocol;  // --protokoll: the protocol's file
+  std::string file;                     // restore: the backup file
   std::string error;
 };
 
@@ -65,6 +68,12 @@ Arguments Parse(std::span<const std::string> args, const CliProgram& program) {
         a.error = "--machine braucht einen Ordner.";
       } else {
         a.machine = args[++i];
+      }
+    } else if (arg == "--protokoll") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        a.error = "--protokoll braucht den Namen einer Datei.";
+      } else {
+        a.protocol = args[++i];
       }
     } else if (arg.starts_with("--")) {
       a.error = "Unbekannte Option " + arg + ".";
@@ -141,6 +150,24 @@ int ExitCode(ActionResult result) {
   return kCliFailed;
 }
 
+// A file name of the host as the system opens it (code page 1252 on Windows,
+// UTF-8 elsewhere), from the UTF-8 of the arguments; and back.
+std::string HostName(const std::string& utf8) {
+#ifdef _WIN32
+  return Utf8ToCp1252(utf8);
+#else
+  return utf8;
+#endif
+}
+
+std::string HostTextToUtf8(std::string_view text) {
+#ifdef _WIN32
+  return Cp1252ToUtf8(text);
+#else
+  return std::string(text);
+#endif
+}
+
 }  // namespace
 
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
@@ -158,19 +185,36 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
         << kUsage;
     return kCliUsage;
   }
+  // Opened before anything else: without it the program does not begin.
+  std::unique_ptr<FileProtocol> protocol_file;
+  if (a.protocol) {
+    try {
+      protocol_file = std::make_unique<FileProtocol>(HostName(*a.protocol));
+    } catch (const ProtocolFileError& e) {
+      err << HostTextToUtf8(e.what()) << "\n";
+      return kCliUsage;
+    }
+  }
+  Protocol& protocol = protocol_file ? *protocol_file : NoProtocol();
   std::unique_ptr<Machine> machine;
   try {
     machine = make_machine(a.machine);
   } catch (const std::exception& e) {
+    protocol.Record("Abbruch: " + std::string(e.what()));
     err << Cp1252ToUtf8(e.what()) << "\n";
     return kCliUsage;
+  }
+  if (protocol_file) {
+    protocol_file->StartClock(machine->Time());
+    RecordProgramStart(protocol, program.name, machine->Platform(),
+                       Utf8ToCp1252(CommandLineText(args)));
   }
 
   ConsoleMessageService messages(out, in, input_is_terminal, a.answer);
   ConsoleMainWindow view(out);
   ConsoleFlashSplash splash(out);
   FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),
-                                 machine->Time(), machine->Drive(), messages, splash});
+                                 machine->Time(), machine->Drive(), messages, splash, protocol});
   TForm1 form(system, view, RestoreOffers::Report, program.name);
   if (end_requests != nullptr) {
     form.SetEndRequests(*end_requests);
@@ -241,6 +285,9 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     }
   }
   form.FormClose();
+  if (protocol.On()) {
+    protocol.Record(std::string("Ende, Rückgabewert "_cp) + std::to_string(status));
+  }
   return status;
 }
 

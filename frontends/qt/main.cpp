@@ -1,5 +1,6 @@
 // flashupdate (Linux): the main window over a simulated PC, kept in its default
-// folder or in the one named by --machine.
+// folder or in the one named by --machine. /protokoll DATEI (or --protokoll
+// DATEI), as on Windows, writes the support protocol.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -11,6 +12,7 @@
 
 #include "app/flash_update_kunde_unit.h"
 #include "console/console_message_service.h"
+#include "platform/file_protocol.h"
 #include "qt_end_requests.h"
 #include "qt_flash_splash.h"
 #include "qt_main_window.h"
@@ -83,8 +85,19 @@ int main(int argc, char** argv) {
       QStringLiteral("Für die Bildschirmfotos der Tests: das Fortschrittsfenster beim "
                      "Schreiben von Block 2 als PNG in DATEI speichern und beenden."),
       QStringLiteral("DATEI"));
-  parser.addOptions({help, machine_option, grab_option, grab_splash_option});
-  const bool parsed = parser.parse(QApplication::arguments());
+  const QCommandLineOption protocol_option(
+      QStringLiteral("protokoll"),
+      QStringLiteral("Ein Protokoll für den Support in DATEI schreiben (auch /protokoll DATEI)."),
+      QStringLiteral("DATEI"));
+  parser.addOptions({help, machine_option, grab_option, grab_splash_option, protocol_option});
+  // The Windows program's form of the option, /protokoll, is taken too.
+  QStringList arguments = QApplication::arguments();
+  for (QString& argument : arguments) {
+    if (argument == QStringLiteral("/protokoll")) {
+      argument = QStringLiteral("--protokoll");
+    }
+  }
+  const bool parsed = parser.parse(arguments);
   if (!parsed || !parser.positionalArguments().isEmpty()) {
     const QString error =
         !parser.unknownOptionNames().isEmpty()
@@ -127,12 +140,31 @@ int main(int argc, char** argv) {
     messages.Show(error.what(), fu::MessageKind::Error, fu::Buttons::Ok);
     return 1;
   }
+  std::unique_ptr<fu::FileProtocol> protocol;
+  if (parser.isSet(protocol_option)) {
+    // The whole command line goes into the protocol; "--protokoll=DATEI" is
+    // handed on in the separate form.
+    std::vector<std::string> protocol_args;
+    for (const QString& argument : arguments.mid(1)) {
+      protocol_args.push_back(argument.toStdString());
+    }
+    if (!fu::FindProtocolOption(protocol_args).given) {
+      protocol_args = {"--protokoll", parser.value(protocol_option).toStdString()};
+    }
+    try {
+      protocol = fu::StartProtocolFromArguments(protocol_args, "flashupdate", *machine);
+    } catch (const fu::ProtocolFileError& error) {
+      messages.Show(error.what(), fu::MessageKind::Error, fu::Buttons::Ok);
+      return 1;
+    }
+  }
 
   fu::QtMainWindow window;
   boxes.SetOwner(&window);
   fu::QtFlashSplash splash;
   fu::FlashUpdateSystem system(fu::Ports{machine->System(), machine->Ports(), machine->Bus(),
-                                         machine->Time(), machine->Drive(), messages, splash});
+                                         machine->Time(), machine->Drive(), messages, splash,
+                                         protocol ? *protocol : fu::NoProtocol()});
   fu::TForm1 form(system, window);
   form.SetEndRequests(end_requests);
   window.Attach(form);

@@ -1,5 +1,6 @@
 // FlashUpdate.exe: the window program on this PC, with its cards and the
-// hardware-access driver. /version shows its version and ends. A second start
+// hardware-access driver. /version shows its version and ends; /protokoll DATEI
+// writes the support protocol. A second start
 // while it or FlashUpdateCli.exe runs says so and ends.
 
 #include "app/console_program.h"
@@ -8,7 +9,7 @@
 // After the ports' headers: see windows_api.h.
 #include "platform/win32/windows_api.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR command_line,
                    int show_command) {
   if (fu::ShowVersionIfAsked("FlashUpdate.exe")) {
     return 0;
@@ -18,5 +19,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     fu::ShowStartError(fu::kOtherProgramRuns);
     return 1;
   }
-  return fu::RunWindowProgram(instance, show_command, machine, fu::kConsoleProgram);
+  return fu::RunWindowProgram(instance, show_command, machine, fu::kConsoleProgram, {}, {},
+                              command_line);
 }

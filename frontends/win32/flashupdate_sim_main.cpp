@@ -1,6 +1,7 @@
 // FlashUpdateSim.exe: the window program on the simulated PC kept in its
 // default folder (%LOCALAPPDATA%\FlashUpdate\SimPC), to try the window without
-// a card. /version shows its version and ends.
+// a card. /version shows its version and ends; /protokoll DATEI writes the
+// support protocol.
 //
 // For screenshots of a write, FLASHUPDATE_SIM_BLOCK_PAUSE_MS=n holds every
 // block of a record write on the screen for n milliseconds; the window keeps
@@ -91,7 +92,7 @@ std::optional<fu::gui::FontChoice> ChosenFont() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR command_line,
                    int show_command) {
   if (fu::ShowVersionIfAsked("FlashUpdateSim.exe")) {
     return 0;
@@ -111,5 +112,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     };
   }
   return fu::RunWindowProgram(instance, show_command, *machine, fu::kConsoleSimProgram, wrap,
-                              ChosenFont());
+                              ChosenFont(), command_line);
 }

@@ -9,13 +9,22 @@
 #include "flash_splash.h"
 #include "gui_common.h"
 #include "main_window.h"
+#include "platform/file_protocol.h"
 #include "platform/win32/win32_message_service.h"
 
 namespace fu {
 
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
                      std::string_view console_program, const SplashWrapper& wrap_splash,
-                     const std::optional<gui::FontChoice>& font) {
+                     const std::optional<gui::FontChoice>& font, std::string_view command_line) {
+  std::unique_ptr<FileProtocol> protocol;
+  try {
+    const std::vector<std::string> args = SplitCommandLine(command_line);
+    protocol = StartProtocolFromArguments(args, kMessageCaption, machine);
+  } catch (const ProtocolFileError& error) {
+    ShowStartError(error.what());
+    return 1;
+  }
   gui::InitControls();
   Win32MainWindow window(instance, font);
   if (window.Frame() == nullptr) {
@@ -32,7 +41,8 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
   FlashSplashFactory& splash = wrapped ? *wrapped : splash_windows;
 
   FlashUpdateSystem system(Ports{machine.System(), machine.Ports(), machine.Bus(), machine.Time(),
-                                 machine.Drive(), messages, splash});
+                                 machine.Drive(), messages, splash,
+                                 protocol ? *protocol : NoProtocol()});
   TForm1 form(system, window, RestoreOffers::Ask, console_program);
   form.SetEndRequests(window);
   window.SetController(&form);

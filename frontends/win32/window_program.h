@@ -11,6 +11,7 @@
 #include "font_choice.h"
 #include "platform/flash_splash_screen.h"
 #include "platform/machine.h"
+#include "platform/protocol.h"
 
 // The instance handle type of <windows.h>, without its macros.
 struct HINSTANCE__;
@@ -29,9 +30,12 @@ using SplashWrapper =
 // Runs the program until its main window has gone; returns the exit code.
 // console_program: the console program for the same PC, named by the restore
 // hints. The windows take the design font unless `font` chooses another.
+// /protokoll DATEI in the command line writes the support protocol; a file that
+// cannot be written is shown and the program ends at once.
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
                      std::string_view console_program, const SplashWrapper& wrap_splash = {},
-                     const std::optional<gui::FontChoice>& font = {});
+                     const std::optional<gui::FontChoice>& font = {},
+                     std::string_view command_line = {});
 
 // Shows a message box of its own when the program cannot start.
 void ShowStartError(std::string_view text);

@@ -140,7 +140,7 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
     // A damaged program file: shown, and the card is read as after a failed load.
     ShowError(error.Text());
   }
-  sys_.ports.clock.Sleep(kAfterLoadWait);
+  Wait(sys_.ports.clock, sys_.ports.protocol, kAfterLoadWait, "nach dem Laden des DSP-Programms");
   if (!Claim(slot)) {
     return held_by_other();
   }

@@ -2,6 +2,7 @@
 // The system's layers, built once per program over the ports a front end hands
 // in: the same code on Windows and on the simulated PC.
 
+#include "app/protocol_messages.h"
 #include "app/slot_layer.h"
 #include "dsplink/dsp_loader.h"
 #include "dsplink/host_interface.h"
@@ -20,6 +21,7 @@
 #include "platform/flash_splash_screen.h"
 #include "platform/message_service.h"
 #include "platform/port_io.h"
+#include "platform/protocol.h"
 #include "platform/register_bus.h"
 #include "platform/system_calls.h"
 
@@ -33,30 +35,43 @@ struct Ports {
   Files& files;
   MessageService& messages;
   FlashSplashFactory& splash;
+  // The support protocol; off unless a front end turns it on.
+  Protocol& protocol = NoProtocol();
 };
 
 class FlashUpdateSystem {
+ private:
+  static Ports WithMessages(const Ports& p, MessageService& messages) {
+    return Ports{p.system, p.ports, p.bus, p.clock, p.files, messages, p.splash, p.protocol};
+  }
+
  public:
+  // Every layer shows its messages through the protocol's view of the message
+  // service, so the protocol holds each message with its answer.
   explicit FlashUpdateSystem(const Ports& p)
-      : ports(p),
+      : recorded_messages(p.messages, p.protocol),
+        ports(WithMessages(p, recorded_messages)),
         host(p.bus, windows),
-        driver(p.system, p.messages),
+        driver(p.system, ports.messages, p.protocol),
         requests(p.system, driver, p.ports),
-        cards(driver, requests, host, windows, p.messages),
-        loader(host, p.files, p.clock, p.messages),
-        flash(host, p.clock),
+        cards(driver, requests, host, windows, ports.messages, p.protocol),
+        loader(host, p.files, p.clock, ports.messages, p.protocol),
+        flash(host, p.clock, p.protocol),
         reader(flash),
-        backup(flash, p.files, p.clock, p.messages),
-        journal(p.files, [&files = p.files](
-                             std::string_view path) { return RestorableBackup(files, path); }),
-        writer(flash, backup, p.messages, p.splash, &journal),
-        restore(p.files, flash, reader, writer, p.messages),
+        backup(flash, p.files, p.clock, ports.messages, p.protocol),
+        journal(
+            p.files,
+            [&files = p.files](std::string_view path) { return RestorableBackup(files, path); },
+            p.protocol),
+        writer(flash, backup, ports.messages, p.splash, &journal),
+        restore(p.files, flash, reader, writer, ports.messages),
         slots(cards, host, loader) {}
 
   FlashUpdateSystem(const FlashUpdateSystem&) = delete;
   FlashUpdateSystem& operator=(const FlashUpdateSystem&) = delete;
 
-  Ports ports;
+  ProtocolMessages recorded_messages;
+  Ports ports;  // as handed in, with the messages through recorded_messages
   WindowTable windows;
   HostInterface host;
   DriverService driver;

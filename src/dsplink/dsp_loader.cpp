@@ -1,8 +1,10 @@
 #include "dsplink/dsp_loader.h"
 
+#include <cstdio>
 #include <string>
 
 #include "base/cp1252.h"
+#include "base/crc32.h"
 #include "base/errors.h"
 #include "dsplink/dsp_program.h"
 
@@ -30,6 +32,17 @@ std::string DamagedText(std::string_view path) {
 
 constexpr std::string_view kTransferError = "Ein Fehler ist aufgetreten";
 
+std::string FileLine(std::string_view path, const std::vector<std::uint8_t>& text) {
+  char crc[9];
+  std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(Crc32(text)));
+  return "DSP-Programm: " + std::string(path) + ", " + std::to_string(text.size()) +
+         " Bytes, CRC32 " + crc;
+}
+
+std::string BootLine(CardSlot slot, std::string_view result) {
+  return "Boot Steckplatz " + std::to_string(slot) + ": " + std::string(result);
+}
+
 }  // namespace
 
 void DspLoader::ResetDspForBoot(CardSlot slot) {
@@ -44,22 +57,53 @@ bool DspLoader::LoadDspProgram(CardSlot slot, std::string_view path, int& words_
   try {
     file = files_.OpenRead(path);
   } catch (const FileError& error) {
+    if (protocol_.On()) {
+      protocol_.Record("DSP-Programm: " + std::string(path) +
+                       std::string(" nicht geöffnet, Fehlercode "_cp) +
+                       std::to_string(error.Code()));
+    }
     messages_.Show(OpenErrorText(path, error.Code()), MessageKind::Error, Buttons::Cancel);
     result = false;
   }
   if (file) {
     const std::vector<std::uint8_t> text = file->ReadToEnd();
     file->Close();
-    const DspProgram program = ParseDspProgram(text);
+    if (protocol_.On()) {
+      protocol_.Record(FileLine(path, text));
+    }
+    DspProgram program;
+    try {
+      program = ParseDspProgram(text);
+    } catch (const RaisedError&) {
+      if (protocol_.On()) {
+        protocol_.Record("DSP-Programm: eine Zeile ist keine Hexadezimalzahl");
+      }
+      throw;
+    }
     if (!program.intact) {
+      if (protocol_.On()) {
+        protocol_.Record("DSP-Programm: beschädigt (Zeilenzahl)"_cp);
+      }
       messages_.Show(DamagedText(path), MessageKind::Error, Buttons::Ok);
       result = false;
     } else {
       ResetDspForBoot(slot);
-      clock_.Sleep(kBootWait);
+      Wait(clock_, protocol_, kBootWait, "Reset des DSP vor dem Boot");
+      const std::uint64_t polls = host_.StatusReads();
       if (host_.DSP_WriteFIFO(slot, program.bootStream)) {
         words_sent = static_cast<int>(program.bootStream.size());
+        if (protocol_.On()) {
+          protocol_.Record(
+              BootLine(slot, std::to_string(words_sent) + std::string(" Wörter gesendet, "_cp) +
+                                 std::to_string(host_.StatusReads() - polls) + " Abfragen"));
+        }
       } else {
+        if (protocol_.On()) {
+          protocol_.Record(BootLine(
+              slot,
+              std::string("Übertragung fehlgeschlagen, die Karte nimmt keine Wörter an ("_cp) +
+                  std::to_string(program.bootStream.size()) + std::string(" Wörter)"_cp)));
+        }
         messages_.Show(kTransferError, MessageKind::Error, Buttons::Ok);
         result = false;
       }

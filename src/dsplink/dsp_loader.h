@@ -7,13 +7,15 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_service.h"
+#include "platform/protocol.h"
 
 namespace fu {
 
 class DspLoader {
  public:
-  DspLoader(HostInterface& host, Files& files, Clock& clock, MessageService& messages)
-      : host_(host), files_(files), clock_(clock), messages_(messages) {}
+  DspLoader(HostInterface& host, Files& files, Clock& clock, MessageService& messages,
+            Protocol& protocol = NoProtocol())
+      : host_(host), files_(files), clock_(clock), messages_(messages), protocol_(protocol) {}
 
   // Sends the boot stream of the file at path to the slot's DSP after a
   // non-maskable reset. True when every word went out; words_sent is then N + 2
@@ -31,6 +33,7 @@ class DspLoader {
   Files& files_;
   Clock& clock_;
   MessageService& messages_;
+  Protocol& protocol_;
 };
 
 }  // namespace fu

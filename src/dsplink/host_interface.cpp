@@ -21,6 +21,7 @@ bool HostInterface::Poll(CardSlot slot, std::uint32_t bit) {
   }
   const LinearAddress status = windows_.Get(slot) + hi::HSTR;
   for (std::uint32_t reads = 1; reads <= hi::kPollLimit + 1; ++reads) {
+    ++status_reads_;
     if (bus_.Read32(status) & bit) {
       return reads <= hi::kPollLimit;
     }

@@ -69,6 +69,9 @@ class HostInterface {
   // Requests host command vector (its low 7 bits); does not wait for the DSP.
   void SendHostCommand(CardSlot slot, std::uint8_t vector);
 
+  // How many times the polls have read a status register so far.
+  std::uint64_t StatusReads() const { return status_reads_; }
+
  private:
   bool Poll(CardSlot slot, std::uint32_t bit);
   bool SetFormat(CardSlot slot, int format, std::uint32_t keep_mask, int shift);
@@ -79,6 +82,7 @@ class HostInterface {
 
   RegisterBus& bus_;
   const WindowTable& windows_;
+  std::uint64_t status_reads_ = 0;
 };
 
 }  // namespace fu

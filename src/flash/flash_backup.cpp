@@ -81,6 +81,9 @@ std::string FlashBackup::UnusedFileName(CardSlot slot) {
 BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   BackupResult result;
   const auto refuse = [&](std::string_view text, BackupOutcome outcome) {
+    if (protocol_.On()) {
+      protocol_.Record("Sicherung: nicht angelegt, die Karte las nicht zweimal gleich und ganz");
+    }
     messages_.Show(text, MessageKind::Error, Buttons::Ok);
     result.outcome = outcome;
     return result;
@@ -102,14 +105,26 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
   const std::string temporary = TemporaryName(name);
   try {
     if (!WriteAndCompare(temporary, area)) {
+      if (protocol_.On()) {
+        protocol_.Record("Sicherung: " + temporary +
+                         std::string(" las anders zurück und wurde entfernt"_cp));
+      }
       Discard(temporary);
       result.outcome = BackupOutcome::ReadBackDiffers;
       return result;
     }
     files_.Rename(temporary, name);
-  } catch (const FileError&) {
+  } catch (const FileError& error) {
+    if (protocol_.On()) {
+      protocol_.Record("Sicherung: " + temporary + " Dateifehler " + std::to_string(error.Code()) +
+                       ": " + std::string(error.Text()));
+    }
     Discard(temporary);
     throw;
+  }
+  if (protocol_.On()) {
+    protocol_.Record("Sicherung: " + name + " geschrieben, " + std::to_string(kBackupFileSize) +
+                     std::string(" Bytes, zurückgelesen und gleich"_cp));
   }
   result.fileName = name;
   result.outcome = BackupOutcome::Ok;

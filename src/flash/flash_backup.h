@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_service.h"
+#include "platform/protocol.h"
 
 namespace fu {
 
@@ -47,8 +48,9 @@ BackupOutcome ReadAreaTwice(FlashCommands& flash, CardSlot slot, std::vector<Hos
 
 class FlashBackup {
  public:
-  FlashBackup(FlashCommands& flash, Files& files, Clock& clock, MessageService& messages)
-      : flash_(flash), files_(files), clock_(clock), messages_(messages) {}
+  FlashBackup(FlashCommands& flash, Files& files, Clock& clock, MessageService& messages,
+              Protocol& protocol = NoProtocol())
+      : flash_(flash), files_(files), clock_(clock), messages_(messages), protocol_(protocol) {}
 
   // Reads the area and saves it under the first unused name of FLASH_s_d.SAV,
   // FLASH_s_d.1.SAV, FLASH_s_d.2.SAV, ...; no backup file is ever replaced.
@@ -67,6 +69,7 @@ class FlashBackup {
   Files& files_;
   Clock& clock_;
   MessageService& messages_;
+  Protocol& protocol_;
 };
 
 }  // namespace fu

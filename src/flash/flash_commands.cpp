@@ -1,7 +1,10 @@
 #include "flash/flash_commands.h"
 
 #include <array>
+#include <cstdio>
+#include <string>
 
+#include "base/cp1252.h"
 #include "flash/backup_format.h"
 
 namespace fu {
@@ -11,7 +14,27 @@ namespace {
 // Around the data of a program command and after an erase.
 constexpr auto kFlashWait = std::chrono::milliseconds(10);
 
+std::string StatusText(HostWord status) {
+  return status == ERROR_WORD ? std::string("kein Status") : "Status " + std::to_string(status);
+}
+
 }  // namespace
+
+void FlashCommands::Note(std::string_view command, CardSlot slot, FlashAddress address,
+                         std::size_t count, std::string_view answer, std::uint64_t polls_before) {
+  char where[11];
+  std::snprintf(where, sizeof where, "0x%06X", static_cast<unsigned>(address));
+  std::string text = "Flash-Befehl ";
+  text += command;
+  text += ": Steckplatz " + std::to_string(slot) + ", Adresse " + where;
+  if (count > 0) {
+    text += ", Anzahl " + std::to_string(count);
+  }
+  text += ", ";
+  text += answer;
+  text += ", " + std::to_string(host_.StatusReads() - polls_before) + " Abfragen";
+  protocol_.Record(text);
+}
 
 bool FlashCommands::SendWord(CardSlot slot, HostWord word) {
   return host_.DSP_WriteFIFO(slot, std::span(&word, 1));
@@ -51,41 +74,66 @@ bool FlashCommands::FlashRead(CardSlot slot, FlashAddress address, std::span<Hos
   if (slot < 0 || slot >= kSlotCount) {
     return false;
   }
+  const std::uint64_t polls = host_.StatusReads();
   const std::array<HostWord, 2> args = {address, static_cast<HostWord>(buffer.size())};
   RunCommand(slot, flash_cmd::kReadVector, args);
-  for (HostWord& word : buffer) {
+  for (std::size_t k = 0; k < buffer.size(); ++k) {
     const HostWord received = ReceiveWord(slot);
-    word = received & 0xFF;
+    buffer[k] = received & 0xFF;
     if (received == ERROR_WORD) {
+      if (protocol_.On()) {
+        Note("Lesen", slot, address, buffer.size(),
+             "abgebrochen nach " + std::to_string(k) + std::string(" Wörtern"_cp), polls);
+      }
       return false;
     }
+  }
+  if (protocol_.On()) {
+    Note("Lesen", slot, address, buffer.size(), "vollständig"_cp, polls);
   }
   return true;
 }
 
 bool FlashCommands::FlashWrite(CardSlot slot, FlashAddress address,
                                std::span<const HostWord> data) {
+  const std::uint64_t polls = host_.StatusReads();
   const std::array<HostWord, 2> args = {address, static_cast<HostWord>(data.size())};
   const bool ok = RunSubCommand(slot, flash_cmd::kProgramEraseVector, flash_cmd::kProgram, args);
-  clock_.Sleep(kFlashWait);
+  Wait(clock_, protocol_, kFlashWait, "Flash programmieren, vor den Daten");
   if (ok) {
-    for (const HostWord word : data) {
-      if (!SendWord(slot, word & 0xFF)) {
+    for (std::size_t k = 0; k < data.size(); ++k) {
+      if (!SendWord(slot, data[k] & 0xFF)) {
+        if (protocol_.On()) {
+          Note("Programmieren", slot, address, data.size(),
+               "abgebrochen nach " + std::to_string(k) + std::string(" Wörtern"_cp), polls);
+        }
         return false;
       }
     }
   }
-  clock_.Sleep(kFlashWait);
-  return ReceiveWord(slot) == 0;
+  Wait(clock_, protocol_, kFlashWait, "Flash programmieren, vor dem Status");
+  const HostWord status = ReceiveWord(slot);
+  if (protocol_.On()) {
+    Note("Programmieren", slot, address, data.size(),
+         (ok ? "" : "Unterbefehl nicht gesendet, ") + StatusText(status), polls);
+  }
+  return status == 0;
 }
 
 bool FlashCommands::FlashErase(CardSlot slot, FlashAddress address) {
+  const std::uint64_t polls = host_.StatusReads();
   const std::array<HostWord, 1> args = {address};
   bool result = false;
   if (RunSubCommand(slot, flash_cmd::kProgramEraseVector, flash_cmd::kErase, args)) {
-    result = ReceiveWord(slot) == 0;
+    const HostWord status = ReceiveWord(slot);
+    result = status == 0;
+    if (protocol_.On()) {
+      Note("Löschen"_cp, slot, address, 0, StatusText(status), polls);
+    }
+  } else if (protocol_.On()) {
+    Note("Löschen"_cp, slot, address, 0, "Unterbefehl nicht gesendet", polls);
   }
-  clock_.Sleep(kFlashWait);
+  Wait(clock_, protocol_, kFlashWait, "nach dem Löschen"_cp);
   return result;
 }
 

@@ -10,6 +10,7 @@
 #include "dsplink/host_interface.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/protocol.h"
 
 namespace fu {
 
@@ -24,7 +25,8 @@ inline constexpr HostWord kErase = 3;
 
 class FlashCommands {
  public:
-  FlashCommands(HostInterface& host, Clock& clock) : host_(host), clock_(clock) {}
+  FlashCommands(HostInterface& host, Clock& clock, Protocol& protocol = NoProtocol())
+      : host_(host), clock_(clock), protocol_(protocol) {}
 
   bool SendWord(CardSlot slot, HostWord word);
   // Always true: a failed transfer shows only in what the DSP answers next.
@@ -48,8 +50,13 @@ class FlashCommands {
   bool FlashErase(CardSlot slot, FlashAddress address);
 
  private:
+  // One protocol line per command: what, where, how much, and its answer.
+  void Note(std::string_view command, CardSlot slot, FlashAddress address, std::size_t count,
+            std::string_view answer, std::uint64_t polls_before);
+
   HostInterface& host_;
   Clock& clock_;
+  Protocol& protocol_;
 };
 
 // Writes the words as 4-byte little-endian entries, then their OddByteParity and

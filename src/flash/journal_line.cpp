@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/cp1252.h"
+#include "base/crc32.h"
+#include "base/version.h"
 
 namespace fu {
 
@@ -15,18 +17,8 @@ constexpr std::string_view kBegun = "begonnen";
 constexpr std::string_view kDone = "fertig";
 constexpr std::string_view kUnchanged = "unverändert"_cp;
 constexpr std::string_view kCheckKey = "\tCRC32=";
+constexpr std::string_view kVersionKey = "Version=";
 constexpr std::string_view kHex = "0123456789ABCDEF";
-
-std::uint32_t Crc32(std::string_view text) {
-  std::uint32_t crc = 0xFFFFFFFF;
-  for (const char c : text) {
-    crc ^= static_cast<unsigned char>(c);
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc >> 1) ^ ((crc & 1) != 0 ? 0xEDB88320u : 0u);
-    }
-  }
-  return ~crc;
-}
 
 std::string Hex(std::uint32_t value) {
   std::string out(8, '0');
@@ -91,12 +83,26 @@ std::vector<std::string_view> Fields(std::string_view text) {
 
 }  // namespace
 
+std::string JournalHeaderLine() {
+  return std::string(journal_line::kHeader) + "\t" + std::string(kVersionKey) +
+         std::string(kVersion);
+}
+
+bool IsJournalHeader(std::string_view line) {
+  if (!line.starts_with(journal_line::kHeader)) {
+    return false;
+  }
+  const std::string_view rest = line.substr(journal_line::kHeader.size());
+  return rest.empty() || rest.starts_with("\t" + std::string(kVersionKey));
+}
+
 std::string EncodeJournalLine(const JournalEntry& entry) {
   std::string line(entry.unchanged ? kUnchanged : entry.done ? kDone : kBegun);
   line += "\tSteckplatz=" + std::to_string(entry.slot);
   line += "\tSeriennummer=" + Escape(entry.serialNumber);
   line += "\tVorgang=" + Escape(entry.operation);
   line += "\tSicherung=" + Escape(entry.backupFile);
+  line += "\t" + std::string(kVersionKey) + Escape(kVersion);
   line += std::string(kCheckKey) + Hex(Crc32(line)) + "\r\n";
   return line;
 }
@@ -119,7 +125,11 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   const std::vector<std::string_view> fields = Fields(line.substr(0, check));
   constexpr std::array<std::string_view, 4> kKeys = {
       "Steckplatz=", "Seriennummer=", "Vorgang=", "Sicherung="};
-  if (fields.size() != kKeys.size() + 1 ||
+  // The program's version after the keys; lines of earlier versions lack it.
+  const bool versioned = fields.size() == kKeys.size() + 2;
+  if ((fields.size() != kKeys.size() + 1 && !versioned) ||
+      (versioned && (!fields.back().starts_with(kVersionKey) ||
+                     !Unescape(fields.back().substr(kVersionKey.size())))) ||
       (fields[0] != kBegun && fields[0] != kDone && fields[0] != kUnchanged)) {
     return std::nullopt;
   }

@@ -2,12 +2,13 @@
 // One entry of the update journal as a line of code page 1252 text:
 //
 //   begonnen<TAB>Steckplatz=0<TAB>Seriennummer=RTC-0311-0007<TAB>Vorgang=upgrade
-//   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>CRC32=1A2B3C4D<CR><LF>
+//   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>Version=1.3.0<TAB>CRC32=1A2B3C4D<CR><LF>
 //
-// (one line in the file). A write is closed by a line that begins with "fertig",
-// or with "unverändert" when it failed and left the card as it was. The CRC-32 covers everything
-// before "<TAB>CRC32=", so a line torn by a crash or changed on disk is recognised. Control
-// characters and
+// (one line in the file). Version names the program that wrote the line, and so
+// the backup the line names; lines of earlier versions have none. A write is closed by a line that
+// begins with "fertig", or with "unverändert" when it failed and left the card as it was. The
+// CRC-32 covers everything before "<TAB>CRC32=", so a line torn by a crash or changed on disk is
+// recognised. Control characters and
 // '%' in a value are written as %XX.
 
 #include <optional>
@@ -31,11 +32,17 @@ struct JournalEntry {
 };
 
 namespace journal_line {
-// The first line of a journal file.
+// The first line of a journal file begins with it; this version follows it as
+// "<TAB>Version=1.3.0", earlier ones wrote it alone.
 inline constexpr std::string_view kHeader = "FlashUpdate-Journal 2";
 // Ends a torn last line when the next entry is appended after it.
 inline constexpr std::string_view kTornMark = "\t#abgebrochen";
 }  // namespace journal_line
+
+// The header line this program writes, without its line end.
+std::string JournalHeaderLine();
+// Whether the line (without its line end) is a header of this journal format.
+bool IsJournalHeader(std::string_view line);
 
 // The entry's line, with its CR LF.
 std::string EncodeJournalLine(const JournalEntry& entry);

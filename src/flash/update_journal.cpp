@@ -106,7 +106,7 @@ bool WholeLine(std::string_view line) {
   if (line.ends_with('\r')) {
     line.remove_suffix(1);
   }
-  return line == journal_line::kHeader || HasCheckField(line);
+  return IsJournalHeader(line) || HasCheckField(line);
 }
 
 std::string UnreadableText(std::string_view path, const FileError& error) {
@@ -164,7 +164,7 @@ void UpdateJournal::ReadCurrent(Reading& out) {
     if (line.empty() || line.ends_with(journal_line::kTornMark)) {
       continue;
     }
-    if (line == journal_line::kHeader) {
+    if (IsJournalHeader(line)) {
       header = true;
     } else if (auto entry = EntryOf(line)) {
       out.entries.push_back(std::move(*entry));
@@ -221,18 +221,23 @@ void UpdateJournal::Append(JournalEntry entry) {
       }
     }
     if (old.find(journal_line::kHeader) == std::string_view::npos) {
-      text += journal_line::kHeader;
+      text += JournalHeaderLine();
       text += "\r\n";
     }
   } else {
-    text += journal_line::kHeader;
+    text += JournalHeaderLine();
     text += "\r\n";
   }
-  text += EncodeJournalLine(entry);
+  const std::string line = EncodeJournalLine(entry);
+  text += line;
   const auto file = files_.OpenAppend(kFileName);
   file->Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
   file->Flush();
   file->Close();
+  if (protocol_.On()) {
+    protocol_.Record("Journal: " + std::string(kFileName) + " + " +
+                     line.substr(0, line.size() - 2));  // without its CR LF
+  }
 }
 
 void UpdateJournal::Begin(const JournalEntry& entry) {

@@ -18,6 +18,7 @@
 #include "dsplink/window_table.h"
 #include "flash/journal_line.h"
 #include "platform/files.h"
+#include "platform/protocol.h"
 
 namespace fu {
 
@@ -26,8 +27,9 @@ class UpdateJournal {
   // usable tells whether a backup file can bring a card back; a restore point
   // whose backup cannot (one that a power cut kept from being closed after it
   // was restored, say) is passed over for the card's next unfinished write.
-  explicit UpdateJournal(Files& files, std::function<bool(std::string_view path)> usable = nullptr)
-      : files_(files), usable_(std::move(usable)) {}
+  explicit UpdateJournal(Files& files, std::function<bool(std::string_view path)> usable = nullptr,
+                         Protocol& protocol = NoProtocol())
+      : files_(files), usable_(std::move(usable)), protocol_(protocol) {}
 
   // "C:\FLASH.JNL", beside the backups.
   static constexpr std::string_view kFileName = "C:\\FLASH.JNL";
@@ -73,6 +75,7 @@ class UpdateJournal {
 
   Files& files_;
   std::function<bool(std::string_view path)> usable_;
+  Protocol& protocol_;
 };
 
 }  // namespace fu

@@ -1,5 +1,10 @@
 #include "hwaccess/card_access.h"
 
+#include <cstdio>
+#include <string>
+
+#include "base/cp1252.h"
+
 namespace fu {
 
 namespace {
@@ -10,6 +15,12 @@ constexpr std::uint32_t ConfigAddress(int bus, int device, int reg) {
 }
 
 constexpr std::uint32_t kAbsent = 0xFFFFFFFF;  // what nobody answers
+
+std::string Hex(std::uint32_t value) {
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
+}
 
 }  // namespace
 
@@ -24,6 +35,9 @@ bool CardAccess::ScanPciBus() {
   // On the NT family the port instructions fault unless the driver opened the
   // range: without it no port is touched and no card is found.
   if (!ports_enabled) {
+    if (protocol_.On()) {
+      protocol_.Record("PCI-Suche: der Treiber verweigert die Konfigurationsports");
+    }
     return false;
   }
   // 256 buses of 32 devices: only the identity dword of each device is read,
@@ -38,12 +52,24 @@ bool CardAccess::ScanPciBus() {
         continue;
       }
       const std::uint32_t bar0 = ReadConfig(bus, device, 4);
-      if (bar0 != 0 && bar0 != kAbsent) {
+      const bool usable = bar0 != 0 && bar0 != kAbsent;
+      if (protocol_.On()) {
+        protocol_.Record("PCI-Suche: Karte an Bus " + std::to_string(bus) +
+                         std::string(", Gerät "_cp) + std::to_string(device) + ", BAR0 " +
+                         Hex(bar0) +
+                         (usable ? ", Steckplatz " + std::to_string(next)
+                                 : std::string(", ohne Fenster übergangen"_cp)));
+      }
+      if (usable) {
         cards_[next++] = {static_cast<std::uint32_t>(device), vendor, device_id, bar0, true};
       }
     }
   }
   requests_.DisablePortRange(pci::kConfigAddress, pci::kPortCount);
+  if (protocol_.On()) {
+    protocol_.Record("PCI-Suche: " + std::to_string(next) + (next == 1 ? " Karte" : " Karten") +
+                     " gefunden");
+  }
   return true;
 }
 
@@ -60,6 +86,9 @@ std::uint32_t CardAccess::OpenCard(int number) {
   if (!driver_open_) {
     hardware_failed_ = true;
     if (!driver_.OpenDriver()) {
+      if (protocol_.On()) {
+        protocol_.Record("Treiber: nicht geöffnet, keine Karte erreichbar"_cp);
+      }
       messages_.Show("Fehler bei HWAccess", MessageKind::Error, Buttons::Ok);
       return ERROR_WORD;
     }
@@ -74,10 +103,18 @@ std::uint32_t CardAccess::OpenCard(int number) {
   }
   const CardSlot slot = number - 1;
   if (slot < 0 || slot >= kSlotCount || !cards_[static_cast<std::size_t>(slot)].present) {
+    if (protocol_.On()) {
+      protocol_.Record("Karte " + std::to_string(number) + ": nicht gefunden");
+    }
     return 0;
   }
   std::uint32_t linear = 0;
-  if (!MapRegisterWindow(cards_[static_cast<std::size_t>(slot)].baseAddress0, linear)) {
+  const std::uint32_t physical = cards_[static_cast<std::size_t>(slot)].baseAddress0;
+  if (!MapRegisterWindow(physical, linear)) {
+    if (protocol_.On()) {
+      protocol_.Record("Karte " + std::to_string(number) + ": Fenster " + Hex(physical) +
+                       " nicht abgebildet");
+    }
     driver_.RestartDriverService();
     // Stopping the service unloaded the driver under our handle. With no window
     // open, let the next open start over with a fresh handle and a fresh scan.
@@ -86,6 +123,10 @@ std::uint32_t CardAccess::OpenCard(int number) {
       driver_open_ = false;
     }
     return 0;
+  }
+  if (protocol_.On()) {
+    protocol_.Record("Karte " + std::to_string(number) + ": Fenster " + Hex(physical) +
+                     " abgebildet auf " + Hex(linear) + ", Steckplatz " + std::to_string(slot));
   }
   windows_.Set(slot, linear);
   host_.SetTransmitFormat(slot, 2);

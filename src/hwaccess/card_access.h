@@ -10,6 +10,7 @@
 #include "hwaccess/driver_requests.h"
 #include "hwaccess/driver_service.h"
 #include "platform/message_service.h"
+#include "platform/protocol.h"
 
 namespace fu {
 
@@ -37,8 +38,13 @@ struct CardEntry {
 class CardAccess {
  public:
   CardAccess(DriverService& driver, DriverRequests& requests, HostInterface& host,
-             WindowTable& windows, MessageService& messages)
-      : driver_(driver), requests_(requests), host_(host), windows_(windows), messages_(messages) {}
+             WindowTable& windows, MessageService& messages, Protocol& protocol = NoProtocol())
+      : driver_(driver),
+        requests_(requests),
+        host_(host),
+        windows_(windows),
+        messages_(messages),
+        protocol_(protocol) {}
 
   // Fills the card table; false when the driver refused the configuration ports.
   bool ScanPciBus();
@@ -68,6 +74,7 @@ class CardAccess {
   HostInterface& host_;
   WindowTable& windows_;
   MessageService& messages_;
+  Protocol& protocol_;
   std::array<CardEntry, kSlotCount> cards_{};
   int open_windows_ = 0;
   bool driver_open_ = false;

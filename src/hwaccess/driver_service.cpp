@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/cp1252.h"
 #include "hwaccess/executable_dir.h"
 
 namespace fu {
@@ -16,6 +17,22 @@ std::string Hex8(std::uint32_t value) {
 }
 
 }  // namespace
+
+void DriverService::Note(std::string_view what, bool with_error, std::string_view name) {
+  if (!protocol_.On()) {
+    return;
+  }
+  std::string text = "Treiber: ";
+  text += what;
+  if (!name.empty()) {
+    text += ' ';
+    text += name;
+  }
+  if (with_error) {
+    text += ", Fehlercode " + std::to_string(system_.GetLastError());
+  }
+  protocol_.Record(text);
+}
 
 bool DriverService::OpenDriver() {
   path_refused_ = false;
@@ -52,26 +69,38 @@ bool DriverService::OpenDriverDevice() {
   if (IsNt()) {
     handle_ = system_.CreateFile(driver::kDeviceNt, win::GENERIC_READ, win::FILE_SHARE_READ,
                                  win::OPEN_EXISTING, 0);
+    Note(handle_ != kInvalidHandle ? "NT, Gerät geöffnet:"_cp : "NT, Gerät nicht geöffnet:"_cp,
+         handle_ == kInvalidHandle, driver::kDeviceNt);
   } else if (IsWindows9x()) {
     const std::string path = system_.GetModuleFileName();
     if (path.empty() || RefusedModulePath(path)) {
+      Note("9x, Programmpfad unbrauchbar:", false, path);
       return false;
     }
     const std::string vxd = ExecutableDirectory(path) + std::string(driver::kVxdFile);
     handle_ =
         system_.CreateFile("\\\\.\\" + vxd, 0, 0, win::CREATE_NEW, win::FILE_FLAG_DELETE_ON_CLOSE);
     if (handle_ == kInvalidHandle) {
+      Note("9x, VxD nicht geladen:", true, vxd);
       system_.CopyFile(vxd, driver::kVxdFallback, false);
       handle_ = system_.CreateFile("\\\\.\\" + std::string(driver::kVxdFallback), 0, 0,
                                    win::CREATE_NEW, win::FILE_FLAG_DELETE_ON_CLOSE);
+      Note(handle_ != kInvalidHandle ? "9x, VxD geladen:" : "9x, VxD nicht geladen:",
+           handle_ == kInvalidHandle, driver::kVxdFallback);
+    } else {
+      Note("9x, VxD geladen:", false, vxd);
     }
   } else {
     handle_ = kInvalidHandle;  // no driver for other platforms
+    if (protocol_.On()) {
+      Note("kein Treiber für die Plattform"_cp, false, std::to_string(system_.PlatformId()));
+    }
   }
   return handle_ != kInvalidHandle;
 }
 
 bool DriverService::CloseDriverDevice() {
+  Note("Gerät geschlossen"_cp);
   return system_.CloseHandle(handle_);
 }
 
@@ -85,10 +114,12 @@ bool DriverService::InstallDriverService() {
   }
   const std::string dir = ExecutableDirectory(path);
   if (dir.empty()) {
+    Note("Dienst nicht angelegt, kein Programmordner in", false, path);
     return false;
   }
   const Handle manager = system_.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
   if (manager == 0) {
+    Note("Dienstverwaltung verweigert (Anlegen)", true);
     return false;
   }
   ServiceRegistration registration;
@@ -100,6 +131,8 @@ bool DriverService::InstallDriverService() {
   registration.errorControl = win::SERVICE_ERROR_NORMAL;
   registration.binaryPath = dir + std::string(driver::kDriverFile);
   const Handle service = system_.CreateService(manager, registration);
+  Note(service != 0 ? "Dienst HWACCESS angelegt für"_cp : "Dienst HWACCESS nicht angelegt für"_cp,
+       service == 0, registration.binaryPath);
   if (service != 0) {
     system_.CloseServiceHandle(service);
   }
@@ -113,6 +146,7 @@ bool DriverService::StartDriverService() {
   }
   const Handle manager = system_.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
   if (manager == 0) {
+    Note("Dienstverwaltung verweigert (Start)", true);
     return false;
   }
   bool started = false;
@@ -120,7 +154,10 @@ bool DriverService::StartDriverService() {
       system_.OpenService(manager, driver::kServiceName, win::SERVICE_ALL_ACCESS);
   if (service != 0) {
     started = system_.StartService(service);
+    Note(started ? "Dienst HWACCESS gestartet" : "Dienst HWACCESS nicht gestartet", !started);
     system_.CloseServiceHandle(service);
+  } else {
+    Note("Dienst HWACCESS nicht gefunden (Start)", true);
   }
   system_.CloseServiceHandle(manager);
   return started;
@@ -132,6 +169,7 @@ bool DriverService::DeleteDriverService() {
   }
   const Handle manager = system_.OpenSCManager(win::SC_MANAGER_ALL_RIGHTS);
   if (manager == 0) {
+    Note("Dienstverwaltung verweigert (Löschen)"_cp, true);
     return false;
   }
   bool deleted = false;
@@ -139,6 +177,7 @@ bool DriverService::DeleteDriverService() {
       system_.OpenService(manager, driver::kServiceName, win::SERVICE_ALL_ACCESS);
   if (service != 0) {
     deleted = system_.DeleteService(service);
+    Note(deleted ? "Dienst HWACCESS gelöscht"_cp : "Dienst HWACCESS nicht gelöscht"_cp, !deleted);
     system_.CloseServiceHandle(service);
   }
   system_.CloseServiceHandle(manager);
@@ -151,21 +190,26 @@ bool DriverService::RestartDriverService() {
   if (!IsNt()) {
     return false;
   }
+  Note("Dienst HWACCESS wird neu gestartet");
   const Handle manager = system_.OpenSCManager(win::SC_MANAGER_CONNECT);
   if (manager == 0) {
+    Note("Dienstverwaltung verweigert (Neustart)", true);
     return false;
   }
   const Handle service =
       system_.OpenService(manager, driver::kServiceName, win::SERVICE_ALL_ACCESS);
   if (service == 0) {
+    Note("Dienst HWACCESS nicht gefunden (Neustart)", true);
     system_.CloseServiceHandle(manager);
     return false;
   }
   if (!system_.ControlService(service, win::SERVICE_CONTROL_STOP)) {
+    Note("Dienst HWACCESS nicht angehalten", true);
     messages_.Show("Failed in Stop Service", MessageKind::Plain, Buttons::Ok);
   }
   system_.ControlService(service, win::SERVICE_CONTROL_INTERROGATE);
   if (!system_.StartService(service)) {
+    Note("Dienst HWACCESS nicht wieder gestartet", true);
     messages_.Show("Failed in Delete Service: " + Hex8(system_.GetLastError()), MessageKind::Plain,
                    Buttons::Ok);
   }

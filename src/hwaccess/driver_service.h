@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/message_service.h"
+#include "platform/protocol.h"
 #include "platform/system_calls.h"
 
 namespace fu {
@@ -20,8 +21,8 @@ inline constexpr std::string_view kVxdFallback = "C:\\HWAccess.VxD";
 
 class DriverService {
  public:
-  DriverService(SystemCalls& system, MessageService& messages)
-      : system_(system), messages_(messages) {}
+  DriverService(SystemCalls& system, MessageService& messages, Protocol& protocol = NoProtocol())
+      : system_(system), messages_(messages), protocol_(protocol) {}
 
   // Open the device; else start the service, installing it afresh when needed,
   // and open again.
@@ -45,9 +46,12 @@ class DriverService {
   bool RefusedModulePath(std::string_view module_path);
   bool IsWindows9x() { return system_.PlatformId() == win::VER_PLATFORM_WIN32_WINDOWS; }
   bool IsNt() { return system_.PlatformId() == win::VER_PLATFORM_WIN32_NT; }
+  // Records "Treiber: " + what, with the system's last error code when asked.
+  void Note(std::string_view what, bool with_error = false, std::string_view name = {});
 
   SystemCalls& system_;
   MessageService& messages_;
+  Protocol& protocol_;
   Handle handle_ = 0;
   bool path_refused_ = false;  // the too-long path was shown in this OpenDriver
 };

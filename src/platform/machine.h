@@ -2,6 +2,8 @@
 // The ports of one computer: the real Windows PC or a simulated one. A front end
 // builds one and hands its ports to the system.
 
+#include <string>
+
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/port_io.h"
@@ -18,6 +20,9 @@ class Machine {
   virtual RegisterBus& Bus() = 0;
   virtual Clock& Time() = 0;
   virtual Files& Drive() = 0;
+  // Which PC this is, for the support protocol: the Windows version, or the
+  // simulated PC and its folder.
+  virtual std::string Platform() = 0;
 };
 
 }  // namespace fu

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "base/cp1252.h"
 #include "platform/machine.h"
 #include "sim/sim_pc.h"
 
@@ -18,11 +19,22 @@ class SimMachine : public Machine {
   RegisterBus& Bus() override { return pc_.Bus(); }
   fu::Clock& Time() override { return pc_.Clock(); }
   Files& Drive() override { return pc_.Drive(); }
+  std::string Platform() override;
 
   SimPc& Pc() { return pc_; }
 
  private:
   SimPc pc_;
 };
+
+inline std::string SimMachine::Platform() {
+  const bool nt = System().PlatformId() == win::VER_PLATFORM_WIN32_NT;
+#ifdef _WIN32
+  const std::string folder = pc_.Folder().string();  // the ANSI code page
+#else
+  const std::string folder = Utf8ToCp1252(pc_.Folder().string());
+#endif
+  return "simulierter PC in " + folder + (nt ? " (Windows NT)" : " (Windows 9x)");
+}
 
 }  // namespace fu::sim

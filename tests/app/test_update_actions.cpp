@@ -187,6 +187,30 @@ TEST_F(UpdateActions, FailedEraseShowsOneMessageAndNoSuccess) {
   ExpectIdle();
 }
 
+// A protocol that is off is only asked whether it is on: no layer builds or
+// hands over an event's text, on a good road or a failing one.
+TEST_F(UpdateActions, ProtocolOffIsHandedNoEvent) {
+  struct Off : Protocol {
+    bool On() const override { return false; }
+    void Record(std::string_view event) override { events.emplace_back(event); }
+    std::vector<std::string> events;
+  } off;
+  rig_.protocol = &off;
+  rig_.Pc().Drive().Install(rig_.Pc().ProgramDirectory() + "QX4FLASH_PCI.PCI",
+                            std::vector<std::uint8_t>{'3', '\r', '\n'});
+  rig_.Start();  // the program file is damaged
+  rig_.Pc().SetDspProgramPresent(true);
+  rig_.Start();
+  Select(0);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
+  Fault(1, CommandKind::kErase, 1, FaultAction::kFail);
+  Select(1);
+  EXPECT_EQ(Form().Button3Click(), ActionResult::Failed);
+  rig_.Pc().SetDriverFilesPresent(false);
+  rig_.Start();
+  EXPECT_EQ(off.events, std::vector<std::string>{});
+}
+
 TEST_F(UpdateActions, FailedThirdBlockAsksAtOnceAndAtEveryStartUntilRestored) {
   const auto before = Card(0).Flash().AllBytes();
   const std::string question = RestoreQuestion(0, "NHS-0202-0117", "C:\\FLASH_0_05.03.2003.SAV");

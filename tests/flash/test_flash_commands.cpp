@@ -19,6 +19,7 @@ class LoggingClock : public Clock {
   void Sleep(std::chrono::milliseconds duration) override {
     bus_.log.push_back({true, kWait, static_cast<std::uint32_t>(duration.count())});
   }
+  std::chrono::milliseconds Uptime() const override { return {}; }
   std::string ShortDate() override { return "05.03.2003"; }
 
  private:

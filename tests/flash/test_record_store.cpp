@@ -165,6 +165,7 @@ class MidnightClock : public Clock {
  public:
   explicit MidnightClock(sim::VirtualClock& inner) : inner_(inner) {}
   void Sleep(std::chrono::milliseconds d) override { inner_.Sleep(d); }
+  std::chrono::milliseconds Uptime() const override { return inner_.Uptime(); }
   std::string ShortDate() override {
     std::string date = inner_.ShortDate();
     inner_.Advance(std::chrono::hours(24));

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <utility>
 
 #include "base/cp1252.h"
+#include "base/crc32.h"
+#include "base/version.h"
 #include "flash/backup_format.h"
 #include "flash/flash_restore.h"
 #include "flash/record_read.h"
@@ -16,6 +19,12 @@
 
 namespace fu {
 namespace {
+
+std::string Hex8(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+  return text;
+}
 
 constexpr std::size_t kRecordOffset = 0x1000;
 
@@ -367,8 +376,14 @@ TEST_F(RestoreAndJournal, DamagedJournalIsReportedAndItsGoodEntriesKept) {
   damaged[3] = 'X';
   const std::string torn =
       EncodeJournalLine({0, "A-1", "C:\\FLASH_0_01.03.2003.1.SAV", "upgrade", true});
-  Install(UpdateJournal::kFileName, bytes("FlashUpdate-Journal 2\r\n" + EncodeJournalLine(a) +
-                                          damaged + EncodeJournalLine(b) + torn.substr(0, 20)));
+  // Entry a as versions before 1.3.0 wrote it: without the program's version.
+  std::string older = EncodeJournalLine(a);
+  const std::string version = "\tVersion=" + std::string(kVersion);
+  ASSERT_NE(older.find(version + "\tCRC32="), std::string::npos) << older;
+  older.erase(older.find(version));
+  older += "\tCRC32=" + Hex8(Crc32(older)) + "\r\n";
+  Install(UpdateJournal::kFileName, bytes("FlashUpdate-Journal 2\r\n" + older + damaged +
+                                          EncodeJournalLine(b) + torn.substr(0, 20)));
   const JournalEntry legacy{1, "ALT-1", "C:\\FLASH_1_01.01.2003.SAV", "downgrade", false};
   EXPECT_EQ(journal_.History(), (std::vector<JournalEntry>{legacy, a, b}));
   const auto damage = journal_.Damage();
@@ -386,7 +401,11 @@ TEST_F(RestoreAndJournal, DamagedJournalIsReportedAndItsGoodEntriesKept) {
   Install(UpdateJournal::kFileName, bytes("kein Protokoll\r\n"));
   journal_.Begin(b);
   EXPECT_EQ(journal_.History().back(), b);
-  ASSERT_EQ(journal_.Damage().size(), 2u);
+  ASSERT_EQ(journal_.Damage().size(), 2u);  // the header naming the version is one
+  const auto appended = rig_.drive.Contents(UpdateJournal::kFileName);
+  EXPECT_NE(std::string(appended.begin(), appended.end())
+                .find("kein Protokoll\r\nFlashUpdate-Journal 2" + version + "\r\n"),
+            std::string::npos);
   EXPECT_NE(journal_.Damage()[1].find("kein Änderungsprotokoll"_cp), std::string::npos);
 }
 

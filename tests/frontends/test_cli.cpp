@@ -8,6 +8,7 @@
 #include "base/version.h"
 #include "flashupdate_cli.h"
 #include "platform/end_requests.h"
+#include "platform/file_protocol.h"
 #include "record/record_v12.h"
 #include "sim/sim_machine.h"
 #include "support/machine_faults.h"
@@ -134,7 +135,7 @@ TEST_F(Cli, UnfinishedWriteIsReportedAndOnlyRestoreWritesItBack) {
       "Hinweis: Die letzte Aktualisierung der Karte 0 (Seriennummer NHS-0202-0117) wurde nicht "
       "abgeschlossen. Die Sicherung C:\\FLASH_0_05.03.2003.SAV enthält den Stand davor.\n"
       "Es wurde nichts zurückgeschrieben; das geschieht nur mit dem Befehl\n  " +
-      std::string(kConsoleProgram) + " restore 0\n";
+      std::string(kConsoleSimProgram) + " restore 0\n";
   EXPECT_NE(Out().find(report), std::string::npos) << Out();
   EXPECT_EQ(Out().find("[j/n]"), std::string::npos) << Out();
   prepare_ = [](sim::SimPc& pc) { pc.Card(0).Faults() = {}; };
@@ -160,7 +161,7 @@ TEST_F(Cli, UnfinishedWriteIsReportedAndOnlyRestoreWritesItBack) {
     EXPECT_NE(Out().find("Fehler: Die letzte Aktualisierung der Karte 0 (Seriennummer "
                          "NHS-0202-0117) wurde nicht abgeschlossen. Die Karte wird erst wieder "
                          "aktualisiert, wenn sie mit\n  " +
-                         std::string(kConsoleProgram) +
+                         std::string(kConsoleSimProgram) +
                          " restore 0\naus der Sicherung C:\\FLASH_0_05.03.2003.SAV "
                          "wiederhergestellt ist."),
               std::string::npos)
@@ -333,6 +334,122 @@ TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {
       EXPECT_EQ(refused_err.str().find(english), std::string::npos) << refused_err.str();
     }
   }
+}
+
+std::string ReadText(const fs::path& file) {
+  std::stringstream text;
+  text << std::ifstream(file, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+// Each road a support case needs shows in the protocol with its own lines: the
+// driver, the PCI scan, the DSP program and its boot, the flash commands, the
+// waits, the backup and journal, and the messages with their answers.
+TEST_F(Cli, ProtocolRecordsEachRoad) {
+  const std::string version(kVersion);
+  const struct {
+    const char* name;
+    std::vector<std::string> command;
+    std::function<void(sim::SimPc&)> prepare;
+    bool no_cards;
+    std::vector<std::string> lines;
+  } kRows[] = {
+      {"upgrade",
+       {"upgrade", "0", "--yes"},
+       nullptr,
+       false,
+       {"Programm: flashupdate-cli " + version, "Plattform: simulierter PC in ",
+        "Aufruf: upgrade 0 --yes --protokoll ", "Treiber: Dienst HWACCESS gestartet",
+        "PCI-Suche: Karte an Bus 0, Gerät 9, BAR0 0xFEBF0000, Steckplatz 0",
+        "Karte 1: Fenster 0xFEBF0000 abgebildet auf ",
+        "DSP-Programm: C:\\PROGRAMME\\FLASHUPDATE\\QX4FLASH_PCI.PCI, 3344 Bytes, CRC32 ",
+        "Warten 500 ms: Reset des DSP vor dem Boot", "Boot Steckplatz 0: 418 Wörter gesendet",
+        "Flash-Befehl Lesen: Steckplatz 0, Adresse 0xD00000, Anzahl 65536, vollständig, ",
+        "Sicherung: C:\\FLASH_0_05.03.2003.SAV geschrieben, 262152 Bytes",
+        "Journal: C:\\FLASH.JNL + begonnen\tSteckplatz=0",
+        "Sicherung=C:\\FLASH_0_05.03.2003.SAV\tVersion=" + version,
+        "Flash-Befehl Löschen: Steckplatz 0, Adresse 0xD02000, Status 0, ",
+        "Flash-Befehl Programmieren: Steckplatz 0, Adresse 0x000000, Anzahl 2048, Status 0, ",
+        "Meldung (Information): Flash erfolgreich aktualisiert\n", "Antwort: OK\n",
+        "Ende, Rückgabewert 0"}},
+      {"no driver files",
+       {"list"},
+       [](sim::SimPc& pc) { pc.SetDriverFilesPresent(false); },
+       false,
+       {"Treiber: Dienst HWACCESS nicht gestartet, Fehlercode ",
+        "Meldung (Fehler): Fehler bei HWAccess"}},
+      {"service manager refused",
+       {"list"},
+       [](sim::SimPc& pc) { pc.SetRefuseServiceManager(true); },
+       false,
+       {"Treiber: Dienstverwaltung verweigert (Start), Fehlercode 5"}},
+      {"no cards", {"list"}, nullptr, true, {"PCI-Suche: 0 Karten gefunden"}},
+      {"card takes no words",
+       {"show", "0"},
+       [](sim::SimPc& pc) { pc.Card(0).Faults().takesNoWords = true; },
+       false,
+       {"Boot Steckplatz 0: Übertragung fehlgeschlagen, die Karte nimmt keine Wörter an (418"}},
+      {"no DSP program file",
+       {"show", "0"},
+       [](sim::SimPc& pc) { pc.SetDspProgramPresent(false); },
+       false,
+       {"DSP-Programm: C:\\PROGRAMME\\FLASHUPDATE\\QX4FLASH_PCI.PCI nicht geöffnet, "
+        "Fehlercode 2"}},
+      {"erase fails",
+       {"upgrade", "0", "--yes"},
+       [](sim::SimPc& pc) {
+         pc.Card(0).Faults().commands.push_back(
+             {sim::CommandKind::kErase, 1, sim::FaultAction::kFail, 0});
+       },
+       false,
+       {"Flash-Befehl Löschen: Steckplatz 0, Adresse 0xD02000, Status 1, ",
+        "Ende, Rückgabewert 1"}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    pc_ = folder_.Path() / row.name;
+    prepare_ = row.prepare;
+    if (row.no_cards) {
+      RemoveCards();
+    }
+    const fs::path file = folder_.Path() / (std::string(row.name) + ".txt");
+    std::vector<std::string> args = row.command;
+    args.insert(args.end(), {"--protokoll", file.string()});
+    Run(args);
+    const std::string protocol = ReadText(file);
+    for (const std::string& line : row.lines) {
+      EXPECT_NE(protocol.find(line), std::string::npos) << line << "\n" << protocol;
+    }
+    // One line per flash command, not per word: an upgrade stays small.
+    EXPECT_LT(protocol.size(), 64u * 1024u);
+  }
+}
+
+// A protocol that cannot be written stops the program before it touches the
+// PC; the window programs' /protokoll takes a quoted name and wants one.
+TEST_F(Cli, ProtocolThatCannotBeWrittenStopsTheProgram) {
+  const fs::path unwritable = folder_.Path() / "kein Ordner" / "p.txt";
+  EXPECT_EQ(Run({"upgrade", "0", "--yes", "--protokoll", unwritable.string()}), kCliUsage);
+  EXPECT_NE(Err().find("Die Protokolldatei " + unwritable.string() +
+                       " kann nicht angelegt werden (Ordner nicht gefunden)"),
+            std::string::npos)
+      << Err();
+  EXPECT_FALSE(fs::exists(pc_));  // the simulated PC was not even made
+  EXPECT_EQ(Run({"list", "--protokoll"}), kCliUsage);
+
+  sim::SimMachine machine(pc_);
+  const fs::path file = folder_.Path() / "mit Leerzeichen.txt";
+  const auto protocol = StartProtocolFromArguments(
+      SplitCommandLine("/protokoll \"" + file.string() + "\""), "FlashUpdate", machine);
+  ASSERT_NE(protocol, nullptr);
+  protocol->Record("Meldung (Fehler): Fehler bei HWAccess");
+  const std::string text = ReadText(file);
+  EXPECT_NE(text.find("Programm: FlashUpdate " + std::string(kVersion) + "\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Meldung (Fehler): Fehler bei HWAccess\n"), std::string::npos) << text;
+  EXPECT_EQ(StartProtocolFromArguments(SplitCommandLine("/x"), "FlashUpdate", machine), nullptr);
+  EXPECT_THROW(StartProtocolFromArguments(SplitCommandLine("/protokoll"), "FlashUpdate", machine),
+               ProtocolFileError);
 }
 
 }  // namespace

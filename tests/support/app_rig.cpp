@@ -12,9 +12,9 @@ void AppRig::Start() {
   form.reset();
   system.reset();
   view = std::make_unique<RecordingMainWindow>();
-  system = std::make_unique<FlashUpdateSystem>(Ports{machine->System(), machine->Ports(),
-                                                     machine->Bus(), machine->Time(),
-                                                     machine->Drive(), messages, splash});
+  system = std::make_unique<FlashUpdateSystem>(
+      Ports{machine->System(), machine->Ports(), machine->Bus(), machine->Time(), machine->Drive(),
+            messages, splash, *protocol});
   form = std::make_unique<TForm1>(*system, *view);
   form->FormCreate();
 }

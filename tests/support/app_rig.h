@@ -32,6 +32,7 @@ struct AppRig {
   std::optional<sim::SimMachine> machine{std::in_place, folder.Path() / "pc"};
   ScriptedMessageService messages;
   RecordingFlashSplash splash;
+  Protocol* protocol = &NoProtocol();  // the support protocol of the next Start
   std::unique_ptr<RecordingMainWindow> view;
   std::unique_ptr<FlashUpdateSystem> system;
   std::unique_ptr<TForm1> form;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/win32/tick_count.h"
 #include "platform/win32/windows_api.h"
 
 namespace fu {
@@ -32,6 +33,11 @@ void Win32Clock::Sleep(std::chrono::milliseconds duration) {
   // INFINITE (0xFFFFFFFF) would never return: the longest wait is one below it.
   const auto ms = std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, INFINITE - 1);
   ::Sleep(static_cast<DWORD>(ms));
+}
+
+std::chrono::milliseconds Win32Clock::Uptime() const {
+  ticks_ = WidenTickCount(::GetTickCount(), ticks_);
+  return std::chrono::milliseconds(static_cast<std::chrono::milliseconds::rep>(ticks_));
 }
 
 std::string Win32Clock::ShortDate() {

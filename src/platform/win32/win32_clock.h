@@ -1,6 +1,7 @@
 #pragma once
 // Sleeps and today's date on Windows.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,13 @@ namespace fu {
 class Win32Clock : public Clock {
  public:
   void Sleep(std::chrono::milliseconds duration) override;
+  // GetTickCount, widened past its wrap-around.
+  std::chrono::milliseconds Uptime() const override;
   // Today (local time) in the user's short date format.
   std::string ShortDate() override;
+
+ private:
+  mutable std::uint64_t ticks_ = 0;
 };
 
 // A date as GetDateFormatA writes it for the user's locale: after the picture

@@ -22,6 +22,8 @@ class Win32Machine : public Machine {
   RegisterBus& Bus() override { return bus_; }
   Clock& Time() override { return clock_; }
   Files& Drive() override { return files_; }
+  // "Windows 5.1.2600 (NT) Service Pack 3", from GetVersionExA.
+  std::string Platform() override;
 
  private:
   OneInstance instance_;  // first: taken before anything else is built

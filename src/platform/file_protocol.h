@@ -1,0 +1,76 @@
+#pragma once
+// The support protocol as a text file of the host (on the simulated PC not on
+// its drive C:): one event per line after its time in milliseconds since the
+// start, flushed at each line so that a crash keeps every line before it. On
+// Windows the lines are code page 1252, elsewhere UTF-8.
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/machine.h"
+#include "platform/protocol.h"
+
+namespace fu {
+
+// The file cannot be created; what() is the German text (code page 1252).
+class ProtocolFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class FileProtocol : public Protocol {
+ public:
+  // Creates the file, or empties it; throws ProtocolFileError.
+  explicit FileProtocol(const std::string& path);
+  ~FileProtocol() override;
+  FileProtocol(const FileProtocol&) = delete;
+  FileProtocol& operator=(const FileProtocol&) = delete;
+
+  bool On() const override { return true; }
+  void Record(std::string_view event) override;
+
+  // Times count from now on the clock; lines before carry 0.
+  void StartClock(const Clock& clock);
+
+ private:
+  std::FILE* file_;
+  const Clock* clock_ = nullptr;
+  std::chrono::milliseconds start_{0};
+};
+
+// The protocol's first lines: the program with its version, the platform and
+// the command line.
+void RecordProgramStart(Protocol& protocol, std::string_view program, std::string_view platform,
+                        std::string_view command_line);
+
+// The command line as one text, each argument with a space or a quote in quotes.
+std::string CommandLineText(std::span<const std::string> args);
+
+// Where "/protokoll DATEI" or "--protokoll DATEI" points among the arguments.
+struct ProtocolOption {
+  bool given = false;
+  std::string file;
+  std::string error;  // German text when the option lacks its file
+};
+ProtocolOption FindProtocolOption(std::span<const std::string> args);
+
+// The protocol that "/protokoll DATEI" (or "--protokoll DATEI") among the
+// window program's arguments names (host file names: the ANSI code page on
+// Windows, UTF-8 elsewhere), timed on the machine's clock and begun with its
+// first lines; nullptr when none is named. Throws ProtocolFileError when the
+// option lacks its file or the file cannot be created.
+std::unique_ptr<FileProtocol> StartProtocolFromArguments(std::span<const std::string> args,
+                                                         std::string_view program,
+                                                         Machine& machine);
+
+// A Windows command line (WinMain's) split into its arguments: separated by
+// blanks, a double-quoted part kept together without its quotes.
+std::vector<std::string> SplitCommandLine(std::string_view command_line);
+
+}  // namespace fu
