@@ -57,7 +57,8 @@ void FileProtocol::Record(std::string_view event) {
   const std::string utf8 = Cp1252ToUtf8(event);
   const std::string_view text = utf8;
 #endif
-  std::fprintf(file_, "%8lld ms  %.*s\n", ms, static_cast<int>(text.size()), text.data());
+  std::fprintf(file_, "%8lld ms  %.*s%.*s", ms, static_cast<int>(text.size()), text.data(),
+               static_cast<int>(kProtocolLineEnd.size()), kProtocolLineEnd.data());
   std::fflush(file_);
 }
 

@@ -2,7 +2,8 @@
 // The support protocol as a text file of the host (on the simulated PC not on
 // its drive C:): one event per line after its time in milliseconds since the
 // start, flushed at each line so that a crash keeps every line before it. On
-// Windows the lines are code page 1252, elsewhere UTF-8.
+// Windows the lines are code page 1252 and end in CR LF, so that Notepad shows
+// them; elsewhere UTF-8 with LF.
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,12 @@
 #include "platform/protocol.h"
 
 namespace fu {
+
+#ifdef _WIN32
+inline constexpr std::string_view kProtocolLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kProtocolLineEnd = "\n";
+#endif
 
 // The file cannot be created; what() is the German text (code page 1252).
 class ProtocolFileError : public std::runtime_error {

@@ -444,9 +444,10 @@ TEST_F(Cli, ProtocolThatCannotBeWrittenStopsTheProgram) {
   ASSERT_NE(protocol, nullptr);
   protocol->Record("Meldung (Fehler): Fehler bei HWAccess");
   const std::string text = ReadText(file);
-  EXPECT_NE(text.find("Programm: FlashUpdate " + std::string(kVersion) + "\n"), std::string::npos)
+  const std::string end(kProtocolLineEnd);
+  EXPECT_NE(text.find("Programm: FlashUpdate " + std::string(kVersion) + end), std::string::npos)
       << text;
-  EXPECT_NE(text.find("Meldung (Fehler): Fehler bei HWAccess\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Meldung (Fehler): Fehler bei HWAccess" + end), std::string::npos) << text;
   EXPECT_EQ(StartProtocolFromArguments(SplitCommandLine("/x"), "FlashUpdate", machine), nullptr);
   EXPECT_THROW(StartProtocolFromArguments(SplitCommandLine("/protokoll"), "FlashUpdate", machine),
                ProtocolFileError);
