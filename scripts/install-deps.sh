@@ -22,6 +22,20 @@ step() {
   fi
 }
 
+# The archive may be in the middle of a sync ("File has unexpected size"): the
+# lists are fetched again after a pause, up to four times.
+update_lists() {
+  local attempt
+  for attempt in 1 2 3 4; do
+    apt-get update -q && return 0
+    if [ "$attempt" -lt 4 ]; then
+      echo "== try $attempt failed; again in 30 s"
+      sleep 30
+    fi
+  done
+  return 1
+}
+
 native=(g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev clang-format nlohmann-json3-dev
         qt6-base-dev xvfb xauth x11-apps imagemagick clang clang-14 libclang-rt-14-dev
         fonts-dejavu-core fonts-dejavu-extra)
@@ -47,7 +61,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
     step "adding the i386 architecture" dpkg --add-architecture i386
   fi
-  step "updating the package lists" apt-get update -q
+  step "updating the package lists" update_lists
   updated=true
   step "installing ${#missing[@]} packages (${missing[*]:0:3} ...)" \
     apt-get install -y -q --no-install-recommends "${missing[@]}"
@@ -61,7 +75,7 @@ if [ "${1:-}" != "--native-only" ] && ! installed qemu-user; then
   wine_status=0
   wine --version >/dev/null 2>&1 || wine_status=$?
   if [ "$wine_status" -eq 126 ]; then
-    $updated || step "updating the package lists" apt-get update -q
+    $updated || step "updating the package lists" update_lists
     step "installing qemu-user (this kernel runs no 32-bit programs)" \
       apt-get install -y -q --no-install-recommends qemu-user
   fi
