@@ -6,8 +6,8 @@
 # empty environment apart from HOME, PATH and TERM. Every command runs, even
 # after one has failed; the exit status is non-zero when any failed.
 #
-# Only the host's downloaded package files (/var/cache/apt/archives) and its
-# Debian package sources are shared, to save downloads. The mounts are undone
+# Only the host's downloaded package files (/var/cache/apt/archives), its
+# Debian package sources and their lists are shared, to save downloads. The mounts are undone
 # and the root removed on every exit, also on failure and interruption.
 #
 # Usage: scripts/fresh-root.sh [--screenshots DIR] COMMAND...
@@ -109,6 +109,13 @@ if [ ${#sources[@]} -gt 0 ]; then
     mkdir -p "$root$(dirname "$list")"
     cp "$list" "$root$list"
   done
+fi
+# The host's package lists for those sources too: where the archive serves one
+# list wrong (a mirror sync in progress), the root keeps the one the host last
+# fetched, as the host itself does, instead of failing a run the host passes.
+if [ ${#sources[@]} -gt 0 ] && [ -d /var/lib/apt/lists ]; then
+  cp -a /var/lib/apt/lists/. "$root/var/lib/apt/lists/"
+  rm -f "$root/var/lib/apt/lists/lock"
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
