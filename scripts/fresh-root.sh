@@ -116,6 +116,8 @@ fi
 if [ ${#sources[@]} -gt 0 ] && [ -d /var/lib/apt/lists ]; then
   cp -a /var/lib/apt/lists/. "$root/var/lib/apt/lists/"
   rm -f "$root/var/lib/apt/lists/lock"
+  # Kept until the architecture they are for (i386) is added.
+  echo 'APT::Get::List-Cleanup "false";' >"$root/etc/apt/apt.conf.d/99fresh-root-keep-lists"
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
