@@ -7,6 +7,7 @@
 #   -DZIP=... -DWORK=<folder to unpack into> -DSOURCE_DIR=<the checkout>
 #   -DOBJDUMP=i686-w64-mingw32-objdump -DVERSION=1.3.0
 cmake_policy(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/unpack_package.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/cp1252_text.cmake)
 
 set(programs FlashUpdate.exe FlashUpdateCli.exe flashrecord.exe)
@@ -17,13 +18,7 @@ macro(fail text)
   string(APPEND failures "  ${text}\n")
 endmacro()
 
-file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}")
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${ZIP}" WORKING_DIRECTORY "${WORK}"
-                RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${ZIP} lässt sich nicht entpacken (${status})")
-endif()
+unpack_package("${ZIP}" "${WORK}")
 
 # The files, flat.
 file(GLOB_RECURSE found RELATIVE "${WORK}" "${WORK}/*")

@@ -3,13 +3,8 @@
 # version; list finds no card ("Fehler bei HWAccess" per slot) and ends with 2.
 # Run with cmake -P: -DZIP=... -DWORK=<folder> -DEMULATOR=<wine> -DVERSION=1.3.0
 cmake_policy(VERSION 3.25)
-file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}")
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${ZIP}" WORKING_DIRECTORY "${WORK}"
-                RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${ZIP} lässt sich nicht entpacken (${status})")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/unpack_package.cmake)
+unpack_package("${ZIP}" "${WORK}")
 string(REPLACE "|" ";" EMULATOR "${EMULATOR}")
 
 execute_process(COMMAND ${EMULATOR} "${WORK}/FlashUpdateCli.exe" --version

@@ -75,6 +75,8 @@ Arguments Parse(std::span<const std::string> args, const CliProgram& program) {
       } else {
         a.protocol = args[++i];
       }
+    } else if (arg == "--version") {
+      a.error = "--version steht allein, ohne Befehl.";
     } else if (arg.starts_with("--")) {
       a.error = "Unbekannte Option " + arg + ".";
     } else if (a.command.empty()) {
@@ -174,7 +176,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
                       std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
                       EndRequests* end_requests, const CliProgram& program) {
   // The version alone: no machine is built, so no card and no driver is touched.
-  if (std::ranges::find(args, "--version") != args.end()) {
+  if (args.size() == 1 && args[0] == "--version") {
     out << program.name << " " << kVersion << "\n";
     return kCliOk;
   }

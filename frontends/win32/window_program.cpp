@@ -64,28 +64,13 @@ void ShowStartError(std::string_view text) {
 }
 
 bool AsksForVersion(std::string_view command_line) {
-  std::size_t at = 0;
-  bool first = true;
-  while (at < command_line.size()) {
-    at = command_line.find_first_not_of(" \t", at);
-    if (at == std::string_view::npos) {
-      break;
-    }
-    // An argument in quotes may hold blanks (the program's path often does).
-    const bool quoted = command_line[at] == '"';
-    const std::size_t begin = quoted ? at + 1 : at;
-    std::size_t end = command_line.find_first_of(quoted ? "\"" : " \t", begin);
-    end = std::min(end, command_line.size());
-    const std::string_view argument = command_line.substr(begin, end - begin);
-    if (!first && std::ranges::equal(argument, std::string_view("/version"), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == b;
-        })) {
-      return true;
-    }
-    first = false;
-    at = end + 1;
-  }
-  return false;
+  const std::vector<std::string> args = SplitCommandLine(command_line);
+  // The first argument is the program's own path.
+  return std::any_of(args.begin() + (args.empty() ? 0 : 1), args.end(), [](const std::string& arg) {
+    return std::ranges::equal(arg, std::string_view("/version"), [](char a, char b) {
+      return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+  });
 }
 
 bool ShowVersionIfAsked(std::string_view program) {

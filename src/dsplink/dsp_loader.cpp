@@ -1,11 +1,11 @@
 #include "dsplink/dsp_loader.h"
 
-#include <cstdio>
 #include <string>
 
 #include "base/cp1252.h"
 #include "base/crc32.h"
 #include "base/errors.h"
+#include "base/hex_text.h"
 #include "dsplink/dsp_program.h"
 
 namespace fu {
@@ -33,10 +33,8 @@ std::string DamagedText(std::string_view path) {
 constexpr std::string_view kTransferError = "Ein Fehler ist aufgetreten";
 
 std::string FileLine(std::string_view path, const std::vector<std::uint8_t>& text) {
-  char crc[9];
-  std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(Crc32(text)));
   return "DSP-Programm: " + std::string(path) + ", " + std::to_string(text.size()) +
-         " Bytes, CRC32 " + crc;
+         " Bytes, CRC32 " + HexText(Crc32(text));
 }
 
 std::string BootLine(CardSlot slot, std::string_view result) {

@@ -1,8 +1,7 @@
 #include "flash/backup_format.h"
 
-#include <cstdio>
-
 #include "base/cp1252.h"
+#include "base/hex_text.h"
 
 namespace fu {
 
@@ -23,9 +22,7 @@ std::uint32_t GetLe32(std::span<const std::uint8_t> bytes, std::size_t at) {
 }
 
 std::string Hex8(std::uint32_t v) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(v));
-  return buffer;
+  return "0x" + HexText(v);
 }
 
 std::string CheckWords(const BackupFile& file) {

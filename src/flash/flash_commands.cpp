@@ -1,10 +1,10 @@
 #include "flash/flash_commands.h"
 
 #include <array>
-#include <cstdio>
 #include <string>
 
 #include "base/cp1252.h"
+#include "base/hex_text.h"
 #include "flash/backup_format.h"
 
 namespace fu {
@@ -22,11 +22,9 @@ std::string StatusText(HostWord status) {
 
 void FlashCommands::Note(std::string_view command, CardSlot slot, FlashAddress address,
                          std::size_t count, std::string_view answer, std::uint64_t polls_before) {
-  char where[11];
-  std::snprintf(where, sizeof where, "0x%06X", static_cast<unsigned>(address));
   std::string text = "Flash-Befehl ";
   text += command;
-  text += ": Steckplatz " + std::to_string(slot) + ", Adresse " + where;
+  text += ": Steckplatz " + std::to_string(slot) + ", Adresse 0x" + HexText(address, 6);
   if (count > 0) {
     text += ", Anzahl " + std::to_string(count);
   }

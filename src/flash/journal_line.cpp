@@ -7,6 +7,7 @@
 
 #include "base/cp1252.h"
 #include "base/crc32.h"
+#include "base/hex_text.h"
 #include "base/version.h"
 
 namespace fu {
@@ -18,24 +19,13 @@ constexpr std::string_view kDone = "fertig";
 constexpr std::string_view kUnchanged = "unverändert"_cp;
 constexpr std::string_view kCheckKey = "\tCRC32=";
 constexpr std::string_view kVersionKey = "Version=";
-constexpr std::string_view kHex = "0123456789ABCDEF";
-
-std::string Hex(std::uint32_t value) {
-  std::string out(8, '0');
-  for (int i = 7; i >= 0; --i, value >>= 4) {
-    out[static_cast<std::size_t>(i)] = kHex[value & 0xF];
-  }
-  return out;
-}
 
 std::string Escape(std::string_view value) {
   std::string out;
   for (const char c : value) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || c == '%' || byte == 0x7F) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
+      out += '%' + HexText(byte, 2);
     } else {
       out += c;
     }
@@ -44,6 +34,7 @@ std::string Escape(std::string_view value) {
 }
 
 int HexDigit(char c) {
+  constexpr std::string_view kHex = "0123456789ABCDEF";
   const auto at = kHex.find(c);
   return at == std::string_view::npos ? -1 : static_cast<int>(at);
 }
@@ -103,7 +94,7 @@ std::string EncodeJournalLine(const JournalEntry& entry) {
   line += "\tVorgang=" + Escape(entry.operation);
   line += "\tSicherung=" + Escape(entry.backupFile);
   line += "\t" + std::string(kVersionKey) + Escape(kVersion);
-  line += std::string(kCheckKey) + Hex(Crc32(line)) + "\r\n";
+  line += std::string(kCheckKey) + HexText(Crc32(line)) + "\r\n";
   return line;
 }
 
@@ -119,7 +110,7 @@ bool HasCheckField(std::string_view line) {
 std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   const std::size_t check = line.rfind(kCheckKey);
   if (check == std::string_view::npos || line.size() - check != kCheckKey.size() + 8 ||
-      line.substr(check + kCheckKey.size()) != Hex(Crc32(line.substr(0, check)))) {
+      line.substr(check + kCheckKey.size()) != HexText(Crc32(line.substr(0, check)))) {
     return std::nullopt;
   }
   const std::vector<std::string_view> fields = Fields(line.substr(0, check));

@@ -1,9 +1,9 @@
 #include "hwaccess/card_access.h"
 
-#include <cstdio>
 #include <string>
 
 #include "base/cp1252.h"
+#include "base/hex_text.h"
 
 namespace fu {
 
@@ -17,9 +17,7 @@ constexpr std::uint32_t ConfigAddress(int bus, int device, int reg) {
 constexpr std::uint32_t kAbsent = 0xFFFFFFFF;  // what nobody answers
 
 std::string Hex(std::uint32_t value) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-  return text;
+  return "0x" + HexText(value);
 }
 
 }  // namespace

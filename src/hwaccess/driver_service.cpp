@@ -1,22 +1,12 @@
 #include "hwaccess/driver_service.h"
 
-#include <cstdio>
 #include <string>
 
 #include "base/cp1252.h"
+#include "base/hex_text.h"
 #include "hwaccess/executable_dir.h"
 
 namespace fu {
-
-namespace {
-
-std::string Hex8(std::uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
-  return text;
-}
-
-}  // namespace
 
 void DriverService::Note(std::string_view what, bool with_error, std::string_view name) {
   if (!protocol_.On()) {
@@ -210,8 +200,8 @@ bool DriverService::RestartDriverService() {
   system_.ControlService(service, win::SERVICE_CONTROL_INTERROGATE);
   if (!system_.StartService(service)) {
     Note("Dienst HWACCESS nicht wieder gestartet", true);
-    messages_.Show("Failed in Delete Service: " + Hex8(system_.GetLastError()), MessageKind::Plain,
-                   Buttons::Ok);
+    messages_.Show("Failed in Delete Service: " + HexText(system_.GetLastError()),
+                   MessageKind::Plain, Buttons::Ok);
   }
   system_.CloseServiceHandle(service);
   system_.CloseServiceHandle(manager);

@@ -9,6 +9,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "base/hex_text.h"
 #include "sim/default_cards.h"
 #include "sim/shipped_files.h"
 #include "sim/sim_error_text.h"
@@ -105,9 +106,7 @@ std::vector<std::uint8_t> ReadWhole(const fs::path& file) {
 // --- description values ---
 
 std::string Hex32(std::uint32_t value) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-  return text;
+  return "0x" + HexText(value);
 }
 
 // A number written as such or as a "0x..." text.

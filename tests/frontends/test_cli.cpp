@@ -272,6 +272,9 @@ TEST_F(Cli, UsageErrors) {
   EXPECT_EQ(Run({"--version"}), kCliOk);
   EXPECT_EQ(Out(), std::string(kConsoleSimProgram) + " " + std::string(kVersion) + "\n");
   EXPECT_FALSE(fs::exists(pc_));
+  // With a command it would end with 0 and do nothing of it.
+  EXPECT_EQ(Run({"upgrade", "0", "--yes", "--version"}), kCliUsage);
+  EXPECT_FALSE(fs::exists(pc_));
   EXPECT_EQ(Run({}), kCliUsage);
   EXPECT_EQ(Run({"flash", "0"}), kCliUsage);
   EXPECT_EQ(Run({"upgrade"}), kCliUsage);

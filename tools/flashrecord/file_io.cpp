@@ -7,17 +7,10 @@
 #include <cstdio>
 #include <fstream>
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
 #include "base/cp1252.h"
+#ifdef _WIN32
+#include "platform/win32/windows_api.h"
+#endif
 
 namespace fu::flashrecord {
 
