@@ -290,6 +290,9 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   if (protocol.On()) {
     protocol.Record(std::string("Ende, Rückgabewert "_cp) + std::to_string(status));
   }
+  if (protocol_file && !protocol_file->Complete()) {
+    err << "Hinweis: " << Cp1252ToUtf8(protocol_file->IncompleteText()) << "\n";
+  }
   return status;
 }
 

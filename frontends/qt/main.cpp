@@ -180,5 +180,8 @@ int main(int argc, char** argv) {
     }
   });
   const int result = QApplication::exec();
+  if (protocol && !protocol->Complete()) {
+    messages.Show(protocol->IncompleteText(), fu::MessageKind::Error, fu::Buttons::Ok);
+  }
   return status != 0 ? status : result;
 }

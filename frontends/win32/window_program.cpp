@@ -54,6 +54,11 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
   window.Show(show_command);
   const int exit_code = gui::RunMessageLoop();
   window.SetController(nullptr);
+  if (protocol && !protocol->Complete()) {
+    const std::string caption(kMessageCaption);
+    ::MessageBoxA(nullptr, protocol->IncompleteText().c_str(), caption.c_str(),
+                  MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+  }
   return exit_code;
 }
 

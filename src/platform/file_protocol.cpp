@@ -34,7 +34,8 @@ std::string OpenErrorText(const std::string& path, int error) {
 
 }  // namespace
 
-FileProtocol::FileProtocol(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+FileProtocol::FileProtocol(const std::string& path)
+    : path_(path), file_(std::fopen(path.c_str(), "wb")) {
   if (file_ == nullptr) {
     throw ProtocolFileError(OpenErrorText(path, errno));
   }
@@ -57,9 +58,22 @@ void FileProtocol::Record(std::string_view event) {
   const std::string utf8 = Cp1252ToUtf8(event);
   const std::string_view text = utf8;
 #endif
-  std::fprintf(file_, "%8lld ms  %.*s%.*s", ms, static_cast<int>(text.size()), text.data(),
-               static_cast<int>(kProtocolLineEnd.size()), kProtocolLineEnd.data());
-  std::fflush(file_);
+  const bool written =
+      std::fprintf(file_, "%8lld ms  %.*s%.*s", ms, static_cast<int>(text.size()), text.data(),
+                   static_cast<int>(kProtocolLineEnd.size()), kProtocolLineEnd.data()) >= 0;
+  complete_ = (std::fflush(file_) == 0 && written) && complete_;
+}
+
+std::string FileProtocol::IncompleteText() const {
+#ifdef _WIN32
+  std::string text = "Die Protokolldatei " + path_;
+#else
+  std::string text = "Die Protokolldatei " + Utf8ToCp1252(path_);
+#endif
+  text +=
+      " ist unvollständig: nicht jede Zeile ließ sich schreiben (Datenträger voll oder nicht "
+      "erreichbar?)."_cp;
+  return text;
 }
 
 void RecordProgramStart(Protocol& protocol, std::string_view program, std::string_view platform,

@@ -45,8 +45,16 @@ class FileProtocol : public Protocol {
   // Times count from now on the clock; lines before carry 0.
   void StartClock(const Clock& clock);
 
+  // Whether every line so far reached the file (a full or lost drive loses
+  // lines without stopping the program), and the German note for the user
+  // when not (code page 1252, the file's name included).
+  bool Complete() const { return complete_; }
+  std::string IncompleteText() const;
+
  private:
+  std::string path_;
   std::FILE* file_;
+  bool complete_ = true;
   const Clock* clock_ = nullptr;
   std::chrono::milliseconds start_{0};
 };

@@ -472,5 +472,21 @@ TEST_F(Cli, ProtocolThatCannotBeWrittenStopsTheProgram) {
                ProtocolFileError);
 }
 
+// A protocol whose lines stop reaching the file (a full drive) does not stop
+// the program, but the user is told at the end that lines are missing.
+TEST_F(Cli, ProtocolThatLosesLinesIsToldAtTheEnd) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a file that takes no bytes, /dev/full";
+#else
+  EXPECT_EQ(Run({"list", "--protokoll", "/dev/full"}), kCliOk);
+  EXPECT_NE(Out().find("0: nimbaPCI/HS"), std::string::npos) << Out();
+  EXPECT_NE(Err().find("Hinweis: Die Protokolldatei /dev/full ist unvollständig"),
+            std::string::npos)
+      << Err();
+  EXPECT_EQ(Run({"list", "--protokoll", (folder_.Path() / "p.txt").string()}), kCliOk);
+  EXPECT_EQ(Err(), "");
+#endif
+}
+
 }  // namespace
 }  // namespace fu
