@@ -198,13 +198,21 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     }
   }
   Protocol& protocol = protocol_file ? *protocol_file : NoProtocol();
+  // Whichever way the program ends, lines the protocol lost are told; the
+  // status stays that of the work.
+  const auto ended = [&](int status) {
+    if (protocol_file && !protocol_file->Complete()) {
+      err << "Hinweis: " << Cp1252ToUtf8(protocol_file->IncompleteText()) << "\n";
+    }
+    return status;
+  };
   std::unique_ptr<Machine> machine;
   try {
     machine = make_machine(a.machine);
   } catch (const std::exception& e) {
     protocol.Record("Abbruch: " + std::string(e.what()));
     err << Cp1252ToUtf8(e.what()) << "\n";
-    return kCliUsage;
+    return ended(kCliUsage);
   }
   if (protocol_file) {
     protocol_file->StartClock(machine->Time());
@@ -224,7 +232,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   form.FormCreate();
   if (view.QuitRequested()) {  // asked to end during a restore at start-up
     form.FormClose();
-    return kCliFailed;
+    return ended(kCliFailed);
   }
   const int cards = static_cast<int>(view.Items().size());
   // No card listed because the driver could not be opened or refused the
@@ -290,10 +298,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   if (protocol.On()) {
     protocol.Record(std::string("Ende, Rückgabewert "_cp) + std::to_string(status));
   }
-  if (protocol_file && !protocol_file->Complete()) {
-    err << "Hinweis: " << Cp1252ToUtf8(protocol_file->IncompleteText()) << "\n";
-  }
-  return status;
+  return ended(status);
 }
 
 }  // namespace fu

@@ -14,6 +14,16 @@
 
 namespace fu {
 
+namespace {
+
+void ShowBox(std::string_view text, UINT icon) {
+  const std::string message(text);
+  const std::string caption(kMessageCaption);
+  ::MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_OK | icon | MB_TASKMODAL);
+}
+
+}  // namespace
+
 int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
                      std::string_view console_program, const SplashWrapper& wrap_splash,
                      const std::optional<gui::FontChoice>& font, std::string_view command_line) {
@@ -25,11 +35,18 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
     ShowStartError(error.what());
     return 1;
   }
+  // Whichever way the program ends, lines the protocol lost are told.
+  const auto ended = [&](int exit_code) {
+    if (protocol && !protocol->Complete()) {
+      ShowBox(protocol->IncompleteText(), MB_ICONWARNING);
+    }
+    return exit_code;
+  };
   gui::InitControls();
   Win32MainWindow window(instance, font);
   if (window.Frame() == nullptr) {
     ShowStartError("Das Hauptfenster konnte nicht erzeugt werden.");
-    return 1;
+    return ended(1);
   }
   Win32MessageService messages{std::string(kMessageCaption)};
   messages.SetOwner(window.Frame());
@@ -49,23 +66,16 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
   // Start-up runs before the window shows, so it opens with the cards listed.
   form.FormCreate();
   if (window.Frame() == nullptr) {
-    return 0;
+    return ended(0);
   }
   window.Show(show_command);
   const int exit_code = gui::RunMessageLoop();
   window.SetController(nullptr);
-  if (protocol && !protocol->Complete()) {
-    const std::string caption(kMessageCaption);
-    ::MessageBoxA(nullptr, protocol->IncompleteText().c_str(), caption.c_str(),
-                  MB_OK | MB_ICONWARNING | MB_TASKMODAL);
-  }
-  return exit_code;
+  return ended(exit_code);
 }
 
 void ShowStartError(std::string_view text) {
-  const std::string message(text);
-  const std::string caption(kMessageCaption);
-  ::MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  ShowBox(text, MB_ICONERROR);
 }
 
 bool AsksForVersion(std::string_view command_line) {

@@ -32,6 +32,16 @@ std::string OpenErrorText(const std::string& path, int error) {
          "). Das Programm beginnt nicht.";
 }
 
+// A text of the host (a file name, the command line) in code page 1252: the
+// ANSI code page on Windows already, UTF-8 elsewhere.
+std::string HostTextToCp1252(const std::string& text) {
+#ifdef _WIN32
+  return text;
+#else
+  return Utf8ToCp1252(text);
+#endif
+}
+
 }  // namespace
 
 FileProtocol::FileProtocol(const std::string& path)
@@ -61,15 +71,12 @@ void FileProtocol::Record(std::string_view event) {
   const bool written =
       std::fprintf(file_, "%8lld ms  %.*s%.*s", ms, static_cast<int>(text.size()), text.data(),
                    static_cast<int>(kProtocolLineEnd.size()), kProtocolLineEnd.data()) >= 0;
-  complete_ = (std::fflush(file_) == 0 && written) && complete_;
+  const bool flushed = std::fflush(file_) == 0;
+  complete_ = complete_ && written && flushed;
 }
 
 std::string FileProtocol::IncompleteText() const {
-#ifdef _WIN32
-  std::string text = "Die Protokolldatei " + path_;
-#else
-  std::string text = "Die Protokolldatei " + Utf8ToCp1252(path_);
-#endif
+  std::string text = "Die Protokolldatei " + HostTextToCp1252(path_);
   text +=
       " ist unvollständig: nicht jede Zeile ließ sich schreiben (Datenträger voll oder nicht "
       "erreichbar?)."_cp;
@@ -123,12 +130,8 @@ std::unique_ptr<FileProtocol> StartProtocolFromArguments(std::span<const std::st
   }
   auto protocol = std::make_unique<FileProtocol>(option.file);
   protocol->StartClock(machine.Time());
-#ifdef _WIN32
-  const std::string command_line = CommandLineText(args);
-#else
-  const std::string command_line = Utf8ToCp1252(CommandLineText(args));
-#endif
-  RecordProgramStart(*protocol, program, machine.Platform(), command_line);
+  RecordProgramStart(*protocol, program, machine.Platform(),
+                     HostTextToCp1252(CommandLineText(args)));
   return protocol;
 }
 
