@@ -80,6 +80,11 @@ if $under_qemu; then
   # through that failure is the same.
   rm "$WINEPREFIX/drive_c/windows/system32/winedevice.exe"
   echo "no program: kernel drivers do not start in this prefix" >"$WINEPREFIX/drive_c/windows/system32/winedevice.exe"
+  # Likewise the debugger Wine starts for a program that crashes: its emulated
+  # start held the crashed program a minute or more, only to fail to attach.
+  # Without it the program ends at once, with its exception code as its status.
+  rm "$WINEPREFIX/drive_c/windows/system32/winedbg.exe"
+  echo "no program: crashes end the program in this prefix" >"$WINEPREFIX/drive_c/windows/system32/winedbg.exe"
   echo disable >"$WINEPREFIX/.update-timestamp"
   add_fonts
   "${wineserver_command[@]}" -p </dev/null >/dev/null 2>&1
