@@ -36,6 +36,10 @@ DWORD ScaledTimeout(DWORD timeout_ms) {
   return scale > 1 ? timeout_ms * static_cast<DWORD>(scale) : timeout_ms;
 }
 
+bool Emulated() {
+  return ScaledTimeout(1) > 1;
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
   const DWORD start = ::GetTickCount();
   while (!condition()) {

@@ -20,6 +20,10 @@ void EndProcess(PROCESS_INFORMATION& process);
 // qemu-i386 each program start takes a minute instead of a fraction of a second.
 DWORD ScaledTimeout(DWORD timeout_ms);
 
+// True under an emulator (a time scale above 1), where Wine now and then stalls
+// or crashes in a program that is not at fault.
+bool Emulated();
+
 // Polls until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms);
 
