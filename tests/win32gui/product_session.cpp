@@ -135,6 +135,9 @@ bool Session::Run(const std::string& program, const std::string& console,
       return false;
     }
     ok &= Attempt([&] { return RunWindow(nt4); });
+    // A window program that failed may still run and hold the one-program
+    // mutex; the console program is judged on its own.
+    fu::session::EndProcess(process_);
     ok &= Attempt([&] { return RunConsole(); });
   }
   return ok;
