@@ -47,4 +47,12 @@ std::string Utf8ToCp1252(std::string_view text) {
   return out;
 }
 
+std::string HostTextToCp1252(std::string_view text) {
+#ifdef _WIN32
+  return std::string(text);
+#else
+  return Utf8ToCp1252(text);
+#endif
+}
+
 }  // namespace fu

@@ -127,4 +127,8 @@ std::string Cp1252ToUtf8(std::string_view text);
 // Converts UTF-8 to code page 1252; characters the code page lacks become '?'.
 std::string Utf8ToCp1252(std::string_view text);
 
+// A text of the host (a path, a command line) in code page 1252: on Windows it
+// is in the ANSI code page, which a German Windows has as 1252; elsewhere UTF-8.
+std::string HostTextToCp1252(std::string_view text);
+
 }  // namespace fu

@@ -32,16 +32,6 @@ std::string OpenErrorText(const std::string& path, int error) {
          "). Das Programm beginnt nicht.";
 }
 
-// A text of the host (a file name, the command line) in code page 1252: the
-// ANSI code page on Windows already, UTF-8 elsewhere.
-std::string HostTextToCp1252(const std::string& text) {
-#ifdef _WIN32
-  return text;
-#else
-  return Utf8ToCp1252(text);
-#endif
-}
-
 }  // namespace
 
 FileProtocol::FileProtocol(const std::string& path)

@@ -29,12 +29,8 @@ class SimMachine : public Machine {
 
 inline std::string SimMachine::Platform() {
   const bool nt = System().PlatformId() == win::VER_PLATFORM_WIN32_NT;
-#ifdef _WIN32
-  const std::string folder = pc_.Folder().string();  // the ANSI code page
-#else
-  const std::string folder = Utf8ToCp1252(pc_.Folder().string());
-#endif
-  return "simulierter PC in " + folder + (nt ? " (Windows NT)" : " (Windows 9x)");
+  return "simulierter PC in " + HostTextToCp1252(pc_.Folder().string()) +
+         (nt ? " (Windows NT)" : " (Windows 9x)");
 }
 
 }  // namespace fu::sim

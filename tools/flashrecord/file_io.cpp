@@ -17,7 +17,7 @@ namespace fu::flashrecord {
 namespace {
 
 std::string Named(std::string_view before, const std::string& path, std::string_view after) {
-  return std::string(before) + "\"" + PathText(path) + "\"" + std::string(after);
+  return std::string(before) + "\"" + HostTextToCp1252(path) + "\"" + std::string(after);
 }
 
 enum class PathKind { kMissing, kDirectory, kOther };
@@ -66,15 +66,6 @@ bool MoveOver(const std::string& from, const std::string& to) {
 }
 
 }  // namespace
-
-std::string PathText(const std::string& path) {
-#ifdef _WIN32
-  // The ANSI code page of a German Windows is code page 1252.
-  return path;
-#else
-  return Utf8ToCp1252(path);
-#endif
-}
 
 InputFile ReadInputFile(const std::string& path, std::size_t limit) {
   InputFile file;

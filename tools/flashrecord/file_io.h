@@ -13,9 +13,6 @@
 
 namespace fu::flashrecord {
 
-// A path as code page 1252 text, for messages.
-std::string PathText(const std::string& path);
-
 struct InputFile {
   std::vector<std::uint8_t> bytes;
   std::string error;  // empty when the file was read

@@ -109,7 +109,7 @@ Arguments ParseArguments(std::span<const std::string> args) {
 
 std::string Quoted(const std::string& path) {
   std::string quoted = "\"";
-  quoted += PathText(path);
+  quoted += HostTextToCp1252(path);
   quoted += '"';
   return quoted;
 }
