@@ -93,7 +93,12 @@ class Session {
   bool RunConsole();
   // Runs a part, and once more if it stalled under the emulator.
   bool Attempt(const std::function<bool()>& part);
-  // After a wait for the program ran out: whether it still runs or how it
+  // The started program's window of that class, checked as shown; none when
+  // the wait runs out or the program ends first.
+  HWND CheckShown(const char* window_class, const std::string& what);
+  // Checks that the program ends, with that status.
+  bool CheckEnds(HANDLE process, DWORD status, const std::string& what);
+  // After a wait for a program ran out: whether it still runs or how it
   // ended. Still running, or ended by an exception, is a stall.
   std::string Fate(HANDLE process);
   HWND Own(const char* window_class) const {
@@ -156,6 +161,25 @@ bool Session::Attempt(const std::function<bool()>& part) {
   return part();
 }
 
+HWND Session::CheckShown(const char* window_class, const std::string& what) {
+  HWND window = nullptr;
+  WaitFor(
+      [&] {
+        return (window = Own(window_class)) != nullptr ||
+               ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+      },
+      kTimeoutMs);
+  Check(window != nullptr, what + (window != nullptr ? "" : Fate(process_.hProcess)));
+  return window;
+}
+
+bool Session::CheckEnds(HANDLE process, DWORD status, const std::string& what) {
+  DWORD code = 0;
+  const bool ended = ::WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0 &&
+                     ::GetExitCodeProcess(process, &code) && code == status;
+  return Check(ended, what + (ended ? "" : Fate(process)));
+}
+
 std::string Session::Fate(HANDLE process) {
   if (::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
     stalled_ = true;
@@ -181,30 +205,23 @@ bool Session::RunWindow(bool nt4) {
     return Check(false, "start " + command + " (error " + std::to_string(::GetLastError()) + ")");
   }
 
-  const auto ended = [&] { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; };
   // One message a slot: each open of the driver fails.
   for (int slot = 0; slot < kSlots; ++slot) {
-    HWND box = nullptr;
-    const std::string what =
-        "message " + std::to_string(slot + 1) + " of " + std::to_string(kSlots);
-    WaitFor([&] { return (box = Own("#32770")) != nullptr || ended(); }, kTimeoutMs);
+    const HWND box = CheckShown(
+        "#32770", "message " + std::to_string(slot + 1) + " of " + std::to_string(kSlots));
     if (box == nullptr) {
-      return Check(false, what + Fate(process_.hProcess));
+      return false;
     }
-    Check(true, what);
     const std::string text = MessageBoxText(box);
     ok &= Check(text == "Fehler bei HWAccess", "it reads \"" + text + "\"");
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     WaitFor([&] { return !::IsWindow(box) || !::IsWindowVisible(box); }, kTimeoutMs);
   }
 
-  HWND main = nullptr;
-  WaitFor([&] { return (main = Own(fu::Win32MainWindow::kClassName)) != nullptr || ended(); },
-          kTimeoutMs);
+  const HWND main = CheckShown(fu::Win32MainWindow::kClassName, "main window shown");
   if (main == nullptr) {
-    return Check(false, "main window shown" + Fate(process_.hProcess));
+    return false;
   }
-  Check(true, "main window shown");
   const auto item = [&](int id) { return ::GetDlgItem(main, id); };
   ok &= Check(::SendMessageA(item(Id::kComboBox1), CB_GETCOUNT, 0, 0) == 0, "no card listed");
   ok &= Check(TextOf(item(Id::kEdit1)) == "Nicht vorhanden" &&
@@ -222,12 +239,8 @@ bool Session::RunWindow(bool nt4) {
 
   ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(Id::kButton1, BN_CLICKED),
                  reinterpret_cast<LPARAM>(item(Id::kButton1)));
-  DWORD exit_code = 1;
-  const bool exited = ::WaitForSingleObject(process_.hProcess, kTimeoutMs) == WAIT_OBJECT_0 &&
-                      ::GetExitCodeProcess(process_.hProcess, &exit_code) && exit_code == 0;
-  return Check(exited, "\"Exit\" ends the program with status 0" +
-                           (exited ? std::string() : Fate(process_.hProcess))) &&
-         ok;
+  ok &= CheckEnds(process_.hProcess, 0, "\"Exit\" ends the program with status 0");
+  return ok;
 }
 
 bool Session::RunConsole() {
@@ -252,10 +265,9 @@ bool Session::RunConsole() {
   if (!Check(started, "start " + command)) {
     return false;
   }
-  DWORD exit_code = 1;
-  const bool ended = ::WaitForSingleObject(process.hProcess, kTimeoutMs) == WAIT_OBJECT_0 &&
-                     ::GetExitCodeProcess(process.hProcess, &exit_code) && exit_code == 2;
-  const std::string fate = ended ? std::string() : Fate(process.hProcess);
+  // Status 2: the hardware could not be reached, which a script must tell from
+  // a PC without cards (status 0).
+  bool ok = CheckEnds(process.hProcess, 2, "FlashUpdateCli.exe list ends with status 2");
   fu::session::EndProcess(process);
   std::ifstream file(output, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -264,9 +276,6 @@ bool Session::RunConsole() {
     expected += "Fehler: Fehler bei HWAccess\r\n";
   }
   expected += "Keine Karte gefunden.\r\n";
-  // Status 2: the hardware could not be reached, which a script must tell from
-  // a PC without cards (status 0).
-  bool ok = Check(ended, "FlashUpdateCli.exe list ends with status 2" + fate);
   ok &= Check(text == expected, "it prints a message a slot and no card:\n" + text);
   ok &= Check(!ServiceRegistered(), "no driver service left behind by FlashUpdateCli.exe");
   return ok;
