@@ -11,6 +11,8 @@ namespace fu {
 
 namespace {
 
+constexpr char kEndOfFile = 0x1A;
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
@@ -45,8 +47,10 @@ HostWord ParseLine(std::string_view line, bool empty_is_zero) {
 }  // namespace
 
 DspProgram ParseDspProgram(std::span<const std::uint8_t> text) {
-  const std::vector<std::string_view> lines =
-      SplitLines(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  std::string_view chars(reinterpret_cast<const char*>(text.data()), text.size());
+  // Text files of DOS end at the end-of-file byte; editors of the time wrote one.
+  chars = chars.substr(0, chars.find(kEndOfFile));
+  const std::vector<std::string_view> lines = SplitLines(chars);
   DspProgram program;
   if (lines.size() > kDspProgramMaxLines) {
     return program;

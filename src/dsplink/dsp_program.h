@@ -2,7 +2,8 @@
 // The DSP program file: text, one hexadecimal number per line. Line 1 holds N,
 // line 2 a word passed to the DSP unchanged, lines 3 to N + 2 the program words.
 // Spaces count as the digit 0 wherever they stand; an empty line is 0. The boot
-// stream is the first N + 2 lines.
+// stream is the first N + 2 lines. The byte 0x1A ends the file, as in DOS text
+// files: what follows it is not read.
 
 #include <cstdint>
 #include <span>

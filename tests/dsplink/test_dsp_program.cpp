@@ -25,6 +25,9 @@ TEST(DspProgram, BootStreamIsTheCountTheSecondWordAndTheProgram) {
 TEST(DspProgram, LineEndsMayBeBareLineFeedsAndTheLastMayBeMissing) {
   EXPECT_EQ(Parse("2\n5\nabcdef\nFFFFFFFF").bootStream,
             (std::vector<HostWord>{2, 5, 0xABCDEF, 0xFFFFFFFF}));
+  // The DOS end-of-file byte ends the text, at a line's end or inside a line.
+  EXPECT_EQ(Parse("2\r\n5\r\n7\r\n8\r\n\x1A").bootStream, (std::vector<HostWord>{2, 5, 7, 8}));
+  EXPECT_EQ(Parse("2\n5\n7\n8\x1A\n$$\n").bootStream, (std::vector<HostWord>{2, 5, 7, 8}));
 }
 
 TEST(DspProgram, LinesThatAreNotHexadecimalRaiseWithTheirText) {
