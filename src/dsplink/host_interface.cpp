@@ -49,6 +49,23 @@ bool HostInterface::DSP_ReadFIFO(CardSlot slot, std::span<HostWord> words) {
   return true;
 }
 
+std::optional<std::size_t> HostInterface::DiscardReceived(CardSlot slot, std::size_t limit) {
+  if (!windows_.HasWindow(slot)) {
+    return 0;
+  }
+  const LinearAddress status = windows_.Get(slot) + hi::HSTR;
+  for (std::size_t dropped = 0;; ++dropped) {
+    ++status_reads_;
+    if (!(bus_.Read32(status) & hi::kHrrq)) {
+      return dropped;
+    }
+    if (dropped == limit) {
+      return std::nullopt;
+    }
+    ReadHostRegister(slot, hi::HDATA);
+  }
+}
+
 bool HostInterface::SetFormat(CardSlot slot, int format, std::uint32_t keep_mask, int shift) {
   if (format < 0 || format > 3) {
     return false;

@@ -8,6 +8,7 @@
 // changed (1).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "base/host_word.h"
@@ -51,6 +52,10 @@ class HostInterface {
   // Fills words in order, one status poll each; words received before a failed
   // poll stay in the buffer.
   bool DSP_ReadFIFO(CardSlot slot, std::span<HostWord> words);
+  // Reads and drops the words waiting in the receive register (HRRQ set), at
+  // most limit of them, without waiting for more: the number dropped, or
+  // nothing when the register still held words after limit of them.
+  std::optional<std::size_t> DiscardReceived(CardSlot slot, std::size_t limit);
 
   // Formats 0 to 3; any other format gives false and leaves the register alone.
   bool SetTransmitFormat(CardSlot slot, int format);

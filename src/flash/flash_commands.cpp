@@ -31,7 +31,22 @@ void FlashCommands::Note(std::string_view command, CardSlot slot, FlashAddress a
   text += ", ";
   text += answer;
   text += ", " + std::to_string(host_.StatusReads() - polls_before) + " Abfragen";
+  if (discarded_ && *discarded_ > 0) {
+    text += ", " + std::to_string(*discarded_) +
+            std::string(" Wörter eines früheren Befehls verworfen"_cp);
+  }
   protocol_.Record(text);
+}
+
+bool FlashCommands::Start(CardSlot slot, std::uint8_t vector) {
+  host_.SendHostCommand(slot, vector);
+  discarded_ = host_.DiscardReceived(slot, flash_cmd::kMaxStaleWords);
+  return discarded_.has_value();
+}
+
+std::string FlashCommands::NotSentText() const {
+  return discarded_ ? "Unterbefehl nicht gesendet"
+                    : "Empfangsregister leert sich nicht, Befehl nicht gesendet";
 }
 
 bool FlashCommands::SendWord(CardSlot slot, HostWord word) {
@@ -49,7 +64,9 @@ HostWord FlashCommands::ReceiveWord(CardSlot slot) {
 }
 
 bool FlashCommands::RunCommand(CardSlot slot, std::uint8_t vector, std::span<const HostWord> args) {
-  host_.SendHostCommand(slot, vector);
+  if (!Start(slot, vector)) {
+    return false;
+  }
   if (!args.empty()) {
     SendWords(slot, args);
   }
@@ -58,8 +75,7 @@ bool FlashCommands::RunCommand(CardSlot slot, std::uint8_t vector, std::span<con
 
 bool FlashCommands::RunSubCommand(CardSlot slot, std::uint8_t vector, HostWord sub_command,
                                   std::span<const HostWord> args) {
-  host_.SendHostCommand(slot, vector);
-  if (!SendWord(slot, sub_command)) {
+  if (!Start(slot, vector) || !SendWord(slot, sub_command)) {
     return false;
   }
   if (!args.empty()) {
@@ -74,7 +90,15 @@ bool FlashCommands::FlashRead(CardSlot slot, FlashAddress address, std::span<Hos
   }
   const std::uint64_t polls = host_.StatusReads();
   const std::array<HostWord, 2> args = {address, static_cast<HostWord>(buffer.size())};
-  RunCommand(slot, flash_cmd::kReadVector, args);
+  if (!RunCommand(slot, flash_cmd::kReadVector, args)) {
+    if (!buffer.empty()) {
+      buffer[0] = 0;  // stopped at the first word
+    }
+    if (protocol_.On()) {
+      Note("Lesen", slot, address, buffer.size(), NotSentText(), polls);
+    }
+    return false;
+  }
   for (std::size_t k = 0; k < buffer.size(); ++k) {
     const HostWord received = ReceiveWord(slot);
     buffer[k] = received & 0xFF;
@@ -110,10 +134,16 @@ bool FlashCommands::FlashWrite(CardSlot slot, FlashAddress address,
     }
   }
   Wait(clock_, protocol_, kFlashWait, "Flash programmieren, vor dem Status");
+  if (!ok) {
+    if (protocol_.On()) {
+      Note("Programmieren", slot, address, data.size(), NotSentText() + ", kein Status gelesen",
+           polls);
+    }
+    return false;
+  }
   const HostWord status = ReceiveWord(slot);
   if (protocol_.On()) {
-    Note("Programmieren", slot, address, data.size(),
-         (ok ? "" : "Unterbefehl nicht gesendet, ") + StatusText(status), polls);
+    Note("Programmieren", slot, address, data.size(), StatusText(status), polls);
   }
   return status == 0;
 }
@@ -129,7 +159,7 @@ bool FlashCommands::FlashErase(CardSlot slot, FlashAddress address) {
       Note("Löschen"_cp, slot, address, 0, StatusText(status), polls);
     }
   } else if (protocol_.On()) {
-    Note("Löschen"_cp, slot, address, 0, "Unterbefehl nicht gesendet", polls);
+    Note("Löschen"_cp, slot, address, 0, NotSentText(), polls);
   }
   Wait(clock_, protocol_, kFlashWait, "nach dem Löschen"_cp);
   return result;

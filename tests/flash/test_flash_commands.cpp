@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "flash/flash_commands.h"
@@ -73,7 +74,8 @@ TEST_F(FlashCommandsTest, ReadOfNothingSendsTheCommandOnly) {
 
 TEST_F(FlashCommandsTest, ReadStopsWhereAWordFailsToArrive) {
   bus_.answers = {5, 6};
-  bus_.status = [](std::uint64_t n) { return n <= 4 ? hi::kHtrq | hi::kHrrq : hi::kHtrq; };
+  // The first status read is the check for words left by an earlier command.
+  bus_.status = [](std::uint64_t n) { return n <= 5 ? hi::kHtrq | hi::kHrrq : hi::kHtrq; };
   std::vector<HostWord> buffer(4, 0xAA);
   EXPECT_FALSE(flash_.FlashRead(2, 0xD00000, buffer));
   EXPECT_EQ(buffer, (std::vector<HostWord>{5, 6, 0, 0xAA}));
@@ -100,18 +102,40 @@ TEST_F(FlashCommandsTest, WriteWaitsAroundTheDataAndDecidesByTheStatus) {
 
 TEST_F(FlashCommandsTest, WriteStopsAtTheFirstDataWordThatCannotGo) {
   bus_.answers = {0};
-  bus_.status = [](std::uint64_t n) { return n <= 4 ? hi::kHtrq | hi::kHrrq : hi::kHrrq; };
+  bus_.status = [](std::uint64_t n) { return n <= 5 ? hi::kHtrq | hi::kHrrq : hi::kHrrq; };
   const std::vector<HostWord> data = {1, 2, 3};
   EXPECT_FALSE(flash_.FlashWrite(2, 0, data));
   EXPECT_EQ(WireLog(), (Wire{"C209", ">2", ">0", ">3", "W10", ">1"}));  // no status read
 }
 
-TEST_F(FlashCommandsTest, WriteReadsTheStatusEvenWhenTheSubCommandFailed) {
-  bus_.answers = {0};
-  bus_.status = [](std::uint64_t) { return hi::kHrrq; };  // takes no words, answers
+TEST_F(FlashCommandsTest, WriteWhoseSubCommandDidNotGoReadsNoStatus) {
+  bus_.unread = {0};  // a stale 0 would read as "programmed"
+  bus_.status = [](std::uint64_t n) { return n == 1 ? hi::kHrrq : 0u; };  // takes no words
   const std::vector<HostWord> data = {1};
-  EXPECT_TRUE(flash_.FlashWrite(2, 0, data));
-  EXPECT_EQ(WireLog(), (Wire{"C209", "W10", "W10", "<0"}));
+  EXPECT_FALSE(flash_.FlashWrite(2, 0, data));
+  EXPECT_EQ(WireLog(), (Wire{"C209", "<0", "W10", "W10"}));
+}
+
+TEST_F(FlashCommandsTest, WordsAnEarlierCommandLeftNeverAnswerTheNextOne) {
+  // Read away after the host command, before the arguments: a stale 0 would read
+  // as "erased".
+  bus_.unread = {0, 0};
+  bus_.answers = {1};
+  EXPECT_FALSE(flash_.FlashErase(2, 0xD02000));
+  EXPECT_EQ(WireLog(), (Wire{"C209", "<0", "<0", ">3", ">13639680", "<1", "W10"}));
+
+  // As many as the longest answer could leave are read away; a register that
+  // holds more never empties, and the command goes no further.
+  bus_.unread.assign(flash_cmd::kMaxStaleWords, 0);
+  bus_.answers = {0};
+  EXPECT_TRUE(flash_.FlashErase(2, 0xD02000));
+  bus_.log.clear();
+  bus_.unread.assign(flash_cmd::kMaxStaleWords + 1, 0);
+  std::vector<HostWord> buffer(2, 0xAA);
+  EXPECT_FALSE(flash_.FlashRead(2, 0xD00000, buffer));
+  EXPECT_EQ(buffer, (std::vector<HostWord>{0, 0xAA}));
+  const Wire wire = WireLog();
+  EXPECT_EQ(std::count_if(wire.begin(), wire.end(), [](const auto& w) { return w[0] == '>'; }), 0);
 }
 
 TEST_F(FlashCommandsTest, EraseAnswersByStatusAndAlwaysWaits) {

@@ -9,11 +9,15 @@ std::uint32_t FakeBus::Read32(LinearAddress address) {
     return 0xFFFFFFFF;
   }
   if (offset == hi::HSTR) {
-    return status(++statusReads);
+    const std::uint32_t value = status(++statusReads);
+    return awaitingArguments_ && unread.empty() ? value & ~hi::kHrrq : value;
   }
   std::uint32_t value = 0;
   if (offset == hi::HCTR) {
     value = hctr;
+  } else if (offset == hi::HDATA && !unread.empty()) {
+    value = unread.front();
+    unread.pop_front();
   } else if (offset == hi::HDATA && !answers.empty()) {
     value = answers.front();
     answers.pop_front();
@@ -33,8 +37,10 @@ void FakeBus::Write32(LinearAddress address, std::uint32_t value) {
     hctr = value;
   } else if (offset == hi::HCVR) {
     commands.push_back(value);
+    awaitingArguments_ = true;
   } else if (offset == hi::HDATA) {
     sent.push_back(value);
+    awaitingArguments_ = false;
   }
 }
 
