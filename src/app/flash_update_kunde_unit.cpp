@@ -19,12 +19,31 @@ constexpr std::string_view kEndedAfterWrite =
     "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.\r\n"
     "Es hat den Schreibvorgang zuerst zu Ende geführt und wird jetzt beendet."_cp;
 
+std::string TakeOverQuestion(std::size_t index) {
+  return "Die Karte " + std::to_string(index) +
+         std::string(
+             " ist als belegt markiert: ein anderes Programm arbeitet vielleicht gerade mit ihr. "
+             "Die Markierung kann aber auch nach dem Einschalten des PCs stehen oder nach einem "
+             "Programm, das nicht regulär beendet wurde, auch nach diesem.\r\nSoll dieses "
+             "Programm die Karte übernehmen? Ein Programm, das noch mit ihr arbeitet, wird dabei "
+             "gestört."_cp);
+}
+
+std::string NotTakenOverText(std::size_t index, RestoreOffers offers) {
+  return "Die Karte " + std::to_string(index) +
+         std::string(
+             " wurde nicht übernommen. Es wurde nichts an sie gesendet; sie wird als unbekannt "
+             "angezeigt. "_cp) +
+         std::string(offers == RestoreOffers::Report
+                         ? "Mit --yes wird sie übernommen."_cp
+                         : "Beim nächsten Start wird wieder gefragt."_cp);
+}
+
 std::string HeldByOtherAtStartText(std::size_t index) {
   return "Die Karte " + std::to_string(index) +
          std::string(
              " wird von einem anderen Programm benutzt. Es wurde nichts an sie gesendet; sie "
-             "wird als unbekannt angezeigt.\r\nBenutzt kein anderes Programm die Karte, hebt ein "
-             "Neustart des PCs die Sperre auf."_cp);
+             "wird als unbekannt angezeigt."_cp);
 }
 
 }  // namespace
@@ -123,16 +142,21 @@ void TForm1::ShowState(CardState state, const std::string& serial, const std::st
 ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
   // A card another program holds keeps its place in the list, so that the
   // numbers stay; nothing is sent to it, and its flag stays as that program set it.
-  const auto held_by_other = [&] {
-    messages_.Show(HeldByOtherAtStartText(list_slots_.size()), MessageKind::Information,
-                   Buttons::Ok);
+  const auto held_by_other = [&](const std::string& text) {
+    messages_.Show(text, MessageKind::Information, Buttons::Ok);
     view_.AddItem(kUnknownCard);
     list_slots_.push_back(slot);
     list_serials_.push_back(std::nullopt);
     return ActionResult::Refused;
   };
+  // The flag also stays set after power-on on some cards, and after a program
+  // that ended during its work, this one included: the user decides.
   if (sys_.host.IsCardBusy(slot) == 1) {
-    return held_by_other();
+    if (messages_.Show(TakeOverQuestion(list_slots_.size()), MessageKind::Question,
+                       Buttons::YesNoDefaultNo) != Answer::Yes) {
+      return held_by_other(NotTakenOverText(list_slots_.size(), offers_));
+    }
+    sys_.host.ReleaseCard(slot);
   }
   try {
     sys_.slots.LoadCardProgram(slot, directory, kDspProgramFile);
@@ -142,7 +166,7 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
   }
   Wait(sys_.ports.clock, sys_.ports.protocol, kAfterLoadWait, "nach dem Laden des DSP-Programms");
   if (!Claim(slot)) {
-    return held_by_other();
+    return held_by_other(HeldByOtherAtStartText(list_slots_.size()));
   }
   sys_.host.ClearBootDoneFlag(slot);
   const RecordV12 image = sys_.reader.ReadImageV12(slot);

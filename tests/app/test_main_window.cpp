@@ -180,19 +180,28 @@ TEST_F(MainWindow, DamagedProgramFileIsShownAndStartUpGoesOn) {
   ExpectIdle();
 }
 
-// Another program holds card 0's busy flag: the card keeps its list place, so
-// that the numbers stay, is neither booted nor read, and every action on it is
-// refused. Its flag stays as that program set it.
-TEST_F(MainWindow, CardBusyWithAnotherProgramIsLeftAlone) {
+// Card 0's busy flag is set at start-up: another program may hold it, or it
+// stayed set after power-on or after a program that ended in its work. The user
+// is asked. No: the card keeps its list place, so that the numbers stay, is
+// neither booted nor read, every action on it is refused, and its flag stays.
+// Yes: the flag is cleared and the card started as every other.
+TEST_F(MainWindow, CardFoundBusyIsTakenOverOnlyOnTheUsersWord) {
   rig_.Pc().SetBusyHeldByOther(0, true);
   const auto before = rig_.Pc().Card(0).Flash().AllBytes();
   rig_.Start();
   EXPECT_EQ(View().Items(), (std::vector<std::string>{"Unbekannter Kartentyp", "RT/Count16"}));
-  EXPECT_EQ(rig_.messages.Texts(),
-            std::vector<std::string>{std::string(
-                "Die Karte 0 wird von einem anderen Programm benutzt. Es wurde nichts an sie "
-                "gesendet; sie wird als unbekannt angezeigt.\r\nBenutzt kein anderes Programm die "
-                "Karte, hebt ein Neustart des PCs die Sperre auf."_cp)});
+  ASSERT_EQ(rig_.messages.Shown().size(), 2u);
+  const ShownMessage& question = rig_.messages.Shown()[0];
+  EXPECT_EQ(question.buttons, Buttons::YesNoDefaultNo);
+  EXPECT_EQ(question.answer, Answer::No);
+  for (const char* part : {"Die Karte 0 ist als belegt markiert", "anderes Programm",
+                           "nach dem Einschalten", "nicht regulär beendet"}) {
+    EXPECT_NE(question.text.find(Utf8ToCp1252(part)), std::string::npos) << part;
+  }
+  EXPECT_EQ(rig_.messages.Texts()[1],
+            std::string("Die Karte 0 wurde nicht übernommen. Es wurde nichts an sie gesendet; "
+                        "sie wird als unbekannt angezeigt. Beim nächsten Start wird wieder "
+                        "gefragt."_cp));
   EXPECT_EQ(View().Text(Control::Edit3), "Unbekannt");
   for (const auto click : {&TForm1::Button2Click, &TForm1::Button3Click, &TForm1::Button4Click}) {
     rig_.messages.Clear();
@@ -209,6 +218,15 @@ TEST_F(MainWindow, CardBusyWithAnotherProgramIsLeftAlone) {
   Select(1);
   EXPECT_EQ(View().Text(Control::Edit3), "1.3");
   ExpectIdle();
+
+  rig_.messages.Clear();
+  rig_.messages.Script(Answer::Yes);
+  rig_.Start();
+  EXPECT_EQ(View().Items(), (std::vector<std::string>{"nimbaPCI/HS", "RT/Count16"}));
+  EXPECT_EQ(rig_.messages.Shown().size(), 1u);  // the question only
+  EXPECT_EQ(rig_.Pc().Card(0).Diagnostics().boots, 1u);
+  EXPECT_EQ(rig_.Pc().Card(0).Control() & 0x4000, 0u);
+  EXPECT_EQ(Form().Button2Click(), ActionResult::Done);
 }
 
 TEST_F(MainWindow, NestedOpensKeepTheCardMapped) {
