@@ -33,7 +33,8 @@ constexpr std::string_view kUsage =
     "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
     "--protokoll DATEI schreibt ein Protokoll für den Support in DATEI.\n"
     "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler oder Hardware\n"
-    "nicht erreichbar, 3 falscher Aufruf oder falsche Eingabe.\n";
+    "nicht erreichbar, 3 falscher Aufruf oder falsche Eingabe, 4 Erfolg, aber das Flash\n"
+    "außerhalb des Datensatzes weicht von der Sicherung ab (die Sicherung aufbewahren).\n";
 
 struct Arguments {
   std::string command;
@@ -284,7 +285,8 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
                                     : restore && a.file.empty() ? form.RestorePointClick()
                                     : restore ? form.RestoreClick(Utf8ToCp1252(a.file))
                                               : form.Button4Click();
-        status = ExitCode(result);
+        status = result == ActionResult::Done && form.LastDifference() ? kCliDoneFlashDiffers
+                                                                       : ExitCode(result);
         if (!form.LastBackupFile().empty()) {
           out << "Sicherung: " << Cp1252ToUtf8(form.LastBackupFile()) << "\n";
         }

@@ -6,7 +6,8 @@
 //   [--yes|--no] [--machine DIR]   (--machine only on a simulated PC)
 //
 // Exit status: 0 success, 1 failed or declined, 2 a raised error or the
-// hardware could not be reached, 3 usage or input error.
+// hardware could not be reached, 3 usage or input error, 4 done, but the flash
+// beyond the record differs from the backup (told).
 
 #include <functional>
 #include <iosfwd>
@@ -25,6 +26,7 @@ inline constexpr int kCliOk = 0;
 inline constexpr int kCliFailed = 1;
 inline constexpr int kCliRaised = 2;
 inline constexpr int kCliUsage = 3;
+inline constexpr int kCliDoneFlashDiffers = 4;
 
 // Which console program runs: its name as the user types it (the usage text and
 // the restore hints name it), and whether it works on a simulated PC and so

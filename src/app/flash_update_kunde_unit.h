@@ -72,6 +72,9 @@ class TForm1 {
   CardState SelectedState() const { return state_; }
   // The backup file the last action wrote, empty when none.
   const std::string& LastBackupFile() const { return last_backup_; }
+  // After a write or restore that succeeded: where the flash beyond the record
+  // differs from what it should hold (told to the user); nothing otherwise.
+  const std::optional<AreaDifference>& LastDifference() const { return last_difference_; }
   // The selected card's name as its record reads now (after a write it may differ
   // from its list item, which keeps the name read at start-up); empty when the
   // last refresh read no record.
@@ -172,6 +175,7 @@ class TForm1 {
   CardState state_ = CardState::NotPresent;
   std::optional<CardSlot> open_slot_;  // opened by the running action
   std::string last_backup_;
+  std::optional<AreaDifference> last_difference_;
   std::string shown_name_;
 };
 

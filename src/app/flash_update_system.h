@@ -63,7 +63,7 @@ class FlashUpdateSystem {
             p.files,
             [&files = p.files](std::string_view path) { return RestorableBackup(files, path); },
             p.protocol),
-        writer(flash, backup, ports.messages, p.splash, &journal),
+        writer(flash, backup, ports.messages, p.splash, &journal, p.protocol),
         restore(p.files, flash, reader, writer, ports.messages),
         slots(cards, host, loader) {}
 

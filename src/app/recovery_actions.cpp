@@ -188,6 +188,7 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
     return ActionResult::Refused;
   }
   const int card_number = view_.SelectedItem();
+  last_difference_.reset();
   Busy(true);
   view_.SetProgress(0);
   const auto slot = OpenForAction();
@@ -201,6 +202,8 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
     outcome = sys_.restore.RestoreFromBackup(*slot, card_number, backup_file, owner);
   }
   last_backup_ = sys_.writer.LastBackupFile();
+  last_difference_ =
+      outcome == RestoreOutcome::Restored ? sys_.writer.LastDifference() : std::nullopt;
   EndAction(*slot);
   switch (outcome) {
     case RestoreOutcome::Restored:

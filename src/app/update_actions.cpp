@@ -81,6 +81,7 @@ ActionResult TForm1::RunWriteAction(ActionResult (TForm1::*action)(CardSlot)) {
     if (!SelectedSlot()) {
       return ActionResult::Refused;
     }
+    last_difference_.reset();
     Busy(true);
     view_.SetProgress(0);
     const auto slot = OpenForAction();
@@ -96,6 +97,7 @@ ActionResult TForm1::RunWriteAction(ActionResult (TForm1::*action)(CardSlot)) {
 
 ActionResult TForm1::FinishWrite(CardSlot slot, bool written) {
   last_backup_ = sys_.writer.LastBackupFile();
+  last_difference_ = written ? sys_.writer.LastDifference() : std::nullopt;
   if (written) {
     Progress(100);
     messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);
@@ -173,6 +175,7 @@ ActionResult TForm1::Button4Click() {
 ActionResult TForm1::Dump(CardSlot slot) {
   const BackupResult backup = sys_.backup.BackupFlash(slot);
   last_backup_ = backup.fileName;
+  last_difference_.reset();
   ReleaseAction(slot);
   ComboBox1Change();
   if (!backup.Ok()) {

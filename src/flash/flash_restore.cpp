@@ -18,13 +18,6 @@ namespace {
 constexpr std::string_view kWriteAnyway =
     "\r\n\r\nMöchten Sie die Sicherung trotzdem auf diese Karte zurückschreiben?"_cp;
 
-std::string AddressText(std::size_t offset) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%06X",
-                static_cast<unsigned>(kBackupAreaStart + static_cast<std::uint32_t>(offset)));
-  return text;
-}
-
 std::string SerialText(std::string_view serial) {
   return serial.empty() ? std::string("(leer)") : std::string(serial);
 }
@@ -33,27 +26,27 @@ std::string CardText(int card_number, std::string_view serial) {
   return "Karte " + std::to_string(card_number) + " (Seriennummer " + std::string(serial) + ")";
 }
 
-bool InRecordSector(std::size_t offset) {
-  const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
-  return offset >= sector && offset < sector + record_write::kSectorWords;
-}
+constexpr std::string_view kUntouchedFlash = "Das Flash außerhalb des Datensatzes "_cp;
 
-constexpr std::string_view kUntouchedFlash =
-    "Das Flash außerhalb des Datensatzbereichs, das kein Schreiben dieses Programms ändert, "_cp;
+// The record a backup holds: its revision and serial number.
+struct FileRecord {
+  RecordRevision revision;
+  std::string serial;
+};
 
-// The serial number of the record the file holds; nothing when it holds none.
-std::optional<std::string> FileSerialNumber(std::span<const std::uint8_t> record) {
+// Nothing when the file holds no record of revision 1.2 or 1.3.
+std::optional<FileRecord> FileRecordOf(std::span<const std::uint8_t> record) {
   const RecordV12 v12(record.first(kRecordV12Size));
   switch (RecognizeRevision(v12)) {
     case kRevision12:
-      return v12.Get(v12::SerialNumber);
+      return FileRecord{kRevision12, v12.Get(v12::SerialNumber)};
     case kRevision13: {
       std::vector<HostWord> words(record.begin(), record.begin() + kImageV13Size);
       ImageV13 image;
       WordsToImage(std::span<const HostWord, kImageV13Size>(words), image);
       RecordV13 decoded;
       DecodeImage(image, decoded);
-      return decoded.SerialNumber.str();
+      return FileRecord{kRevision13, decoded.SerialNumber.str()};
     }
     default:
       return std::nullopt;
@@ -68,7 +61,7 @@ bool RestorableBackup(Files& files, std::string_view path) {
     const BackupFile backup = ParseBackupFile(file->ReadAtMost(kBackupFileSize + 1));
     file->Close();
     return backup.Restorable() &&
-           FileSerialNumber(std::span(backup.flash).subspan(kBackupRecordOffset)).has_value();
+           FileRecordOf(std::span(backup.flash).subspan(kBackupRecordOffset)).has_value();
   } catch (const FileError&) {
     return false;
   }
@@ -91,8 +84,12 @@ FlashRestore::Untouched FlashRestore::CompareUntouched(CardSlot slot,
   if (ReadAreaTwice(flash_, slot, area) != BackupOutcome::Ok) {
     return {Untouched::Kind::Unreadable};
   }
+  // A byte the card reads erased says nothing: an erase may have cleared it.
+  // Only data the card holds that the file does not tell another card.
+  const std::size_t record_end = kBackupRecordOffset + record_write::kRecordWords;
   for (std::size_t i = 0; i < area.size(); ++i) {
-    if (!InRecordSector(i) && area[i] != file_flash[i]) {
+    const bool record = i >= kBackupRecordOffset && i < record_end;
+    if (!record && area[i] != 0xFF && area[i] != file_flash[i]) {
       return {Untouched::Kind::Differs, i};
     }
   }
@@ -129,16 +126,19 @@ std::optional<RestoreOutcome> FlashRestore::CheckOwner(CardSlot slot, int card_n
       if (!card_serial && owner == FileOwner::ThisCard) {
         return std::nullopt;  // the start-up question named the file
       }
-      flash_text = std::string(kUntouchedFlash) + "gleicht dem der Sicherung.";
+      flash_text = std::string(kUntouchedFlash) +
+                   std::string(
+                       "widerspricht dem der Sicherung nicht; bei Karten desselben "
+                       "Modells beweist das aber nicht, dass sie zu dieser Karte gehört."_cp);
       break;
     case Untouched::Kind::Differs:
       flash_text = std::string(kUntouchedFlash) +
                    "weicht von dem der Sicherung ab, zuerst bei Adresse " +
-                   AddressText(untouched.first) + ".";
+                   AreaAddressText(untouched.first) + ".";
       break;
     case Untouched::Kind::Unreadable:
       flash_text = std::string(
-          "Das Flash außerhalb des Datensatzbereichs konnte nicht zweimal gleich gelesen "
+          "Das Flash außerhalb des Datensatzes konnte nicht zweimal gleich gelesen "
           "werden; ob es dem der Sicherung gleicht, ist nicht bekannt."_cp);
       break;
   }
@@ -162,45 +162,6 @@ std::optional<RestoreOutcome> FlashRestore::CheckOwner(CardSlot slot, int card_n
   return std::nullopt;
 }
 
-bool FlashRestore::AreaEqualsFile(CardSlot slot, std::string_view path,
-                                  std::span<const std::uint8_t> file_flash) {
-  std::vector<HostWord> back(kBackupWords, 0);
-  if (!flash_.FlashRead(slot, kBackupAreaStart, back)) {
-    messages_.Show(std::string("Der Datensatz wurde zurückgeschrieben, aber das Flash der Karte "
-                               "konnte danach nicht vollständig gelesen werden. Ob es der "
-                               "Sicherung "_cp) +
-                       std::string(path) + std::string(" gleicht, ist nicht bekannt."),
-                   MessageKind::Error, Buttons::Ok);
-    return false;
-  }
-  const auto differs = std::mismatch(back.begin(), back.end(), file_flash.begin(),
-                                     [](HostWord got, std::uint8_t want) { return got == want; });
-  if (differs.first == back.end()) {
-    return true;
-  }
-  const auto offset = static_cast<std::size_t>(differs.first - back.begin());
-  const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
-  std::string text;
-  if (InRecordSector(offset)) {
-    text = "Das Flash der Karte weicht nach dem Zurückschreiben bei Adresse "_cp;
-    text += AddressText(offset) + " von der Sicherung " + std::string(path) + " ab.";
-  } else {
-    text = "Der Datensatzbereich " + AddressText(sector) + " bis " +
-           AddressText(sector + record_write::kSectorWords - 1) + " wurde aus der Sicherung " +
-           std::string(path) +
-           std::string(
-               " zurückgeschrieben und stimmt mit ihr überein.\r\n"
-               "Außerhalb davon weicht das Flash der Karte aber von "
-               "der Sicherung ab, zuerst bei Adresse "_cp) +
-           AddressText(offset) +
-           std::string(
-               ". Diesen Teil schreibt dieses Programm nie.\r\n"
-               "Die Karte gleicht der Sicherung darum nicht vollständig."_cp);
-  }
-  messages_.Show(text, MessageKind::Error, Buttons::Ok);
-  return false;
-}
-
 RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, int card_number,
                                                std::string_view path, FileOwner owner) {
   std::vector<std::uint8_t> bytes;
@@ -219,20 +180,15 @@ RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, int card_number,
   if (!backup.Restorable()) {
     return Refuse(path, std::string("ist unbrauchbar: "_cp) + BackupCheckText(backup));
   }
-  const auto serial = FileSerialNumber(std::span(backup.flash).subspan(kBackupRecordOffset));
-  if (!serial) {
+  const auto record = FileRecordOf(std::span(backup.flash).subspan(kBackupRecordOffset));
+  if (!record) {
     return Refuse(path, "enthält keinen Datensatz der Revision 1.2 oder 1.3.");
   }
-  if (const auto outcome = CheckOwner(slot, card_number, path, backup.flash, *serial, owner)) {
+  if (const auto outcome =
+          CheckOwner(slot, card_number, path, backup.flash, record->serial, owner)) {
     return *outcome;
   }
-  // Everything the erase clears goes back, not only the record.
-  const auto sector =
-      std::span(backup.flash)
-          .subspan(record_write::kSectorStart - kBackupAreaStart, record_write::kSectorWords);
-  const std::vector<HostWord> words(sector.begin(), sector.end());
-  if (!writer_.WriteRecordSector(slot, words, *serial, "restore",
-                                 [&] { return AreaEqualsFile(slot, path, backup.flash); })) {
+  if (!writer_.WriteBackup(slot, record->revision, backup.flash, path, record->serial)) {
     return RestoreOutcome::Failed;
   }
   messages_.Show("Die Karte wurde aus der Sicherung " + std::string(path) + " wiederhergestellt.",

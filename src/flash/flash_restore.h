@@ -1,10 +1,11 @@
 #pragma once
-// Restoring a card's record sector from a backup file. The file is read and
-// checked completely first; anything doubtful is refused and the card is not
-// touched. A file that may be another card's is written only on the user's word.
-// The write takes the road of every write: a fresh backup, the journal, erase,
-// program, verify. Then the whole area is read back and compared with the file,
-// and only a card equal to it closes the journal entry.
+// Restoring a card from a backup file. The file is read and checked completely
+// first; anything doubtful is refused and the card is not touched. A file that
+// may be another card's is written only on the user's word. The write takes the
+// road of every write, for the record revision the file holds: a fresh backup,
+// the journal, erase, program, verify. A record that reads back as the file's
+// closes the journal entry; the rest of the area is then compared with the
+// file, and what the card did not take back is told, not called a failure.
 
 #include <cstdint>
 #include <optional>
@@ -19,10 +20,10 @@
 namespace fu {
 
 enum class RestoreOutcome {
-  Restored,  // written, and the whole area equals the file
+  Restored,  // the record reads back as the file's (a difference beyond it is told)
   Refused,   // the file is unusable, or the journal offered another card's; not touched
   Declined,  // the file may be another card's and the user said No; not touched
-  Failed,    // the write did not succeed or the card differs from the file; told
+  Failed,    // the record did not verify; told
 };
 
 // Who names the file. ThisCard: the journal offers it as the card's restore
@@ -43,14 +44,15 @@ class FlashRestore {
   // Writes the file back to the card in slot, which is card card_number of
   // today's list (the number messages name it by). Every restore checks whose
   // backup the file is: by its serial number, and for a card whose record cannot
-  // be read by the flash no write of this program touches. Another card's file
-  // is refused when the journal offered it and asked about otherwise.
+  // be read by the flash outside the record (which proves little where cards of
+  // one model are alike). Another card's file is refused when the journal
+  // offered it and asked about otherwise.
   RestoreOutcome RestoreFromBackup(CardSlot slot, int card_number, std::string_view path,
                                    FileOwner owner);
 
  private:
-  // How the flash outside the record sector, which no write of this program
-  // touches, compares with the file's.
+  // How the flash outside the record compares with the file's, counting only
+  // data the card holds: a byte it reads erased may have been cleared by an erase.
   struct Untouched {
     enum class Kind { Equal, Differs, Unreadable } kind = Kind::Unreadable;
     std::size_t first = 0;  // Differs: the first offset in the area that differs
@@ -64,11 +66,6 @@ class FlashRestore {
                                            std::string_view file_serial, FileOwner owner);
   // Read twice alike, or Unreadable.
   Untouched CompareUntouched(CardSlot slot, std::span<const std::uint8_t> file_flash);
-  // Reads the whole area back: true when every byte equals the file's; shows
-  // what differs otherwise.
-  bool AreaEqualsFile(CardSlot slot, std::string_view path,
-                      std::span<const std::uint8_t> file_flash);
-
   Files& files_;
   FlashCommands& flash_;
   RecordReader& reader_;

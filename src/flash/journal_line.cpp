@@ -19,6 +19,7 @@ constexpr std::string_view kDone = "fertig";
 constexpr std::string_view kUnchanged = "unverändert"_cp;
 constexpr std::string_view kCheckKey = "\tCRC32=";
 constexpr std::string_view kVersionKey = "Version=";
+constexpr std::string_view kDifferenceKey = "Abweichung=";
 
 std::string Escape(std::string_view value) {
   std::string out;
@@ -93,6 +94,9 @@ std::string EncodeJournalLine(const JournalEntry& entry) {
   line += "\tSeriennummer=" + Escape(entry.serialNumber);
   line += "\tVorgang=" + Escape(entry.operation);
   line += "\tSicherung=" + Escape(entry.backupFile);
+  if (!entry.difference.empty()) {
+    line += "\t" + std::string(kDifferenceKey) + Escape(entry.difference);
+  }
   line += "\t" + std::string(kVersionKey) + Escape(kVersion);
   line += std::string(kCheckKey) + HexText(Crc32(line)) + "\r\n";
   return line;
@@ -113,15 +117,27 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
       line.substr(check + kCheckKey.size()) != HexText(Crc32(line.substr(0, check)))) {
     return std::nullopt;
   }
-  const std::vector<std::string_view> fields = Fields(line.substr(0, check));
+  std::vector<std::string_view> fields = Fields(line.substr(0, check));
   constexpr std::array<std::string_view, 4> kKeys = {
       "Steckplatz=", "Seriennummer=", "Vorgang=", "Sicherung="};
-  // The program's version after the keys; lines of earlier versions lack it.
-  const bool versioned = fields.size() == kKeys.size() + 2;
-  if ((fields.size() != kKeys.size() + 1 && !versioned) ||
-      (versioned && (!fields.back().starts_with(kVersionKey) ||
-                     !Unescape(fields.back().substr(kVersionKey.size())))) ||
+  if (fields.size() < kKeys.size() + 1 ||
       (fields[0] != kBegun && fields[0] != kDone && fields[0] != kUnchanged)) {
+    return std::nullopt;
+  }
+  // After the keys: the difference a write left beyond its record (closing
+  // lines only), then the program's version; lines of earlier versions lack both.
+  std::string_view difference;
+  std::size_t extra = kKeys.size() + 1;
+  if (extra < fields.size() && fields[extra].starts_with(kDifferenceKey)) {
+    difference = fields[extra++].substr(kDifferenceKey.size());
+  }
+  if (extra < fields.size() && fields[extra].starts_with(kVersionKey) &&
+      Unescape(fields[extra].substr(kVersionKey.size()))) {
+    ++extra;
+  } else if (!difference.empty()) {
+    return std::nullopt;
+  }
+  if (extra != fields.size() || (!difference.empty() && fields[0] == kBegun)) {
     return std::nullopt;
   }
   std::array<std::string, kKeys.size()> values;
@@ -146,6 +162,11 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   entry.serialNumber = std::move(values[1]);
   entry.operation = std::move(values[2]);
   entry.backupFile = std::move(values[3]);
+  auto unescaped = Unescape(difference);
+  if (!unescaped) {
+    return std::nullopt;
+  }
+  entry.difference = std::move(*unescaped);
   return entry;
 }
 

@@ -28,6 +28,9 @@ struct JournalEntry {
   // Done without a change: the write failed, and the card still equals the
   // entry's backup.
   bool unchanged = false;
+  // Done: where the flash beyond the record differed from what the write should
+  // have left ("0xD02E00-0xD02E43", "unbekannt"); empty when it did not.
+  std::string difference = {};
   friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 

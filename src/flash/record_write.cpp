@@ -31,19 +31,6 @@ std::string VerifyFailedText(std::size_t byte) {
 // A word value a flash read never stores: it marks the words that did not arrive.
 constexpr HostWord kNotArrived = 0xFFFFFFFF;
 
-constexpr std::string_view kAreaUnreadable =
-    "Fehler beim Überprüfen des Flash: der Bereich 0xD00000 bis 0xD0FFFF konnte nicht "
-    "vollständig gelesen werden."_cp;
-
-std::string OutsideDiffersText(std::size_t offset, std::string_view backup_file) {
-  char address[16];
-  std::snprintf(address, sizeof address, "0x%06X",
-                static_cast<unsigned>(kBackupAreaStart + static_cast<std::uint32_t>(offset)));
-  return std::string("Fehler beim Überprüfen des Flash: bei Adresse "_cp) + address +
-         std::string(", außerhalb des Datensatzbereichs, weicht das Flash von der Sicherung "_cp) +
-         std::string(backup_file) + " ab. Diesen Teil schreibt dieses Programm nie.";
-}
-
 }  // namespace
 
 void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
@@ -52,13 +39,18 @@ void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
 
 bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_view operation) {
   state_ = WriteState::NotBegun;
+  difference_.reset();
   BackupResult result = backup_.BackupFlash(slot);
   last_backup_ = result.fileName;
   if (!result.Ok()) {
     return false;
   }
   backup_area_ = std::move(result.area);
-  begun_ = {slot, std::string(serial), result.fileName, std::string(operation), false};
+  begun_ = JournalEntry{};
+  begun_.slot = slot;
+  begun_.serialNumber = serial;
+  begun_.backupFile = result.fileName;
+  begun_.operation = operation;
   if (journal_ != nullptr) {
     // Appended and flushed: the entry is on disk before the first erase.
     try {
@@ -78,6 +70,7 @@ void RecordWriter::Finish() {
   if (journal_ == nullptr) {
     return;
   }
+  begun_.difference = difference_ ? DifferenceField(*difference_) : std::string();
   try {
     journal_->Done(begun_);
   } catch (const FileError& error) {
@@ -93,7 +86,8 @@ void RecordWriter::Finish() {
 
 void RecordWriter::CheckAfterFailure(CardSlot slot) {
   state_ = WriteState::Changed;
-  // The whole area: a card whose erase hit another sector is not unchanged.
+  // The whole area: a card whose erase cleared more than the record is not
+  // unchanged.
   std::vector<HostWord> now(kBackupWords, kNotArrived);
   if (!flash_.FlashRead(slot, kBackupAreaStart, now) || now != backup_area_) {
     return;  // changed, or not known to be unchanged
@@ -132,26 +126,73 @@ bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
   return true;
 }
 
-bool RecordWriter::AreaAsWritten(CardSlot slot, std::span<const HostWord> written) {
-  std::vector<HostWord> area(kBackupWords, kNotArrived);
-  if (!flash_.FlashRead(slot, kBackupAreaStart, area)) {
-    ShowError(kAreaUnreadable);
+bool RecordWriter::ReadArea(CardSlot slot, std::vector<HostWord>& area) {
+  area.assign(kBackupWords, kNotArrived);
+  return flash_.FlashRead(slot, kBackupAreaStart, area);
+}
+
+bool RecordWriter::ProgramBeyond(CardSlot slot, std::span<const HostWord> area,
+                                 std::span<const HostWord> should, std::size_t from) {
+  // Only where the card reads erased and should holds data: the card is asked
+  // for no offset beyond the record that it need not take.
+  const auto needed = [&](std::size_t k) {
+    const std::size_t i = kBackupRecordOffset + k;
+    return area[i] == 0xFF && should[i] != 0xFF;
+  };
+  const std::size_t end = kBackupWords - kBackupRecordOffset;
+  std::optional<std::size_t> first;
+  std::size_t last = 0;
+  for (std::size_t k = from; k < end; ++k) {
+    if (needed(k)) {
+      first = first.value_or(k);
+      last = k;
+    }
+  }
+  if (!first) {
     return false;
   }
-  const std::size_t sector = record_write::kSectorStart - kBackupAreaStart;
-  for (std::size_t i = 0; i < area.size(); ++i) {
-    if (i < sector || i >= sector + record_write::kSectorWords) {
-      if (area[i] != backup_area_[i]) {
-        ShowError(OutsideDiffersText(i, last_backup_));
-        return false;
-      }
-    } else if (const std::size_t k = i - sector;
-               k < written.size() && area[i] != (written[k] & 0xFF)) {
-      ShowError(VerifyFailedText(k));
-      return false;
+  if (protocol_.On()) {
+    protocol_.Record("Zurückschreiben außerhalb des Datensatzes: " +
+                     AreaAddressText(kBackupRecordOffset + *first) + " bis " +
+                     AreaAddressText(kBackupRecordOffset + last));
+  }
+  std::vector<HostWord> block;
+  for (std::size_t start = *first; start <= last; start += record_write::kBlockWords) {
+    const std::size_t count = std::min(record_write::kBlockWords, last + 1 - start);
+    block.clear();
+    bool any = false;
+    for (std::size_t k = start; k < start + count; ++k) {
+      any = any || needed(k);
+      block.push_back(needed(k) ? should[kBackupRecordOffset + k] : 0xFF);
+    }
+    if (any) {
+      flash_.FlashWrite(slot, static_cast<FlashAddress>(start), block);
     }
   }
   return true;
+}
+
+void RecordWriter::Report(std::span<const HostWord> area, bool whole,
+                          std::span<const HostWord> should, std::size_t skip_to, bool restore) {
+  difference_ = whole ? CompareArea(area, should, kBackupRecordOffset, skip_to)
+                      : AreaDifference{true, 0, 0, 0};
+  const std::string& file = restore ? restoring_ : last_backup_;
+  if (protocol_.On()) {
+    std::string line(std::string_view("Prüfung: Datensatz wie geschrieben; außerhalb davon "_cp));
+    if (!difference_) {
+      line += "gleich " + file;
+    } else if (difference_->unread) {
+      line += "nicht vollständig gelesen";
+    } else {
+      line += "abweichend von " + file + ", " + std::to_string(difference_->count) + " Bytes " +
+              DifferenceField(*difference_);
+    }
+    protocol_.Record(line);
+  }
+  if (difference_) {
+    messages_.Show(DifferenceText(*difference_, file, restore), MessageKind::Information,
+                   Buttons::Ok);
+  }
 }
 
 HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
@@ -160,34 +201,66 @@ HostWord RecordWriter::WriteRecordV13(CardSlot slot, RecordV13 record) {
   EncodeImage(std::move(record), image);
   std::vector<HostWord> words(kImageV13Size);
   ImageToWords(image, std::span<HostWord, kImageV13Size>(words));
-  return WriteImageWords(slot, words, serial, "upgrade") ? 0 : ERROR_WORD;
+  return WriteFrom(slot, RoadOf(kRevision13), words, serial, "upgrade", {},
+                   record_write::kRecordWords, false)
+             ? 0
+             : ERROR_WORD;
 }
 
-bool RecordWriter::EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at,
-                                         std::span<const HostWord> words) {
-  const int blocks =
-      static_cast<int>((words.size() + record_write::kBlockWords - 1) / record_write::kBlockWords);
+int RecordWriter::WriteRecordV12(CardSlot slot, RecordV12 record) {
+  std::vector<HostWord> words(record_write::kWordsV12, 0xFF);
+  std::copy(record.Bytes().begin(), record.Bytes().end(), words.begin());
+  return WriteFrom(slot, RoadOf(kRevision12), words, record.Get(v12::SerialNumber), "downgrade", {},
+                   record_write::kRecordWords, false)
+             ? 0
+             : 1;
+}
+
+bool RecordWriter::WriteBackup(CardSlot slot, RecordRevision revision,
+                               std::span<const std::uint8_t> area, std::string_view file,
+                               std::string_view serial) {
+  const std::vector<HostWord> should(area.begin(), area.end());
+  const std::size_t count = revision == kRevision13 ? kImageV13Size : record_write::kWordsV12;
+  const auto words = std::span(should).subspan(kBackupRecordOffset, count);
+  restoring_ = file;
+  Road road = RoadOf(revision);
+  road.window = true;
+  return WriteFrom(slot, road, words, serial, "restore", should, count, true);
+}
+
+RecordWriter::Road RecordWriter::RoadOf(RecordRevision revision) {
+  return revision == kRevision12 ? Road{record_write::kEraseV12, record_write::kWordsV12, false}
+                                 : Road{record_write::kEraseV13, record_write::kBlockWords, true};
+}
+
+bool RecordWriter::EraseAndProgram(CardSlot slot, const Road& road,
+                                   std::span<const HostWord> words) {
+  const int blocks = static_cast<int>((words.size() + road.blockWords - 1) / road.blockWords);
   // Messages wait until the progress window, which stays on top, has closed.
   std::optional<std::string> failure;
   Buttons failure_buttons = Buttons::Ok;
   {
-    const auto window = splash_.CreateAndShow();
-    if (!flash_.FlashErase(slot, erase_at)) {
+    const auto window = road.window ? splash_.CreateAndShow() : nullptr;
+    if (!flash_.FlashErase(slot, road.erase)) {
       failure = std::string(kEraseFailed);
     }
     for (int b = 1; !failure && b <= blocks; ++b) {
-      window->SetProgressBar1(100 * b / blocks);
-      window->SetLabel2(std::to_string(b));
-      window->SetLabel3(kWritingRecord);
-      window->ProcessMessages();
-      const std::size_t start = static_cast<std::size_t>(b - 1) * record_write::kBlockWords;
-      const std::size_t count = std::min(record_write::kBlockWords, words.size() - start);
+      if (window) {
+        window->SetProgressBar1(100 * b / blocks);
+        window->SetLabel2(std::to_string(b));
+        window->SetLabel3(kWritingRecord);
+        window->ProcessMessages();
+      }
+      const std::size_t start = static_cast<std::size_t>(b - 1) * road.blockWords;
+      const std::size_t count = std::min(road.blockWords, words.size() - start);
       if (!flash_.FlashWrite(slot, static_cast<FlashAddress>(start), words.subspan(start, count))) {
-        failure = BlockFailedText(b);
-        failure_buttons = Buttons::Cancel;
+        failure = window ? BlockFailedText(b) : std::string(kWriteFailed);
+        failure_buttons = window ? Buttons::Cancel : Buttons::Ok;
       }
     }
-    window->Close();
+    if (window) {
+      window->Close();
+    }
   }
   if (failure) {
     ShowError(*failure, failure_buttons);
@@ -196,60 +269,39 @@ bool RecordWriter::EraseAndProgramBlocks(CardSlot slot, FlashAddress erase_at,
   return true;
 }
 
-bool RecordWriter::WriteImageWords(CardSlot slot, std::span<const HostWord> words,
-                                   std::string_view serial, std::string_view operation) {
-  return WriteFrom(slot, record_write::kEraseV13, words, serial, operation);
-}
-
-bool RecordWriter::WriteRecordSector(CardSlot slot, std::span<const HostWord> words,
-                                     std::string_view serial, std::string_view operation,
-                                     const AreaCheck& area_check) {
-  return WriteFrom(slot, record_write::kSectorStart, words, serial, operation, area_check);
-}
-
-bool RecordWriter::WriteFrom(CardSlot slot, FlashAddress erase_at, std::span<const HostWord> words,
+bool RecordWriter::WriteFrom(CardSlot slot, const Road& road, std::span<const HostWord> words,
                              std::string_view serial, std::string_view operation,
-                             const AreaCheck& area_check) {
+                             std::span<const HostWord> should, std::size_t record_words,
+                             bool restore) {
   if (!Prepare(slot, serial, operation)) {
     return false;
   }
-  // The entry closes only when the whole area is as this write should leave it.
-  if (!EraseAndProgramBlocks(slot, erase_at, words) || !Verify(slot, words) ||
-      !(area_check ? area_check() : AreaAsWritten(slot, words))) {
+  if (!EraseAndProgram(slot, road, words) || !Verify(slot, words)) {
     CheckAfterFailure(slot);
     return false;
   }
-  Finish();
-  return true;
-}
-
-int RecordWriter::WriteRecordV12(CardSlot slot, RecordV12 record) {
-  std::vector<HostWord> words(record_write::kWordsV12, 0xFF);
-  std::copy(record.Bytes().begin(), record.Bytes().end(), words.begin());
-  return WriteV12Words(slot, words, kRecordV12Size, record.Get(v12::SerialNumber), "downgrade") ? 0
-                                                                                                : 1;
-}
-
-bool RecordWriter::WriteV12Words(CardSlot slot, std::span<const HostWord> words,
-                                 std::size_t verify_words, std::string_view serial,
-                                 std::string_view operation) {
-  if (!Prepare(slot, serial, operation)) {
-    return false;
+  // The record is written and verified; what follows is told, not a failure,
+  // unless the record itself no longer reads as written.
+  if (should.empty()) {
+    should = backup_area_;
   }
-  std::optional<std::string_view> failure;
-  if (!flash_.FlashErase(slot, record_write::kEraseV12)) {
-    failure = kEraseFailed;
-  } else if (!flash_.FlashWrite(slot, 0, words)) {
-    failure = kWriteFailed;
+  std::vector<HostWord> area;
+  bool whole = ReadArea(slot, area);
+  if (whole && restore && ProgramBeyond(slot, area, should, words.size())) {
+    whole = ReadArea(slot, area);
   }
-  if (failure) {
-    ShowError(*failure);
+  if (whole) {
+    const auto record = std::span(area).subspan(kBackupRecordOffset, words.size());
+    const auto differs =
+        std::mismatch(record.begin(), record.end(), words.begin(),
+                      [](HostWord got, HostWord want) { return got == (want & 0xFF); });
+    if (differs.first != record.end()) {
+      ShowError(VerifyFailedText(static_cast<std::size_t>(differs.first - record.begin())));
+      CheckAfterFailure(slot);
+      return false;
+    }
   }
-  if (failure || !Verify(slot, words.first(std::min(verify_words, words.size()))) ||
-      !AreaAsWritten(slot, words)) {
-    CheckAfterFailure(slot);
-    return false;
-  }
+  Report(area, whole, should, kBackupRecordOffset + record_words, restore);
   Finish();
   return true;
 }

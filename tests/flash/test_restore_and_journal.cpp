@@ -71,21 +71,21 @@ class RestoreAndJournal : public ::testing::Test {
 TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
   const std::string file = Backup();
   const auto saved = rig_.drive.Contents(file);
-  ASSERT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 0);  // the card changes
+  ASSERT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 0);  // the erase took the own bytes
   rig_.messages.Clear();
   rig_.card.ResetDiagnostics();
   EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Restored);
-  EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD01000});
-  // The whole sector went back, in blocks no larger than the upgrade's.
-  const auto& commands = rig_.card.Diagnostics().commands;
-  std::size_t programmed = 0;
-  for (auto c = commands.end() - 6; c != commands.end(); ++c) {
-    if (c->kind == sim::CommandKind::kProgram) {
-      EXPECT_LE(c->count, record_write::kBlockWords);
-      programmed += c->count;
+  // The road of the file's revision 1.3, then only the bytes beyond the record
+  // that the erase cleared and the file holds.
+  EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD02000});
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> programmed;
+  for (const auto& c : rig_.card.Diagnostics().commands) {
+    if (c.kind == sim::CommandKind::kProgram) {
+      programmed.emplace_back(c.address, c.count);
     }
   }
-  EXPECT_EQ(programmed, 0x2000u);
+  EXPECT_EQ(programmed, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                            {0, 2048}, {2048, 2048}, {4096, 2048}, {6144, 1030}, {0x1E00, 16}}));
   EXPECT_EQ(rig_.card.Flash().AllBytes(), good_);
   EXPECT_EQ(rig_.drive.Contents(file), saved);  // the restored file stays as it was
   EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.2.SAV");  // a fresh backup first
@@ -93,6 +93,7 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
                                                              file + " wiederhergestellt."}));
   EXPECT_EQ(journal_.History().back().operation, "restore");
   EXPECT_TRUE(journal_.History().back().done);
+  EXPECT_EQ(journal_.History().back().difference, "");
 }
 
 TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
@@ -110,7 +111,8 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   EXPECT_NE(rig_.messages.Texts()[0].find("NHS-0310-0042"), std::string::npos);
   EXPECT_NE(rig_.messages.Texts()[0].find("Karte 0 (Seriennummer RTC-0311-0007)"),
             std::string::npos);
-  EXPECT_NE(rig_.messages.Texts()[0].find("gleicht dem der Sicherung"), std::string::npos);
+  EXPECT_NE(rig_.messages.Texts()[0].find("widerspricht dem der Sicherung nicht"),
+            std::string::npos);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v13_state);
   EXPECT_EQ(writer_.LastBackupFile(), last_backup);
 
@@ -132,8 +134,8 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
 
   // A card left unreadable by a broken write takes back, when the journal offers
-  // it, the backup taken before that write without a question: the flash no
-  // write touches is the file's.
+  // it, the backup taken before that write without a question: the flash outside
+  // the record is the file's.
   rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 1, sim::FaultAction::kFail});
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
   const std::string before_write = writer_.LastBackupFile();
@@ -144,28 +146,15 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v12_state);
 }
 
-TEST_F(RestoreAndJournal, DifferenceOutsideTheRecordSectorIsNamedAndNoSuccess) {
-  const std::string file = Backup();
-  rig_.card.Flash().AllBytes()[0x0010] ^= 0x01;  // 0xD00010, never written by this tool
-  rig_.messages.Clear();
-  EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Failed);
-  ASSERT_EQ(rig_.messages.Shown().size(), 2u);
-  EXPECT_EQ(rig_.messages.Shown()[0].kind, MessageKind::Error);
-  EXPECT_NE(rig_.messages.Texts()[0].find("zuerst bei Adresse 0xD00010."), std::string::npos)
-      << rig_.messages.Texts()[0];
-  EXPECT_EQ(rig_.messages.Texts()[0].find("wiederhergestellt"), std::string::npos);
-  // The sector went back as it was: the card equals the backup taken before.
-  EXPECT_EQ(rig_.messages.Texts()[1], "Die Karte ist unverändert."_cp);
-}
-
 TEST_F(RestoreAndJournal, UnreadableCardIsAskedAboutAFileWhoseUntouchedFlashDiffers) {
+  auto& flash = rig_.card.Flash().AllBytes();
+  std::fill_n(flash.begin() + 0x0F00, 8, 0x57);  // the card's factory data
   const std::string own = Backup();
   // Another card of the same kind: its factory data before the record differ.
-  std::vector<HostWord> other(good_.begin(), good_.end());
+  std::vector<HostWord> other(flash.begin(), flash.end());
   other[0x0F04] ^= 0x01;
   const std::string foreign = "C:\\FLASH_1_05.03.2003.SAV";
   Install(foreign, EncodeBlockWithChecks(other));
-  auto& flash = rig_.card.Flash().AllBytes();
   std::fill_n(flash.begin() + kRecordOffset, 0x2000, 0xFF);  // no record to read
   const auto unreadable = flash;
   for (const FileOwner owner : {FileOwner::ThisCard, FileOwner::Unknown}) {
@@ -190,10 +179,18 @@ TEST_F(RestoreAndJournal, UnreadableCardIsAskedAboutAFileWhoseUntouchedFlashDiff
   EXPECT_NE(rig_.messages.Texts()[0].find("RTC-0311-0007"), std::string::npos);
   EXPECT_EQ(rig_.messages.Texts()[0].find("anderen Karte"), std::string::npos);
   EXPECT_EQ(flash, unreadable);
+  // Flash the card reads erased tells no other card: an erase that cleared the
+  // whole area leaves the journal's own file writable without a question.
+  std::fill(flash.begin(), flash.end(), 0xFF);
+  rig_.messages.Clear();
+  EXPECT_EQ(restore_.RestoreFromBackup(0, 2, own, FileOwner::ThisCard), RestoreOutcome::Restored);
+  EXPECT_FALSE(AnyQuestion());
 }
 
-// A write whose card is not whole afterwards keeps its journal entry open.
-TEST_F(RestoreAndJournal, CardNotWholeAfterItsWriteKeepsTheRestorePoint) {
+// An erase that clears more than the record, or an area that cannot be read
+// back: the write whose record verified is done, and the difference is told
+// once, named in the journal's closing line, and locks nothing.
+TEST_F(RestoreAndJournal, FlashBeyondTheRecordThatDiffersIsToldAndRecordedNotAFailure) {
   const std::string serial = "RTC-0311-0007";
   // Run once, at the erase of the next write.
   const auto at_erase = [this](std::function<void()> action) {
@@ -205,43 +202,52 @@ TEST_F(RestoreAndJournal, CardNotWholeAfterItsWriteKeepsTheRestorePoint) {
       }
     });
   };
-  const auto flip_outside = [this] { rig_.card.Flash().AllBytes()[0x0010] ^= 0x01; };
-  // An upgrade and a downgrade of a card whose erase also hit 0xD00010.
-  at_erase(flip_outside);
-  EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
-  const auto point = journal_.RestorePoint(serial);
-  ASSERT_TRUE(point.has_value());
-  at_erase(flip_outside);
-  EXPECT_EQ(writer_.WriteRecordV12(0, SameCardV12()), 1);
-  EXPECT_EQ(writer_.LastWriteState(), WriteState::Changed);
-  EXPECT_EQ(journal_.RestorePoint(serial), point);
-  EXPECT_EQ(rig_.messages.Texts().size(), 2u);
-  for (const std::string& text : rig_.messages.Texts()) {
-    EXPECT_NE(text.find("bei Adresse 0xD00010, au"), std::string::npos) << text;
-  }
-  // Restores of that point whose card then differs from the file, or cannot be
-  // read back: the next start asks again.
-  const std::pair<std::function<void()>, std::string_view> restores[] = {
-      {flip_outside, "zuerst bei Adresse 0xD00010"},
-      {[this] {
-         rig_.card.Faults().commands.push_back(
-             {sim::CommandKind::kRead, 2, sim::FaultAction::kStop, 100});  // 1 is the verify
+  const auto clear_outside = [this] {
+    std::fill_n(rig_.card.Flash().AllBytes().begin() + 0x0010, 0x30, 0xFF);
+  };
+  const auto unreadable_area = [this] {
+    rig_.card.Faults().commands.push_back(
+        {sim::CommandKind::kRead, 2, sim::FaultAction::kStop, 100});  // 1 is the verify
+  };
+  auto& flash = rig_.card.Flash().AllBytes();
+  std::fill_n(flash.begin() + 0x2E00, 16, 0xFF);  // no own bytes the erase would take
+  flash[0x0020] = 0x00;                           // but data before the record
+  const std::string before = Backup();
+  struct Row {
+    std::function<int()> write;
+    std::function<void()> at_erase;
+    std::string told;
+    std::string recorded;
+  };
+  const Row rows[] = {
+      {[this] { return static_cast<int>(writer_.WriteRecordV13(0, test::SampleRecordV13())); },
+       clear_outside, "1 Bytes von Adresse 0xD00020 bis 0xD00020", "0xD00020-0xD00020"},
+      {[this] { return writer_.WriteRecordV12(0, SameCardV12()); }, unreadable_area,
+       std::string("nicht vollständig gelesen"_cp), "unbekannt"},
+      {[&] {
+         return restore_.RestoreFromBackup(0, 0, before, FileOwner::ThisCard) ==
+                        RestoreOutcome::Restored
+                    ? 0
+                    : 1;
        },
-       "nicht vollständig gelesen"_cp}};
-  for (const auto& [action, text] : restores) {
-    at_erase(action);
+       clear_outside, "nicht wieder angenommen", "0xD00020-0xD00020"}};
+  for (const Row& row : rows) {
+    at_erase(row.at_erase);
     rig_.messages.Clear();
-    EXPECT_EQ(restore_.RestoreFromBackup(0, 0, point->backupFile, FileOwner::ThisCard),
-              RestoreOutcome::Failed);
-    EXPECT_EQ(journal_.RestorePoint(serial), point) << text;
-    EXPECT_EQ(journal_.Unfinished().at(0).backupFile, point->backupFile);
-    const auto texts = rig_.messages.Texts();
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
-      return t.find(text) != std::string::npos;
-    })) << text;
-    EXPECT_TRUE(std::none_of(texts.begin(), texts.end(), [](const std::string& t) {
-      return t.find("wiederhergestellt") != std::string::npos;
-    }));
+    EXPECT_EQ(row.write(), 0) << row.told;
+    EXPECT_EQ(writer_.LastWriteState(), WriteState::Written);
+    EXPECT_FALSE(journal_.RestorePoint(serial).has_value());
+    EXPECT_EQ(journal_.History().back().difference, row.recorded);
+    const auto shown = rig_.messages.Shown();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown[0].kind, MessageKind::Information);
+    EXPECT_NE(shown[0].text.find(row.told), std::string::npos) << shown[0].text;
+    EXPECT_NE(shown[0].text.find(" enthält den früheren Inhalt; bewahren Sie sie auf."_cp),
+              std::string::npos);
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(),
+                            [](const auto& m) { return m.kind == MessageKind::Information; }),
+              shown.size() == 1 ? 1 : 2);  // the difference, and a restore's success
+    rig_.card.Faults().commands.clear();
   }
 }
 

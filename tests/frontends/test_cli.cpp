@@ -90,7 +90,9 @@ TEST_F(Cli, ListsTheCardsWithTheirActions) {
 }
 
 TEST_F(Cli, UpgradeThenTheCardListsAsRevision13) {
-  EXPECT_EQ(Run({"upgrade", "0"}), kCliOk);
+  // The erase took card 0's calibration table after its record: done, and told.
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliDoneFlashDiffers);
+  EXPECT_NE(Out().find("68 Bytes von Adresse 0xD02E00 bis 0xD02E43"), std::string::npos);
   EXPECT_NE(Out().find("Block 4: Schreibe neuen Datensatz (100 %)"), std::string::npos);
   EXPECT_NE(Out().find("Hinweis: Flash erfolgreich aktualisiert"), std::string::npos);
   EXPECT_NE(Out().find("Sicherung: C:\\FLASH_0_05.03.2003.SAV"), std::string::npos);
@@ -119,7 +121,7 @@ TEST_F(Cli, QuestionsFollowTheFlagOrAreDeclined) {
   EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);  // no terminal, no flag: No
   EXPECT_NE(Out().find("ACHTUNG"), std::string::npos);
   EXPECT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
-  EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliOk);
+  EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliDoneFlashDiffers);
 }
 
 // Card 0's upgrade fails at its third block and leaves it half written. Later
@@ -191,7 +193,7 @@ TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
       }
     });
   };
-  EXPECT_EQ(Run({"upgrade", "0"}), kCliOk);
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliDoneFlashDiffers);
   EXPECT_EQ(end_requests_.EndedAtOnce(), 0);
   const std::string said =
       "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.";
@@ -389,8 +391,12 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
         "Sicherung=C:\\FLASH_0_05.03.2003.SAV\tVersion=" + version,
         "Flash-Befehl Löschen: Steckplatz 0, Adresse 0xD02000, Status 0, ",
         "Flash-Befehl Programmieren: Steckplatz 0, Adresse 0x000000, Anzahl 2048, Status 0, ",
+        "Prüfung: Datensatz wie geschrieben; außerhalb davon abweichend von "
+        "C:\\FLASH_0_05.03.2003.SAV, 68 Bytes 0xD02E00-0xD02E43",
+        "Journal: C:\\FLASH.JNL + fertig\tSteckplatz=0",
+        "\tAbweichung=0xD02E00-0xD02E43\tVersion=" + version,
         "Meldung (Information): Flash erfolgreich aktualisiert\n", "Antwort: OK\n",
-        "Ende, Rückgabewert 0"}},
+        "Ende, Rückgabewert 4"}},
       {"no driver files",
        {"list"},
        [](sim::SimPc& pc) { pc.SetDriverFilesPresent(false); },
