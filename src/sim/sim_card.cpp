@@ -11,7 +11,8 @@ constexpr std::uint8_t kBootVector = 5;
 }  // namespace
 
 SimCard::SimCard(const SimTime& time)
-    : time_(time), dsp_(flash_, faults_, timing_, diagnostics_, [this] { NotifyStateChanged(); }) {}
+    : time_(time),
+      dsp_(flash_, faults_, timing_, settings_, diagnostics_, [this] { NotifyStateChanged(); }) {}
 
 std::uint32_t SimCard::ReadRegister(std::uint32_t offset) {
   ++diagnostics_.registerReads;

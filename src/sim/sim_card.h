@@ -28,6 +28,8 @@
 //     new command. Anything else is ignored.
 // The busy and boot-done flags in HCTR are plain storage; the card never
 // changes them.
+//
+// Which bytes an erase clears is the card's choice (SimCardSettings, SimDsp).
 
 #include <chrono>
 #include <cstdint>
@@ -79,6 +81,9 @@ class SimCard {
 
   SimCardTiming& Timing() { return timing_; }
   SimCardFaults& Faults() { return faults_; }
+  // Taken as they are; the simulated PC checks them (SettingsProblem).
+  SimCardSettings& Settings() { return settings_; }
+  const SimCardSettings& Settings() const { return settings_; }
 
   const SimCardDiagnostics& Diagnostics() const { return diagnostics_; }
   void ResetDiagnostics();
@@ -115,6 +120,7 @@ class SimCard {
   SimFlash flash_;
   SimCardTiming timing_;
   SimCardFaults faults_;
+  SimCardSettings settings_;
   SimCardDiagnostics diagnostics_;
   SimDsp dsp_;
   std::uint32_t control_ = 0;

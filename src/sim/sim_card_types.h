@@ -1,12 +1,14 @@
 #pragma once
-// Settings and counters of a simulated card: how slow its flash is, which
-// faults it shows, and what it saw on its host interface.
+// Settings and counters of a simulated card: the choices its maker made, how
+// slow its flash is, which faults it shows, and what it saw on its host
+// interface.
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "base/host_word.h"
+#include "sim/sim_flash.h"
 
 namespace fu::sim {
 
@@ -30,6 +32,22 @@ struct SimCardTiming {
   }
 };
 
+// The last byte a record write programs: the record runs from kRecordAreaStart
+// to here, and every erase range must clear it all.
+inline constexpr std::uint32_t kRecordLastByte = 0xD02C05;
+
+// What the card's maker was free to choose: the wire format holds for every
+// card, these differ from one card (or DSP program) to the next.
+struct SimCardSettings {
+  // The bytes every erase command clears, first and last inclusive, whatever
+  // erase address inside the flash it names. A program block is taken only when
+  // all its bytes lie inside. The default is the record sector.
+  std::uint32_t eraseFrom = kRecordAreaStart;
+  std::uint32_t eraseTo = kRecordAreaEnd - 1;
+
+  bool operator==(const SimCardSettings&) const = default;
+};
+
 enum class CommandKind {
   kRead,     // host command 0x44: address, count
   kProgram,  // host command 0x68, word 2: offset, count, data
@@ -48,15 +66,15 @@ enum class FaultAction {
   // The card does the work up to a point, then falls silent until the next host command.
   // Read: only the first `amount` data words are answered.
   // Program: only the first `amount` data words are taken and programmed; no status.
-  // Erase: the sector is erased; no status.
+  // Erase: the erase range is erased; no status.
   kStop,
   // The card does half of the work, then the power goes (sim::PowerCut is thrown
   // out of the register access). Read: half of the words are answered. Program:
   // the first half of the data bytes are programmed. Erase: the first half of the
-  // sector is set to 0xFF.
+  // erase range is set to 0xFF.
   kPowerCut,
-  // Erase: the sector is erased and more with it, the status is 0: the whole chip
-  // when `amount` is 0, else also the sector holding the address `amount`.
+  // Erase: the erase range is erased and more with it, the status is 0: the whole
+  // chip when `amount` is 0, else also the chip sector holding the address `amount`.
   // Read and program: as without the fault.
   kSpill,
 };

@@ -8,17 +8,13 @@
 
 namespace fu::sim {
 
-namespace {
-
-constexpr std::uint32_t kRecordAreaSize = kRecordAreaEnd - kRecordAreaStart;
-
-}  // namespace
-
 SimDsp::SimDsp(SimFlash& flash, SimCardFaults& faults, const SimCardTiming& timing,
-               SimCardDiagnostics& diagnostics, std::function<void()> flashTouched)
+               const SimCardSettings& settings, SimCardDiagnostics& diagnostics,
+               std::function<void()> flashTouched)
     : flash_(flash),
       faults_(faults),
       timing_(timing),
+      settings_(settings),
       diagnostics_(diagnostics),
       flashTouched_(std::move(flashTouched)) {}
 
@@ -282,8 +278,13 @@ bool SimDsp::ProgramData(std::size_t bytes) {
   return ok;
 }
 
+bool SimDsp::BlockInEraseRange() const {
+  const std::uint64_t first = std::uint64_t{kRecordAreaStart} + address_;
+  return first >= settings_.eraseFrom && first + count_ <= std::uint64_t{settings_.eraseTo} + 1;
+}
+
 void SimDsp::FinishProgram() {
-  const bool inArea = address_ <= kRecordAreaSize && count_ <= kRecordAreaSize - address_;
+  const bool inArea = BlockInEraseRange();
   const std::optional<FaultAction> action =
       fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
   if (action == FaultAction::kStop || action == FaultAction::kPowerCut) {
@@ -311,22 +312,15 @@ void SimDsp::FinishProgram() {
          timing_.programReads + std::uint64_t{timing_.programReadsPerByte} * std::uint64_t{count_});
 }
 
+// Any address inside the flash erases the card's erase range.
 void SimDsp::FinishErase() {
   const bool inFlash = SimFlash::Contains(address_);
   const std::optional<FaultAction> action =
       fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
-  if (action == FaultAction::kStop) {
-    if (inFlash) {
-      flash_.EraseSector(address_);
-      flashTouched_();
-    }
-    phase_ = Phase::kIdle;
-    return;
-  }
   if (action == FaultAction::kPowerCut) {
-    if (const auto sector = SimFlash::SectorOf(address_)) {
-      std::fill_n(flash_.AllBytes().begin() + (sector->start - kFlashStart), sector->size / 2,
-                  std::uint8_t{0xFF});
+    if (inFlash) {
+      const std::uint32_t half = (settings_.eraseTo - settings_.eraseFrom + 1) / 2;
+      flash_.Erase(settings_.eraseFrom, settings_.eraseFrom + half - 1);
       flashTouched_();
     }
     phase_ = Phase::kIdle;
@@ -335,7 +329,7 @@ void SimDsp::FinishErase() {
   HostWord status = 1;
   if (inFlash && action != FaultAction::kFail) {
     if (action != FaultAction::kLie) {
-      flash_.EraseSector(address_);
+      flash_.Erase(settings_.eraseFrom, settings_.eraseTo);
       if (action == FaultAction::kSpill && fault_->amount == 0) {
         flash_.AllBytes().fill(0xFF);
       } else if (action == FaultAction::kSpill) {
@@ -344,6 +338,10 @@ void SimDsp::FinishErase() {
       flashTouched_();
     }
     status = 0;
+  }
+  if (action == FaultAction::kStop) {
+    phase_ = Phase::kIdle;
+    return;
   }
   Answer(status, timing_.eraseReads);
 }

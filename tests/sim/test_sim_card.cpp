@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <optional>
 #include <span>
@@ -478,6 +479,72 @@ TEST_F(SimCardService, PowerCutsDoHalfTheWorkAndLeaveTheRegisterAccess) {
   EXPECT_THROW(host.Erase(0xD01000), int);
   EXPECT_EQ(card.Flash().Read(0xD01010), 0x00);
   EXPECT_EQ(card.Diagnostics().commands.size(), 3u);
+}
+
+// Every erase clears the card's range, whatever address in the flash it names;
+// a program block is taken only inside that range.
+TEST_F(SimCardService, EraseRangeDecidesWhatAnEraseClearsAndWhereProgramsGo) {
+  const std::uint32_t ranges[][2] = {
+      {0xD01000, 0xD02FFF}, {0xD01000, 0xD02C05}, {0xD00000, 0xD03FFF}, {0xD00000, 0xD0FFFF}};
+  for (const auto& [from, to] : ranges) {
+    for (const std::uint32_t address : {0xD00000u, 0xD05000u, 0xD0FFFFu}) {
+      SCOPED_TRACE(std::to_string(from) + "-" + std::to_string(to) + " at " +
+                   std::to_string(address));
+      card.Settings().eraseFrom = from;
+      card.Settings().eraseTo = to;
+      FillPattern(card);
+      const auto before = card.Flash().AllBytes();
+      ASSERT_EQ(host.Erase(address), 0u);
+      for (std::uint32_t a = kFlashStart; a < kFlashEnd; ++a) {
+        ASSERT_EQ(card.Flash().Read(a), a >= from && a <= to ? 0xFF : before[a - kFlashStart]) << a;
+      }
+    }
+    // A block up to the range's last byte is programmed; one byte further, none is.
+    const std::uint32_t last = to - kRecordAreaStart;
+    const std::uint8_t beyond = card.Flash().Read(to + 1);
+    EXPECT_EQ(host.Program(last, std::vector<std::uint8_t>{0x5A}), 0u);
+    EXPECT_EQ(host.Program(last - 1, std::vector<std::uint8_t>{0x11, 0x22, 0x33}), 1u);
+    EXPECT_EQ(FlashBytes(card, to - 1, 3), (std::vector<std::uint8_t>{0xFF, 0x5A, beyond}));
+  }
+}
+
+TEST_F(SimCardService, EraseFaultsActOnTheEraseRange) {
+  struct Row {
+    std::uint32_t from, to;
+    FaultAction action;
+    std::uint32_t amount;
+    std::optional<HostWord> status;
+    std::vector<std::array<std::uint32_t, 2>> erased;  // [first, end)
+  };
+  const Row rows[] = {
+      {0xD01000, 0xD02C05, FaultAction::kSpill, 0xD00010, 0, {{0xD00000, 0xD02C06}}},
+      {0xD00000, 0xD03FFF, FaultAction::kSpill, 0xD0A000, 0, {{0xD00000, 0xD10000}}},
+      {0xD01000, 0xD02C05, FaultAction::kSpill, 0, 0, {{0xD00000, 0xD10000}}},
+      {0xD00000, 0xD03FFF, FaultAction::kStop, 0, std::nullopt, {{0xD00000, 0xD04000}}},
+      {0xD00000, 0xD03FFF, FaultAction::kPowerCut, 0, std::nullopt, {{0xD00000, 0xD02000}}},
+      {0xD01000, 0xD02C05, FaultAction::kLie, 0, 0, {}},
+      {0xD01000, 0xD02C05, FaultAction::kFail, 0, 1, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.action));
+    card.Settings().eraseFrom = row.from;
+    card.Settings().eraseTo = row.to;
+    card.Faults().commands = {{CommandKind::kErase, 1, row.action, row.amount}};
+    FillPattern(card);
+    const auto before = card.Flash().AllBytes();
+    std::optional<HostWord> status;
+    try {
+      status = host.Erase(0xD08000);
+    } catch (const PowerCut&) {
+      EXPECT_EQ(row.action, FaultAction::kPowerCut);
+    }
+    EXPECT_EQ(status, row.status);
+    for (std::uint32_t a = kFlashStart; a < kFlashEnd; ++a) {
+      const bool erased = std::ranges::any_of(
+          row.erased, [a](const auto& span) { return a >= span[0] && a < span[1]; });
+      ASSERT_EQ(card.Flash().Read(a), erased ? 0xFF : before[a - kFlashStart]) << a;
+    }
+  }
 }
 
 TEST(SimCardFormats, FormatsOtherThanTwoMangleWords) {
