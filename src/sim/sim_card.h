@@ -19,17 +19,27 @@
 // Host commands (HCVR with HC set):
 //   - 0x800B (HNMI, vector 5) boots the DSP: both FIFOs are flushed, whatever
 //     ran stops, and after the reset the boot loader waits for a boot stream.
+//     This holds for every card: it is a reset.
 //   - Any other command first lets the DSP take the words it is waiting for
 //     (it is far faster than the bus, so the last word of a boot stream is in
 //     before the first flash command). Then a vector the running program
 //     handles (0x44 read, 0x68 program/erase, only once the flash service has
-//     started) flushes both FIFOs and starts the new command: a command in
-//     progress is dropped, and no word of it can be mistaken for one of the
-//     new command. Anything else is ignored.
+//     started) flushes the transmit FIFO and starts the new command; a command
+//     in progress is dropped. Anything else is ignored.
+//     What happens to the receive FIFO is the card's choice (keepsUnreadWords
+//     in SimCardSettings). Usually it is flushed too, so no word of the old
+//     command can be mistaken for one of the new. A card that keeps unread
+//     words leaves them there, and the DSP first puts the answer words it still
+//     owed behind them, as far as the FIFO has room: the next words of a read
+//     in progress, in order, or a pending status word (also one still in its
+//     delay, or one that fell behind, FaultAction::kLate). The host then reads
+//     those before the new command's answers.
+// Words a flush drops are counted (SimCardDiagnostics::discardedWords).
+//
 // The busy and boot-done flags in HCTR are plain storage; the card never
 // changes them.
 //
-// Which bytes an erase clears is the card's choice (SimCardSettings, SimDsp).
+// Which bytes an erase clears is the card's choice too (SimCardSettings, SimDsp).
 
 #include <chrono>
 #include <cstdint>
@@ -103,7 +113,10 @@ class SimCard {
  private:
   std::uint32_t ReadStatus();
   void WriteHostCommand(std::uint32_t value);
-  void FlushFifos();
+  void FlushTransmitFifo();
+  void FlushReceiveFifo();
+  // The DSP puts the answer words it still owes into the receive FIFO.
+  void CatchUp();
   void NotifyStateChanged();
   std::uint32_t TransmitFormat() const { return (control_ >> 8) & 0x3; }
   std::uint32_t ReceiveFormat() const { return (control_ >> 11) & 0x3; }

@@ -44,6 +44,9 @@ struct SimCardSettings {
   // all its bytes lie inside. The default is the record sector.
   std::uint32_t eraseFrom = kRecordAreaStart;
   std::uint32_t eraseTo = kRecordAreaEnd - 1;
+  // A host command leaves the words the host did not read in the receive FIFO,
+  // and the DSP adds what it still owed for its command in progress.
+  bool keepsUnreadWords = false;
 
   bool operator==(const SimCardSettings&) const = default;
 };
@@ -77,6 +80,12 @@ enum class FaultAction {
   // chip when `amount` is 0, else also the chip sector holding the address `amount`.
   // Read and program: as without the fault.
   kSpill,
+  // The card falls behind: it does the work, but answers after the host's polls
+  // have given up. Read: the first `amount` data words are answered, the rest
+  // are not. Program and erase: done as without the fault, the status is not
+  // answered. A card that keeps unread words has caught up by the next host
+  // command: what it owed is in the receive FIFO then (SimCard).
+  kLate,
 };
 
 // Hits the nth command of a kind (1 = the first), counted from the moment the

@@ -164,33 +164,57 @@ std::optional<HostWord> SimDsp::Step(bool answerFits) {
       phase_ = Phase::kIdle;  // only a read cut off by the power stays past its limit
       throw PowerCut{};
     }
-    if (!answerFits) {
+    if (!answerFits || FallenBehind()) {
       return std::nullopt;
     }
-    std::uint8_t byte = flash_.Read((address_ + done_) & kWordMask);
-    if (done_ >= lieFrom_) {
-      byte = static_cast<std::uint8_t>(~byte);
-    }
-    if (++done_ >= limit_ && !CutsPower()) {
-      phase_ = Phase::kIdle;
-    }
-    return byte;
+    return NextReadWord();
   }
   if (phase_ == Phase::kAnswer) {
     if (delay_ > 0) {
       --delay_;
       return std::nullopt;
     }
-    if (!answerFits) {
+    if (!answerFits || FallenBehind()) {
       return std::nullopt;
     }
-    phase_ = Phase::kIdle;
-    if (record_ && *record_ < diagnostics_.commands.size()) {
-      diagnostics_.commands[*record_].status = status_;
-    }
-    return status_;
+    return GiveStatus();
   }
   return std::nullopt;
+}
+
+std::optional<HostWord> SimDsp::OwedWord() {
+  if (phase_ == Phase::kReading && done_ < limit_) {
+    return NextReadWord();
+  }
+  if (phase_ == Phase::kAnswer) {
+    return GiveStatus();
+  }
+  return std::nullopt;
+}
+
+HostWord SimDsp::NextReadWord() {
+  std::uint8_t byte = flash_.Read((address_ + done_) & kWordMask);
+  if (done_ >= lieFrom_) {
+    byte = static_cast<std::uint8_t>(~byte);
+  }
+  if (++done_ >= limit_ && !CutsPower()) {
+    phase_ = Phase::kIdle;
+  }
+  return byte;
+}
+
+HostWord SimDsp::GiveStatus() {
+  phase_ = Phase::kIdle;
+  if (record_ && *record_ < diagnostics_.commands.size()) {
+    diagnostics_.commands[*record_].status = status_;
+  }
+  return status_;
+}
+
+// A late read answers its first `amount` words; a late status is never answered.
+bool SimDsp::FallenBehind() const {
+  return fault_ && fault_->action == FaultAction::kLate &&
+         (phase_ == Phase::kAnswer || done_ >= fault_->amount);
 }
 
 void SimDsp::TakeBootWord(HostWord word, std::chrono::milliseconds arrived) {
@@ -262,6 +286,7 @@ void SimDsp::BeginRead() {
         limit_ = count_ / 2;
         break;
       case FaultAction::kSpill:
+      case FaultAction::kLate:
         break;
     }
   }

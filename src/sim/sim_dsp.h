@@ -62,8 +62,13 @@ class SimDsp {
   // A word that arrived from the host at `arrived`.
   void TakeWord(HostWord word, std::chrono::milliseconds arrived);
   // A step in which no word is taken: counts a delay down or, when the host's
-  // receive FIFO has room, gives one answer word.
+  // receive FIFO has room, gives one answer word. A command that has fallen
+  // behind (FaultAction::kLate) gives none.
   std::optional<HostWord> Step(bool answerFits);
+  // The next answer word the command in progress still owes, at once, whatever
+  // its delay or lateness: the next word of a read, or a pending status. None
+  // when it owes nothing (more).
+  std::optional<HostWord> OwedWord();
 
   void SetCommandBegunHandler(std::function<void(const CommandRecord&)> handler) {
     commandBegun_ = std::move(handler);
@@ -99,7 +104,10 @@ class SimDsp {
   bool ProgramData(std::size_t bytes);
   bool BlockInEraseRange() const;
   void Answer(HostWord status, std::uint64_t delay);
+  HostWord NextReadWord();
+  HostWord GiveStatus();
   bool CutsPower() const { return fault_ && fault_->action == FaultAction::kPowerCut; }
+  bool FallenBehind() const;
 
   SimFlash& flash_;
   SimCardFaults& faults_;

@@ -190,7 +190,7 @@ constexpr std::pair<CommandKind, std::string_view> kCommandKinds[] = {
 constexpr std::pair<FaultAction, std::string_view> kFaultActions[] = {
     {FaultAction::kFail, "fail"},   {FaultAction::kLie, "lie"},
     {FaultAction::kStop, "stop"},   {FaultAction::kPowerCut, "powerCut"},
-    {FaultAction::kSpill, "spill"},
+    {FaultAction::kSpill, "spill"}, {FaultAction::kLate, "late"},
 };
 
 template <typename Enum, std::size_t N>

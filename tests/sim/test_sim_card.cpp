@@ -547,6 +547,84 @@ TEST_F(SimCardService, EraseFaultsActOnTheEraseRange) {
   }
 }
 
+// What the host left unread, and what the DSP still owed, comes before the next
+// command's answers on a card that keeps unread words; on others it is gone.
+TEST(SimCardUnreadWords, KeptOnlyByACardThatKeepsThem) {
+  VirtualClock clock;
+  for (const bool keeps : {false, true}) {
+    SCOPED_TRACE(keeps);
+    SimCard card(clock);
+    FillPattern(card);
+    Host host(card, clock);
+    ASSERT_TRUE(host.Boot(ShippedStream()));
+    card.Settings().keepsUnreadWords = keeps;
+    const auto flash = [&card](std::uint32_t a) { return HostWord{card.Flash().Read(a)}; };
+
+    // An erase status answered but not read.
+    host.Command(0x68);
+    ASSERT_TRUE(host.Send(3) && host.Send(0xD01000) && host.Poll(kHstrReceiveRequest));
+    const std::vector<HostWord> kept = {0, flash(0xD00000)};
+    EXPECT_EQ(host.ReadFlash(0xD00000, 2), keeps ? kept : Words(FlashBytes(card, 0xD00000, 2)));
+    EXPECT_EQ(card.Diagnostics().discardedWords, keeps ? 0u : 1u);
+    if (keeps) {
+      EXPECT_EQ(host.Receive(), flash(0xD00001));  // the read's last word
+    }
+
+    // A read with eight words owed, and an erase status still in its delay.
+    host.Command(0x44);
+    ASSERT_TRUE(host.Send(0xD00000) && host.Send(9) && host.Receive());
+    host.Command(0x68);
+    ASSERT_TRUE(host.Send(3) && host.Send(0xD01000));
+    EXPECT_EQ(host.Receive(), keeps ? flash(0xD00001) : 0u);
+    const std::vector<HostWord> owed = {flash(0xD00002), flash(0xD00003), flash(0xD00004), 0,
+                                        flash(0xD00100)};
+    EXPECT_EQ(host.ReadFlash(0xD00100, 5), keeps ? owed : Words(FlashBytes(card, 0xD00100, 5)));
+
+    // The boot command resets the DSP: no card keeps a word across it.
+    host.Command(0x44);
+    ASSERT_TRUE(host.Send(0xD00000) && host.Send(2) && host.Poll(kHstrReceiveRequest));
+    host.Write(kHcvrOffset, kBootHostCommand);
+    EXPECT_EQ(host.Read(kHstrOffset) & kHstrReceiveRequest, 0u);
+  }
+}
+
+// A late command does its work but answers after the host's poll has run out;
+// a card that keeps unread words hands the rest in at the next host command.
+TEST(SimCardUnreadWords, LateAnswersComeAtTheNextCommandOnlyOnACardThatKeepsThem) {
+  VirtualClock clock;
+  const std::vector<std::uint8_t> data = {0x12, 0x34};
+  for (const CommandKind kind : {CommandKind::kRead, CommandKind::kProgram, CommandKind::kErase}) {
+    for (const bool keeps : {false, true}) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(kind)) + (keeps ? " keeps" : ""));
+      SimCard card(clock);
+      FillPattern(card);
+      Host host(card, clock);
+      ASSERT_TRUE(host.Boot(ShippedStream()));
+      card.Settings().keepsUnreadWords = keeps;
+      ASSERT_EQ(host.Erase(0xD01000), 0u);
+      card.Faults().commands = {{kind, 1, FaultAction::kLate, 2}};
+      std::vector<HostWord> owed = {0};
+      if (kind == CommandKind::kRead) {
+        EXPECT_EQ(host.ReadFlash(0xD00010, 7), Words(FlashBytes(card, 0xD00010, 2)));
+        owed = Words(FlashBytes(card, 0xD00012, 4));  // as many as the FIFO holds
+      } else if (kind == CommandKind::kProgram) {
+        EXPECT_FALSE(host.Program(0x10, data));
+        EXPECT_EQ(FlashBytes(card, 0xD01010, 2), data);
+      } else {
+        card.Flash().Preset(0xD02FFF, data);
+        EXPECT_FALSE(host.Erase(0xD01000));
+        EXPECT_EQ(card.Flash().Read(0xD02FFF), 0xFF);
+      }
+      std::vector<HostWord> expected = Words(FlashBytes(card, 0xD00000, 5));
+      if (keeps) {
+        expected.insert(expected.begin(), owed.begin(), owed.end());
+        expected.resize(5);
+      }
+      EXPECT_EQ(host.ReadFlash(0xD00000, 5), expected);
+    }
+  }
+}
+
 TEST(SimCardFormats, FormatsOtherThanTwoMangleWords) {
   VirtualClock clock;
   SimCard card(clock);
