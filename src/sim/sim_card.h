@@ -37,9 +37,11 @@
 // Words a flush drops are counted (SimCardDiagnostics::discardedWords).
 //
 // The busy and boot-done flags in HCTR are plain storage; the card never
-// changes them.
+// changes them. What HCTR holds when the card is switched on is the card's
+// choice too (busyAtPowerUp); the simulated PC sets it.
 //
-// Which bytes an erase clears is the card's choice too (SimCardSettings, SimDsp).
+// The other choices (which bytes an erase clears, factory data in the flash)
+// are described with SimCardSettings and SimDsp.
 
 #include <chrono>
 #include <cstdint>

@@ -44,9 +44,14 @@ struct SimCardSettings {
   // all its bytes lie inside. The default is the record sector.
   std::uint32_t eraseFrom = kRecordAreaStart;
   std::uint32_t eraseTo = kRecordAreaEnd - 1;
+  // HCTR comes up with the busy flag set when the card is switched on.
+  bool busyAtPowerUp = false;
   // A host command leaves the words the host did not read in the receive FIFO,
   // and the DSP adds what it still owed for its command in progress.
   bool keepsUnreadWords = false;
+  // The card carries its own factory data (serial number) at 0xD00F00; without
+  // it that block reads 0xFF and two cards of a model differ only in their record.
+  bool factoryData = true;
 
   bool operator==(const SimCardSettings&) const = default;
 };
