@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -481,145 +482,117 @@ TEST_F(SimCardService, PowerCutsDoHalfTheWorkAndLeaveTheRegisterAccess) {
   EXPECT_EQ(card.Diagnostics().commands.size(), 3u);
 }
 
-// Every erase clears the card's range, whatever address in the flash it names;
-// a program block is taken only inside that range.
-TEST_F(SimCardService, EraseRangeDecidesWhatAnEraseClearsAndWhereProgramsGo) {
-  const std::uint32_t ranges[][2] = {
-      {0xD01000, 0xD02FFF}, {0xD01000, 0xD02C05}, {0xD00000, 0xD03FFF}, {0xD00000, 0xD0FFFF}};
-  for (const auto& [from, to] : ranges) {
-    for (const std::uint32_t address : {0xD00000u, 0xD05000u, 0xD0FFFFu}) {
-      SCOPED_TRACE(std::to_string(from) + "-" + std::to_string(to) + " at " +
-                   std::to_string(address));
-      card.Settings().eraseFrom = from;
-      card.Settings().eraseTo = to;
-      FillPattern(card);
-      const auto before = card.Flash().AllBytes();
-      ASSERT_EQ(host.Erase(address), 0u);
-      for (std::uint32_t a = kFlashStart; a < kFlashEnd; ++a) {
-        ASSERT_EQ(card.Flash().Read(a), a >= from && a <= to ? 0xFF : before[a - kFlashStart]) << a;
-      }
-    }
-    // A block up to the range's last byte is programmed; one byte further, none is.
-    const std::uint32_t last = to - kRecordAreaStart;
-    const std::uint8_t beyond = card.Flash().Read(to + 1);
-    EXPECT_EQ(host.Program(last, std::vector<std::uint8_t>{0x5A}), 0u);
-    EXPECT_EQ(host.Program(last - 1, std::vector<std::uint8_t>{0x11, 0x22, 0x33}), 1u);
-    EXPECT_EQ(FlashBytes(card, to - 1, 3), (std::vector<std::uint8_t>{0xFF, 0x5A, beyond}));
-  }
-}
-
-TEST_F(SimCardService, EraseFaultsActOnTheEraseRange) {
+// Every erase clears the card's range, whatever address in the flash it names,
+// and its faults act on that range; a program block is taken only inside it.
+TEST_F(SimCardService, EraseRangeDecidesWhatErasesClearAndWhereProgramsGo) {
   struct Row {
-    std::uint32_t from, to;
-    FaultAction action;
+    std::uint32_t from, to, address;
+    std::optional<FaultAction> action;
     std::uint32_t amount;
     std::optional<HostWord> status;
-    std::vector<std::array<std::uint32_t, 2>> erased;  // [first, end)
+    std::uint32_t erasedFrom, erasedEnd;
   };
   const Row rows[] = {
-      {0xD01000, 0xD02C05, FaultAction::kSpill, 0xD00010, 0, {{0xD00000, 0xD02C06}}},
-      {0xD00000, 0xD03FFF, FaultAction::kSpill, 0xD0A000, 0, {{0xD00000, 0xD10000}}},
-      {0xD01000, 0xD02C05, FaultAction::kSpill, 0, 0, {{0xD00000, 0xD10000}}},
-      {0xD00000, 0xD03FFF, FaultAction::kStop, 0, std::nullopt, {{0xD00000, 0xD04000}}},
-      {0xD00000, 0xD03FFF, FaultAction::kPowerCut, 0, std::nullopt, {{0xD00000, 0xD02000}}},
-      {0xD01000, 0xD02C05, FaultAction::kLie, 0, 0, {}},
-      {0xD01000, 0xD02C05, FaultAction::kFail, 0, 1, {}},
+      {0xD01000, 0xD02FFF, 0xD00000, {}, 0, 0, 0xD01000, 0xD03000},
+      {0xD01000, 0xD02C05, 0xD0FFFF, {}, 0, 0, 0xD01000, 0xD02C06},
+      {0xD00000, 0xD03FFF, 0xD05000, {}, 0, 0, 0xD00000, 0xD04000},
+      {0xD00000, 0xD0FFFF, 0xD01000, {}, 0, 0, 0xD00000, 0xD10000},
+      {0xD01000, 0xD02C05, 0xD08000, FaultAction::kSpill, 0xD00010, 0, 0xD00000, 0xD02C06},
+      {0xD00000, 0xD03FFF, 0xD08000, FaultAction::kStop, 0, {}, 0xD00000, 0xD04000},
+      {0xD00000, 0xD03FFF, 0xD08000, FaultAction::kPowerCut, 0, {}, 0xD00000, 0xD02000},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(static_cast<int>(row.action));
+    SCOPED_TRACE(&row - rows);
     card.Settings().eraseFrom = row.from;
     card.Settings().eraseTo = row.to;
-    card.Faults().commands = {{CommandKind::kErase, 1, row.action, row.amount}};
+    card.Faults().commands.clear();
+    if (row.action) {
+      card.Faults().commands = {{CommandKind::kErase, 1, *row.action, row.amount}};
+    }
     FillPattern(card);
     const auto before = card.Flash().AllBytes();
     std::optional<HostWord> status;
     try {
-      status = host.Erase(0xD08000);
+      status = host.Erase(row.address);
     } catch (const PowerCut&) {
-      EXPECT_EQ(row.action, FaultAction::kPowerCut);
     }
     EXPECT_EQ(status, row.status);
     for (std::uint32_t a = kFlashStart; a < kFlashEnd; ++a) {
-      const bool erased = std::ranges::any_of(
-          row.erased, [a](const auto& span) { return a >= span[0] && a < span[1]; });
+      const bool erased = a >= row.erasedFrom && a < row.erasedEnd;
       ASSERT_EQ(card.Flash().Read(a), erased ? 0xFF : before[a - kFlashStart]) << a;
     }
-  }
-}
-
-// What the host left unread, and what the DSP still owed, comes before the next
-// command's answers on a card that keeps unread words; on others it is gone.
-TEST(SimCardUnreadWords, KeptOnlyByACardThatKeepsThem) {
-  VirtualClock clock;
-  for (const bool keeps : {false, true}) {
-    SCOPED_TRACE(keeps);
-    SimCard card(clock);
-    FillPattern(card);
-    Host host(card, clock);
-    ASSERT_TRUE(host.Boot(ShippedStream()));
-    card.Settings().keepsUnreadWords = keeps;
-    const auto flash = [&card](std::uint32_t a) { return HostWord{card.Flash().Read(a)}; };
-
-    // An erase status answered but not read.
-    host.Command(0x68);
-    ASSERT_TRUE(host.Send(3) && host.Send(0xD01000) && host.Poll(kHstrReceiveRequest));
-    const std::vector<HostWord> kept = {0, flash(0xD00000)};
-    EXPECT_EQ(host.ReadFlash(0xD00000, 2), keeps ? kept : Words(FlashBytes(card, 0xD00000, 2)));
-    EXPECT_EQ(card.Diagnostics().discardedWords, keeps ? 0u : 1u);
-    if (keeps) {
-      EXPECT_EQ(host.Receive(), flash(0xD00001));  // the read's last word
+    if (!row.action) {  // a block up to the range's last byte goes in, one byte more does not
+      const std::uint8_t beyond = card.Flash().Read(row.to + 1);
+      EXPECT_EQ(host.Program(row.to - kRecordAreaStart, std::vector<std::uint8_t>{0x5A}), 0u);
+      EXPECT_EQ(host.Program(row.to - kRecordAreaStart - 1, std::vector<std::uint8_t>{1, 2, 3}),
+                1u);
+      EXPECT_EQ(FlashBytes(card, row.to - 1, 3), (std::vector<std::uint8_t>{0xFF, 0x5A, beyond}));
     }
-
-    // A read with eight words owed, and an erase status still in its delay.
-    host.Command(0x44);
-    ASSERT_TRUE(host.Send(0xD00000) && host.Send(9) && host.Receive());
-    host.Command(0x68);
-    ASSERT_TRUE(host.Send(3) && host.Send(0xD01000));
-    EXPECT_EQ(host.Receive(), keeps ? flash(0xD00001) : 0u);
-    const std::vector<HostWord> owed = {flash(0xD00002), flash(0xD00003), flash(0xD00004), 0,
-                                        flash(0xD00100)};
-    EXPECT_EQ(host.ReadFlash(0xD00100, 5), keeps ? owed : Words(FlashBytes(card, 0xD00100, 5)));
-
-    // The boot command resets the DSP: no card keeps a word across it.
-    host.Command(0x44);
-    ASSERT_TRUE(host.Send(0xD00000) && host.Send(2) && host.Poll(kHstrReceiveRequest));
-    host.Write(kHcvrOffset, kBootHostCommand);
-    EXPECT_EQ(host.Read(kHstrOffset) & kHstrReceiveRequest, 0u);
   }
 }
 
-// A late command does its work but answers after the host's poll has run out;
-// a card that keeps unread words hands the rest in at the next host command.
-TEST(SimCardUnreadWords, LateAnswersComeAtTheNextCommandOnlyOnACardThatKeepsThem) {
+// What the host left unread and what the DSP still owed (also what a late
+// command owes after the host's poll ran out) come before the next command's
+// answers on a card that keeps unread words; on other cards, and after a boot
+// on every card, they are gone.
+TEST(SimCardUnreadWords, KeptAndOwedWordsComeBeforeTheNextAnswers) {
+  using Owed = std::vector<HostWord>;
+  const auto unread_status = [](SimCard&, Host& host) {
+    host.Command(0x68);
+    EXPECT_TRUE(host.Send(3) && host.Send(0xD01000) && host.Poll(kHstrReceiveRequest));
+    return Owed{0};
+  };
+  const std::function<Owed(SimCard&, Host&)> cases[] = {
+      unread_status,
+      [](SimCard& card, Host& host) {  // a read: two words unread, seven owed
+        host.Command(0x44);
+        EXPECT_TRUE(host.Send(0xD00010) && host.Send(9) && host.Poll(kHstrReceiveRequest) &&
+                    host.Poll(kHstrReceiveRequest));
+        return Words(FlashBytes(card, 0xD00010, 4));  // as many as the FIFO holds
+      },
+      [](SimCard&, Host& host) {  // an erase status still in its delay
+        host.Command(0x68);
+        EXPECT_TRUE(host.Send(3) && host.Send(0xD01000));
+        return Owed{0};
+      },
+      [](SimCard& card, Host& host) {
+        card.Faults().commands = {{CommandKind::kRead, 1, FaultAction::kLate, 2}};
+        EXPECT_EQ(host.ReadFlash(0xD00010, 7), Words(FlashBytes(card, 0xD00010, 2)));
+        return Words(FlashBytes(card, 0xD00012, 4));
+      },
+      [](SimCard& card, Host& host) {
+        card.Faults().commands = {{CommandKind::kProgram, 1, FaultAction::kLate, 0}};
+        EXPECT_FALSE(host.Program(0x10, std::vector<std::uint8_t>{0, 0}));
+        EXPECT_EQ(FlashBytes(card, 0xD01010, 2), (std::vector<std::uint8_t>{0, 0}));
+        return Owed{0};
+      },
+      [](SimCard& card, Host& host) {
+        card.Faults().commands = {{CommandKind::kErase, 1, FaultAction::kLate, 0}};
+        EXPECT_FALSE(host.Erase(0xD01000));
+        EXPECT_EQ(card.Flash().Read(0xD01000), 0xFF);
+        return Owed{0};
+      },
+      [&unread_status](SimCard& card, Host& host) {
+        unread_status(card, host);
+        EXPECT_TRUE(host.Boot(ShippedStream()));
+        return Owed{};
+      },
+  };
   VirtualClock clock;
-  const std::vector<std::uint8_t> data = {0x12, 0x34};
-  for (const CommandKind kind : {CommandKind::kRead, CommandKind::kProgram, CommandKind::kErase}) {
+  for (const auto& leave_words : cases) {
     for (const bool keeps : {false, true}) {
-      SCOPED_TRACE(std::to_string(static_cast<int>(kind)) + (keeps ? " keeps" : ""));
+      SCOPED_TRACE(std::to_string(&leave_words - cases) + (keeps ? ", keeps" : ""));
       SimCard card(clock);
       FillPattern(card);
       Host host(card, clock);
       ASSERT_TRUE(host.Boot(ShippedStream()));
       card.Settings().keepsUnreadWords = keeps;
-      ASSERT_EQ(host.Erase(0xD01000), 0u);
-      card.Faults().commands = {{kind, 1, FaultAction::kLate, 2}};
-      std::vector<HostWord> owed = {0};
-      if (kind == CommandKind::kRead) {
-        EXPECT_EQ(host.ReadFlash(0xD00010, 7), Words(FlashBytes(card, 0xD00010, 2)));
-        owed = Words(FlashBytes(card, 0xD00012, 4));  // as many as the FIFO holds
-      } else if (kind == CommandKind::kProgram) {
-        EXPECT_FALSE(host.Program(0x10, data));
-        EXPECT_EQ(FlashBytes(card, 0xD01010, 2), data);
-      } else {
-        card.Flash().Preset(0xD02FFF, data);
-        EXPECT_FALSE(host.Erase(0xD01000));
-        EXPECT_EQ(card.Flash().Read(0xD02FFF), 0xFF);
+      Owed expected = leave_words(card, host);
+      if (!keeps) {
+        expected.clear();
       }
-      std::vector<HostWord> expected = Words(FlashBytes(card, 0xD00000, 5));
-      if (keeps) {
-        expected.insert(expected.begin(), owed.begin(), owed.end());
-        expected.resize(5);
-      }
+      std::ranges::copy(Words(FlashBytes(card, 0xD00000, 5)), std::back_inserter(expected));
+      expected.resize(5);
       EXPECT_EQ(host.ReadFlash(0xD00000, 5), expected);
     }
   }

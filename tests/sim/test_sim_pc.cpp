@@ -19,7 +19,6 @@
 #include "sim/default_cards.h"
 #include "sim/host_os.h"
 #include "sim/shipped_files.h"
-#include "sim/sim_card_settings.h"
 #include "sim/sim_pc.h"
 #include "support/machine_faults.h"
 #include "support/temp_folder.h"
@@ -87,12 +86,10 @@ std::string ReadText(const fs::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The text with its nth (0: first) occurrence of `from` replaced.
-std::string Replaced(std::string text, std::string_view from, std::string_view to, int nth = 0) {
-  std::size_t at = text.find(from);
-  for (; nth > 0 && at != std::string::npos; --nth) {
-    at = text.find(from, at + 1);
-  }
+// The text with the first (or last) occurrence of `from` replaced.
+std::string Replaced(std::string text, std::string_view from, std::string_view to,
+                     bool last = false) {
+  const std::size_t at = last ? text.rfind(from) : text.find(from);
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
@@ -393,26 +390,23 @@ TEST_F(SimPcTest, PowerLossKeepsFlashAndDurableFilesAndStopsServices) {
 // --- the cards' settings ---
 
 TEST_F(SimPcTest, CardSettingsAreKeptInPcJsonAndGoWithTheCard) {
-  const SimCardSettings defaults;
-  EXPECT_EQ(Pc().CardSettings(1), defaults);
+  Pc();
   pc.reset();
-  // A description of an older version has none of the keys; hex reads in either case.
-  std::string old = ReadText(PcFolder() / "pc.json");
+  // A pc.json of an older version has none of the keys: the defaults, written back.
+  std::string text = ReadText(PcFolder() / "pc.json");
   for (const char* key : {"eraseClears", "busyAtPowerUp", "keepsUnreadWords", "factoryData"}) {
-    for (std::size_t at; (at = old.find(std::string("\"") + key + "\"")) != std::string::npos;) {
-      old.erase(old.rfind('\n', at), old.find('\n', at) - old.rfind('\n', at));
+    for (std::size_t at; (at = text.find(std::string("\"") + key + "\"")) != std::string::npos;) {
+      text.erase(text.rfind('\n', at), text.find('\n', at) - text.rfind('\n', at));
     }
   }
-  std::ofstream(PcFolder() / "pc.json") << old;
-  EXPECT_EQ(Pc().CardSettings(0), defaults);
+  std::ofstream(PcFolder() / "pc.json") << text;
+  EXPECT_EQ(Pc().CardSettings(0), SimCardSettings{});
   Pc().Save();
   pc.reset();
-  const std::string saved = ReadText(PcFolder() / "pc.json");
+  text = ReadText(PcFolder() / "pc.json");
   std::ofstream(PcFolder() / "pc.json")
-      << Replaced(Replaced(saved, "0xD01000-0xD02FFF", "0xd00000-0xd0ffff"),
+      << Replaced(Replaced(text, "0xD01000-0xD02FFF", "0xd00000-0xd0ffff"),
                   "\"keepsUnreadWords\": false", "\"keepsUnreadWords\": true");
-  EXPECT_EQ(Pc().CardSettings(0), (SimCardSettings{0xD00000, 0xD0FFFF, false, true, true}));
-  EXPECT_EQ(Pc().CardSettings(1), defaults);
 
   const SimCardSettings chosen{0xD01000, 0xD02C05, true, false, false};
   Pc().Card(1).Faults().commands = {{CommandKind::kProgram, 2, FaultAction::kLate, 0}};
@@ -421,11 +415,10 @@ TEST_F(SimPcTest, CardSettingsAreKeptInPcJsonAndGoWithTheCard) {
   Pc().SwapCards(0, 1);
   Restart();
   EXPECT_EQ(pc->CardSettings(0), chosen);
-  EXPECT_EQ(pc->Card(0).Faults().commands.at(0).action, FaultAction::kLate);
+  EXPECT_EQ(pc->CardSettings(1), (SimCardSettings{0xD00000, 0xD0FFFF, false, true, true}));
   EXPECT_EQ(pc->CardSettings(2), chosen);
-  EXPECT_EQ(pc->CardSettings(1).eraseTo, 0xD0FFFFu);
-  EXPECT_NE(ReadText(PcFolder() / "pc.json").find("\"eraseClears\": \"0xD01000-0xD02C05\""),
-            std::string::npos);
+  EXPECT_EQ(pc->Card(0).Faults().commands.at(0).action, FaultAction::kLate);
+  EXPECT_NE(ReadText(PcFolder() / "pc.json").find("\"0xD00000-0xD0FFFF\""), std::string::npos);
 }
 
 TEST_F(SimPcTest, EraseRangesThatMissTheRecordAreRefused) {
@@ -434,10 +427,11 @@ TEST_F(SimPcTest, EraseRangesThatMissTheRecordAreRefused) {
     const char* german;
   } kBad[] = {
       {"0xD02FFF-0xD01000", "0xD02FFF-0xD01000: das erste Byte liegt hinter dem letzten"},
-      {"0xCFF000-0xD02FFF", "liegt nicht ganz im Flash 0xD00000-0xD0FFFF"},
-      {"0xD01000-0xD10000", "liegt nicht ganz im Flash"},
-      {"0xD01001-0xD0FFFF", "l\xF6scht nicht den ganzen Datensatz 0xD01000-0xD02C05"},
-      {"0xD00000-0xD02C04", "l\xF6scht nicht den ganzen Datensatz"},
+      {"0xCFF000-0xD02FFF", "0xCFF000-0xD02FFF liegt nicht ganz im Flash 0xD00000-0xD0FFFF"},
+      {"0xD01000-0xD10000", "0xD01000-0xD10000 liegt nicht ganz im Flash"},
+      {"0xD01001-0xD0FFFF",
+       "0xD01001-0xD0FFFF l\xF6scht nicht den ganzen Datensatz 0xD01000-0xD02C05"},
+      {"0xD00000-0xD02C04", "0xD00000-0xD02C04 l\xF6scht nicht den ganzen Datensatz"},
       {"D01000-D02FFF", "hat die Form 0xD01000-0xD02FFF, nicht \"D01000-D02FFF\""},
       {"0xD01000-0xD02FFF-", "hat die Form"},
   };
@@ -446,29 +440,24 @@ TEST_F(SimPcTest, EraseRangesThatMissTheRecordAreRefused) {
   const std::string good = ReadText(PcFolder() / "pc.json");
   for (const auto& bad : kBad) {
     SCOPED_TRACE(bad.range);
-    std::ofstream(PcFolder() / "pc.json") << Replaced(good, "0xD01000-0xD02FFF", bad.range, 1);
+    std::ofstream(PcFolder() / "pc.json") << Replaced(good, "0xD01000-0xD02FFF", bad.range, true);
     try {
       pc.emplace(PcFolder());
       ADD_FAILURE() << "a card whose erase misses the record was taken";
     } catch (const SimPcError& e) {
-      const std::string text = e.what();
-      EXPECT_NE(text.find("Karte 1: \"eraseClears\" "), std::string::npos) << text;
-      EXPECT_NE(text.find(bad.german), std::string::npos) << text;
-    }
-    SimCardSettings settings;
-    if (ReadEraseClears(bad.range, settings)) {
-      std::ofstream(PcFolder() / "pc.json") << good;
-      EXPECT_THROW(Pc().SetCardSettings(1, settings), std::invalid_argument);
-      EXPECT_EQ(Pc().CardSettings(1), SimCardSettings{});
-      pc.reset();
+      EXPECT_NE(std::string(e.what()).find(std::string("Karte 1: \"eraseClears\" ") + bad.german),
+                std::string::npos)
+          << e.what();
     }
   }
+  std::ofstream(PcFolder() / "pc.json") << good;
+  EXPECT_THROW(Pc().SetCardSettings(1, {0xD01001, 0xD02FFF}), std::invalid_argument);
+  EXPECT_THROW(Pc().SetCardSettings(1, {0xD01000, 0xD10000}), std::invalid_argument);
+  EXPECT_EQ(Pc().CardSettings(1), SimCardSettings{});
 }
 
 TEST_F(SimPcTest, BusyAtPowerUpAndFactoryDataFollowTheSettings) {
-  SimCardSettings busy;
-  busy.busyAtPowerUp = true;
-  Pc().SetCardSettings(0, busy);
+  Pc().SetCardSettings(0, {.busyAtPowerUp = true});
   Restart();
   EXPECT_EQ(pc->Card(0).Control(), kHctrBusy);
   pc->Card(0).SetControl(kHctrBootDone);
@@ -481,15 +470,12 @@ TEST_F(SimPcTest, BusyAtPowerUpAndFactoryDataFollowTheSettings) {
   // the setting is made or loaded.
   pc->AddCardLike(1, {2, 1, 0xFE800000});
   pc->Card(2).Flash().Preset(kFactoryDataStart + 4, std::vector<std::uint8_t>{'X', 'Y'});
-  pc->Save();
-  SimCardSettings plain;
-  plain.factoryData = false;
-  pc->SetCardSettings(2, plain);
+  pc->SetCardSettings(2, {.factoryData = false});
   pc->AddCardLike(2, {2, 3, 0xFE900000});
   pc.reset();
-  const std::string described = ReadText(PcFolder() / "pc.json");
+  const std::string text = ReadText(PcFolder() / "pc.json");
   std::ofstream(PcFolder() / "pc.json")
-      << Replaced(described, "\"factoryData\": true", "\"factoryData\": false", 1);
+      << Replaced(text, "\"factoryData\": true", "\"factoryData\": false", true);
   Restart();
   const auto& flash = pc->Card(1).Flash().AllBytes();
   EXPECT_TRUE(std::all_of(flash.begin() + (kFactoryDataStart - kFlashStart),
@@ -497,8 +483,8 @@ TEST_F(SimPcTest, BusyAtPowerUpAndFactoryDataFollowTheSettings) {
                           [](auto b) { return b == 0xFF; }));
   EXPECT_EQ(pc->Card(2).Flash().AllBytes(), flash);
   EXPECT_EQ(pc->Card(3).Flash().AllBytes(), flash);
-  const std::string file = ReadText(PcFolder() / "cards" / "card1.flash");
-  EXPECT_TRUE(std::ranges::equal(std::vector<std::uint8_t>(file.begin(), file.end()), flash));
+  const std::string saved = ReadText(PcFolder() / "cards" / "card1.flash");
+  EXPECT_TRUE(std::ranges::equal(std::vector<std::uint8_t>(saved.begin(), saved.end()), flash));
   EXPECT_NE(pc->Card(0).Flash().AllBytes()[kFactoryDataStart - kFlashStart], 0xFF);
 }
 
