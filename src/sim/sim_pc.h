@@ -189,8 +189,8 @@ class SimPc {
   // services stop as a restart finds them (those deleted while running are
   // gone); each card keeps its flash, its host interface comes up at its reset
   // value (HCTR 0, or 0x4000 on a card that is busy at power-up); all of it is
-  // saved. The caller then ends the program and this PC and
-  // starts a new one on the folder, whose DSPs wait for a boot.
+  // saved. The caller then ends the program and this PC and starts a new one
+  // on the folder, whose DSPs wait for a boot.
   void LosePower();
   std::uint64_t SaveFailures() const { return saveFailures_; }
 
