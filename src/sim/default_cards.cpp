@@ -16,8 +16,7 @@ namespace {
 constexpr std::uint32_t kBootDataEnd = kFlashStart + 0x0A40;
 constexpr std::uint32_t kResidentProgramEnd = kRecordAreaEnd + 0x3E00;
 constexpr std::uint32_t kCalibrationTable = 0xD02E00;
-constexpr std::uint32_t kFactoryData = 0xD00F00;
-constexpr std::size_t kFactorySerialBytes = 32;
+constexpr std::size_t kFactorySerialBytes = kFactoryDataSize - 4;
 
 // Bytes that look like code: a fixed pseudo-random run, the same on every PC.
 void FillCodeLike(SimFlash::Bytes& flash, std::uint32_t from, std::uint32_t to,
@@ -33,7 +32,7 @@ void FillCodeLike(SimFlash::Bytes& flash, std::uint32_t from, std::uint32_t to,
 // erases: "WERK", then the serial number, zero-filled to 32 bytes. Two cards of
 // the same kind differ there, whatever their records say.
 void PutFactoryData(SimFlash::Bytes& flash, std::string_view serial) {
-  auto at = flash.begin() + (kFactoryData - kFlashStart);
+  auto at = flash.begin() + (kFactoryDataStart - kFlashStart);
   at = std::ranges::copy(std::string_view("WERK"), at).out;
   const std::string_view kept = serial.substr(0, kFactorySerialBytes);
   std::fill(std::ranges::copy(kept, at).out, at + kFactorySerialBytes, std::uint8_t{0});
@@ -66,6 +65,11 @@ void PutCalibrationTable(SimFlash::Bytes& flash) {
 }
 
 }  // namespace
+
+void RemoveFactoryData(SimFlash::Bytes& flash) {
+  std::fill_n(flash.begin() + (kFactoryDataStart - kFlashStart), kFactoryDataSize,
+              std::uint8_t{0xFF});
+}
 
 RecordV12 DefaultRecordV12() {
   RecordV12 r;

@@ -13,6 +13,14 @@
 
 namespace fu::sim {
 
+// The card's own factory data: "WERK", then its serial number zero-filled to
+// 32 bytes.
+inline constexpr std::uint32_t kFactoryDataStart = 0xD00F00;
+inline constexpr std::uint32_t kFactoryDataSize = 36;
+
+// Sets the factory data block to 0xFF, as on a card that carries none.
+void RemoveFactoryData(SimFlash::Bytes& flash);
+
 // A "nimbaPCI/HS" card at revision 1.2: every text readable, so its upgrade
 // asks nothing.
 RecordV12 DefaultRecordV12();

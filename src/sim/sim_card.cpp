@@ -11,7 +11,8 @@ constexpr std::uint8_t kBootVector = 5;
 }  // namespace
 
 SimCard::SimCard(const SimTime& time)
-    : time_(time), dsp_(flash_, faults_, timing_, diagnostics_, [this] { NotifyStateChanged(); }) {}
+    : time_(time),
+      dsp_(flash_, faults_, timing_, settings_, diagnostics_, [this] { NotifyStateChanged(); }) {}
 
 std::uint32_t SimCard::ReadRegister(std::uint32_t offset) {
   ++diagnostics_.registerReads;
@@ -99,7 +100,8 @@ void SimCard::WriteHostCommand(std::uint32_t value) {
     return;
   }
   if (nonMaskable && vector == kBootVector) {
-    FlushFifos();
+    FlushTransmitFifo();
+    FlushReceiveFifo();
     dsp_.Boot(time_.Uptime());
     return;
   }
@@ -112,8 +114,25 @@ void SimCard::WriteHostCommand(std::uint32_t value) {
     ++diagnostics_.ignoredHostCommands;
     return;
   }
-  FlushFifos();
+  FlushTransmitFifo();
+  if (settings_.keepsUnreadWords) {
+    CatchUp();
+  } else {
+    FlushReceiveFifo();
+  }
   dsp_.StartCommand(vector);
+}
+
+// What the command in progress still owes goes after the unread words, as far
+// as it fits; the rest is lost with the command.
+void SimCard::CatchUp() {
+  while (!faults_.takesNoWords && toHost_.size() < kFifoDepth) {
+    const std::optional<HostWord> word = dsp_.OwedWord();
+    if (!word) {
+      return;
+    }
+    toHost_.push_back(*word);
+  }
 }
 
 void SimCard::PassWordToDsp() {
@@ -122,9 +141,13 @@ void SimCard::PassWordToDsp() {
   dsp_.TakeWord(sent.word, sent.at);
 }
 
-void SimCard::FlushFifos() {
-  diagnostics_.discardedWords += toDsp_.size() + toHost_.size();
+void SimCard::FlushTransmitFifo() {
+  diagnostics_.discardedWords += toDsp_.size();
   toDsp_.clear();
+}
+
+void SimCard::FlushReceiveFifo() {
+  diagnostics_.discardedWords += toHost_.size();
   toHost_.clear();
 }
 

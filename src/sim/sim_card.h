@@ -19,15 +19,29 @@
 // Host commands (HCVR with HC set):
 //   - 0x800B (HNMI, vector 5) boots the DSP: both FIFOs are flushed, whatever
 //     ran stops, and after the reset the boot loader waits for a boot stream.
+//     This holds for every card: it is a reset.
 //   - Any other command first lets the DSP take the words it is waiting for
 //     (it is far faster than the bus, so the last word of a boot stream is in
 //     before the first flash command). Then a vector the running program
 //     handles (0x44 read, 0x68 program/erase, only once the flash service has
-//     started) flushes both FIFOs and starts the new command: a command in
-//     progress is dropped, and no word of it can be mistaken for one of the
-//     new command. Anything else is ignored.
+//     started) flushes the transmit FIFO and starts the new command; a command
+//     in progress is dropped. Anything else is ignored.
+//     What happens to the receive FIFO is the card's choice (keepsUnreadWords
+//     in SimCardSettings). Usually it is flushed too, so no word of the old
+//     command can be mistaken for one of the new. A card that keeps unread
+//     words leaves them there, and the DSP first puts the answer words it still
+//     owed behind them, as far as the FIFO has room: the next words of a read
+//     in progress, in order, or a pending status word (also one still in its
+//     delay, or one that fell behind, FaultAction::kLate). The host then reads
+//     those before the new command's answers.
+// Words a flush drops are counted (SimCardDiagnostics::discardedWords).
+//
 // The busy and boot-done flags in HCTR are plain storage; the card never
-// changes them.
+// changes them. What HCTR holds when the card is switched on is the card's
+// choice too (busyAtPowerUp); the simulated PC sets it.
+//
+// The other choices (which bytes an erase clears, factory data in the flash)
+// are described with SimCardSettings and SimDsp.
 
 #include <chrono>
 #include <cstdint>
@@ -79,6 +93,9 @@ class SimCard {
 
   SimCardTiming& Timing() { return timing_; }
   SimCardFaults& Faults() { return faults_; }
+  // Taken as they are; the simulated PC checks them (SettingsProblem).
+  SimCardSettings& Settings() { return settings_; }
+  const SimCardSettings& Settings() const { return settings_; }
 
   const SimCardDiagnostics& Diagnostics() const { return diagnostics_; }
   void ResetDiagnostics();
@@ -98,7 +115,10 @@ class SimCard {
  private:
   std::uint32_t ReadStatus();
   void WriteHostCommand(std::uint32_t value);
-  void FlushFifos();
+  void FlushTransmitFifo();
+  void FlushReceiveFifo();
+  // The DSP puts the answer words it still owes into the receive FIFO.
+  void CatchUp();
   void NotifyStateChanged();
   std::uint32_t TransmitFormat() const { return (control_ >> 8) & 0x3; }
   std::uint32_t ReceiveFormat() const { return (control_ >> 11) & 0x3; }
@@ -115,6 +135,7 @@ class SimCard {
   SimFlash flash_;
   SimCardTiming timing_;
   SimCardFaults faults_;
+  SimCardSettings settings_;
   SimCardDiagnostics diagnostics_;
   SimDsp dsp_;
   std::uint32_t control_ = 0;

@@ -1,12 +1,14 @@
 #pragma once
-// Settings and counters of a simulated card: how slow its flash is, which
-// faults it shows, and what it saw on its host interface.
+// Settings and counters of a simulated card: the choices its maker made, how
+// slow its flash is, which faults it shows, and what it saw on its host
+// interface.
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "base/host_word.h"
+#include "sim/sim_flash.h"
 
 namespace fu::sim {
 
@@ -30,6 +32,30 @@ struct SimCardTiming {
   }
 };
 
+// The last byte a record write programs: the record runs from kRecordAreaStart
+// to here, and every erase range must clear it all.
+inline constexpr std::uint32_t kRecordLastByte = 0xD02C05;
+
+// What the card's maker was free to choose: the wire format holds for every
+// card, these differ from one card (or DSP program) to the next.
+struct SimCardSettings {
+  // The bytes every erase command clears, first and last inclusive, whatever
+  // erase address inside the flash it names. A program block is taken only when
+  // all its bytes lie inside. The default is the record sector.
+  std::uint32_t eraseFrom = kRecordAreaStart;
+  std::uint32_t eraseTo = kRecordAreaEnd - 1;
+  // HCTR comes up with the busy flag set when the card is switched on.
+  bool busyAtPowerUp = false;
+  // A host command leaves the words the host did not read in the receive FIFO,
+  // and the DSP adds what it still owed for its command in progress.
+  bool keepsUnreadWords = false;
+  // The card carries its own factory data (serial number) at 0xD00F00; without
+  // it that block reads 0xFF and two cards of a model differ only in their record.
+  bool factoryData = true;
+
+  bool operator==(const SimCardSettings&) const = default;
+};
+
 enum class CommandKind {
   kRead,     // host command 0x44: address, count
   kProgram,  // host command 0x68, word 2: offset, count, data
@@ -48,17 +74,23 @@ enum class FaultAction {
   // The card does the work up to a point, then falls silent until the next host command.
   // Read: only the first `amount` data words are answered.
   // Program: only the first `amount` data words are taken and programmed; no status.
-  // Erase: the sector is erased; no status.
+  // Erase: the erase range is erased; no status.
   kStop,
   // The card does half of the work, then the power goes (sim::PowerCut is thrown
   // out of the register access). Read: half of the words are answered. Program:
   // the first half of the data bytes are programmed. Erase: the first half of the
-  // sector is set to 0xFF.
+  // erase range is set to 0xFF.
   kPowerCut,
-  // Erase: the sector is erased and more with it, the status is 0: the whole chip
-  // when `amount` is 0, else also the sector holding the address `amount`.
+  // Erase: the erase range is erased and more with it, the status is 0: the whole
+  // chip when `amount` is 0, else also the chip sector holding the address `amount`.
   // Read and program: as without the fault.
   kSpill,
+  // The card falls behind: it does the work, but answers after the host's polls
+  // have given up. Read: the first `amount` data words are answered, the rest
+  // are not. Program and erase: done as without the fault, the status is not
+  // answered. A card that keeps unread words has caught up by the next host
+  // command: what it owed is in the receive FIFO then (SimCard).
+  kLate,
 };
 
 // Hits the nth command of a kind (1 = the first), counted from the moment the

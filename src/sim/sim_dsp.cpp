@@ -8,17 +8,13 @@
 
 namespace fu::sim {
 
-namespace {
-
-constexpr std::uint32_t kRecordAreaSize = kRecordAreaEnd - kRecordAreaStart;
-
-}  // namespace
-
 SimDsp::SimDsp(SimFlash& flash, SimCardFaults& faults, const SimCardTiming& timing,
-               SimCardDiagnostics& diagnostics, std::function<void()> flashTouched)
+               const SimCardSettings& settings, SimCardDiagnostics& diagnostics,
+               std::function<void()> flashTouched)
     : flash_(flash),
       faults_(faults),
       timing_(timing),
+      settings_(settings),
       diagnostics_(diagnostics),
       flashTouched_(std::move(flashTouched)) {}
 
@@ -168,33 +164,57 @@ std::optional<HostWord> SimDsp::Step(bool answerFits) {
       phase_ = Phase::kIdle;  // only a read cut off by the power stays past its limit
       throw PowerCut{};
     }
-    if (!answerFits) {
+    if (!answerFits || FallenBehind()) {
       return std::nullopt;
     }
-    std::uint8_t byte = flash_.Read((address_ + done_) & kWordMask);
-    if (done_ >= lieFrom_) {
-      byte = static_cast<std::uint8_t>(~byte);
-    }
-    if (++done_ >= limit_ && !CutsPower()) {
-      phase_ = Phase::kIdle;
-    }
-    return byte;
+    return NextReadWord();
   }
   if (phase_ == Phase::kAnswer) {
     if (delay_ > 0) {
       --delay_;
       return std::nullopt;
     }
-    if (!answerFits) {
+    if (!answerFits || FallenBehind()) {
       return std::nullopt;
     }
-    phase_ = Phase::kIdle;
-    if (record_ && *record_ < diagnostics_.commands.size()) {
-      diagnostics_.commands[*record_].status = status_;
-    }
-    return status_;
+    return GiveStatus();
   }
   return std::nullopt;
+}
+
+std::optional<HostWord> SimDsp::OwedWord() {
+  if (phase_ == Phase::kReading && done_ < limit_) {
+    return NextReadWord();
+  }
+  if (phase_ == Phase::kAnswer) {
+    return GiveStatus();
+  }
+  return std::nullopt;
+}
+
+HostWord SimDsp::NextReadWord() {
+  std::uint8_t byte = flash_.Read((address_ + done_) & kWordMask);
+  if (done_ >= lieFrom_) {
+    byte = static_cast<std::uint8_t>(~byte);
+  }
+  if (++done_ >= limit_ && !CutsPower()) {
+    phase_ = Phase::kIdle;
+  }
+  return byte;
+}
+
+HostWord SimDsp::GiveStatus() {
+  phase_ = Phase::kIdle;
+  if (record_ && *record_ < diagnostics_.commands.size()) {
+    diagnostics_.commands[*record_].status = status_;
+  }
+  return status_;
+}
+
+// A late read answers its first `amount` words; a late status is never answered.
+bool SimDsp::FallenBehind() const {
+  return fault_ && fault_->action == FaultAction::kLate &&
+         (phase_ == Phase::kAnswer || done_ >= fault_->amount);
 }
 
 void SimDsp::TakeBootWord(HostWord word, std::chrono::milliseconds arrived) {
@@ -266,6 +286,7 @@ void SimDsp::BeginRead() {
         limit_ = count_ / 2;
         break;
       case FaultAction::kSpill:
+      case FaultAction::kLate:
         break;
     }
   }
@@ -282,8 +303,13 @@ bool SimDsp::ProgramData(std::size_t bytes) {
   return ok;
 }
 
+bool SimDsp::BlockInEraseRange() const {
+  const std::uint64_t first = std::uint64_t{kRecordAreaStart} + address_;
+  return first >= settings_.eraseFrom && first + count_ <= std::uint64_t{settings_.eraseTo} + 1;
+}
+
 void SimDsp::FinishProgram() {
-  const bool inArea = address_ <= kRecordAreaSize && count_ <= kRecordAreaSize - address_;
+  const bool inArea = BlockInEraseRange();
   const std::optional<FaultAction> action =
       fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
   if (action == FaultAction::kStop || action == FaultAction::kPowerCut) {
@@ -311,22 +337,15 @@ void SimDsp::FinishProgram() {
          timing_.programReads + std::uint64_t{timing_.programReadsPerByte} * std::uint64_t{count_});
 }
 
+// Any address inside the flash erases the card's erase range.
 void SimDsp::FinishErase() {
   const bool inFlash = SimFlash::Contains(address_);
   const std::optional<FaultAction> action =
       fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
-  if (action == FaultAction::kStop) {
-    if (inFlash) {
-      flash_.EraseSector(address_);
-      flashTouched_();
-    }
-    phase_ = Phase::kIdle;
-    return;
-  }
   if (action == FaultAction::kPowerCut) {
-    if (const auto sector = SimFlash::SectorOf(address_)) {
-      std::fill_n(flash_.AllBytes().begin() + (sector->start - kFlashStart), sector->size / 2,
-                  std::uint8_t{0xFF});
+    if (inFlash) {
+      const std::uint32_t half = (settings_.eraseTo - settings_.eraseFrom + 1) / 2;
+      flash_.Erase(settings_.eraseFrom, settings_.eraseFrom + half - 1);
       flashTouched_();
     }
     phase_ = Phase::kIdle;
@@ -335,7 +354,7 @@ void SimDsp::FinishErase() {
   HostWord status = 1;
   if (inFlash && action != FaultAction::kFail) {
     if (action != FaultAction::kLie) {
-      flash_.EraseSector(address_);
+      flash_.Erase(settings_.eraseFrom, settings_.eraseTo);
       if (action == FaultAction::kSpill && fault_->amount == 0) {
         flash_.AllBytes().fill(0xFF);
       } else if (action == FaultAction::kSpill) {
@@ -344,6 +363,10 @@ void SimDsp::FinishErase() {
       flashTouched_();
     }
     status = 0;
+  }
+  if (action == FaultAction::kStop) {
+    phase_ = Phase::kIdle;
+    return;
   }
   Answer(status, timing_.eraseReads);
 }

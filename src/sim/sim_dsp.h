@@ -4,6 +4,14 @@
 // flash service that runs the read, program and erase commands. It takes one
 // word, or produces one answer, per step; the card decides when a step happens,
 // owns the FIFOs and tells the times on the PC's clock.
+//
+// The flash service as this card's maker wrote it (SimCardSettings):
+//   - an erase command whose address lies inside the flash clears the card's
+//     erase range, whatever the address; one outside the flash answers 1;
+//   - a program block is programmed only when all its bytes, from
+//     kRecordAreaStart + offset on, lie inside the erase range; otherwise the
+//     status is 1 and nothing changes (the data words are taken all the same);
+//   - the status word is 0 for success, 1 for failure.
 
 #include <chrono>
 #include <cstdint>
@@ -33,7 +41,8 @@ class SimDsp {
  public:
   // `flashTouched` is called after every erase or program that reached the flash.
   SimDsp(SimFlash& flash, SimCardFaults& faults, const SimCardTiming& timing,
-         SimCardDiagnostics& diagnostics, std::function<void()> flashTouched);
+         const SimCardSettings& settings, SimCardDiagnostics& diagnostics,
+         std::function<void()> flashTouched);
 
   DspMode Mode() const;
 
@@ -53,8 +62,13 @@ class SimDsp {
   // A word that arrived from the host at `arrived`.
   void TakeWord(HostWord word, std::chrono::milliseconds arrived);
   // A step in which no word is taken: counts a delay down or, when the host's
-  // receive FIFO has room, gives one answer word.
+  // receive FIFO has room, gives one answer word. A command that has fallen
+  // behind (FaultAction::kLate) gives none.
   std::optional<HostWord> Step(bool answerFits);
+  // The next answer word the command in progress still owes, at once, whatever
+  // its delay or lateness: the next word of a read, or a pending status. None
+  // when it owes nothing (more).
+  std::optional<HostWord> OwedWord();
 
   void SetCommandBegunHandler(std::function<void(const CommandRecord&)> handler) {
     commandBegun_ = std::move(handler);
@@ -88,12 +102,17 @@ class SimDsp {
   void FinishProgram();
   void FinishErase();
   bool ProgramData(std::size_t bytes);
+  bool BlockInEraseRange() const;
   void Answer(HostWord status, std::uint64_t delay);
+  HostWord NextReadWord();
+  HostWord GiveStatus();
   bool CutsPower() const { return fault_ && fault_->action == FaultAction::kPowerCut; }
+  bool FallenBehind() const;
 
   SimFlash& flash_;
   SimCardFaults& faults_;
   const SimCardTiming& timing_;
+  const SimCardSettings& settings_;
   SimCardDiagnostics& diagnostics_;
   std::function<void()> flashTouched_;
   std::function<void(const CommandRecord&)> commandBegun_;

@@ -36,6 +36,15 @@ void SimFlash::Preset(std::uint32_t address, std::span<const std::uint8_t> bytes
   }
 }
 
+void SimFlash::Erase(std::uint32_t first, std::uint32_t last) {
+  const std::uint32_t from = std::max(first, kFlashStart);
+  const std::uint32_t to = std::min(last, kFlashEnd - 1);
+  if (from <= to) {
+    std::fill(bytes_.begin() + (from - kFlashStart), bytes_.begin() + (to - kFlashStart) + 1,
+              std::uint8_t{0xFF});
+  }
+}
+
 bool SimFlash::EraseSector(std::uint32_t address) {
   const auto sector = SectorOf(address);
   if (!sector) {

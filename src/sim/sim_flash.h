@@ -1,6 +1,10 @@
 #pragma once
-// The card's flash chip as NOR flash: erasing sets whole sectors to 0xFF,
-// programming can only clear bits. 64 KiB at [0xD00000, 0xD10000).
+// The card's flash chip as NOR flash: erasing sets bytes to 0xFF, programming
+// can only clear bits. 64 KiB at [0xD00000, 0xD10000).
+//
+// What one erase command clears is the DSP program's choice (the card's
+// "eraseClears" range, SimCardSettings); the chip's own sectors below only
+// give a spilling erase (FaultAction::kSpill) the extent of what it hits.
 
 #include <array>
 #include <cstddef>
@@ -13,7 +17,8 @@ namespace fu::sim {
 inline constexpr std::uint32_t kFlashStart = 0xD00000;
 inline constexpr std::uint32_t kFlashSize = 0x10000;
 inline constexpr std::uint32_t kFlashEnd = kFlashStart + kFlashSize;
-// The card record lives in the second sector; program offsets count from its start.
+// The card record lives in the second sector; program offsets count from its
+// start. The default card's erase command clears exactly this sector.
 inline constexpr std::uint32_t kRecordAreaStart = 0xD01000;
 inline constexpr std::uint32_t kRecordAreaEnd = 0xD03000;
 
@@ -45,6 +50,8 @@ class SimFlash {
   // (no NOR rule); bytes beyond the chip are dropped.
   void Preset(std::uint32_t address, std::span<const std::uint8_t> bytes);
 
+  // Sets the bytes from first to last (inclusive) to 0xFF, those inside the chip.
+  void Erase(std::uint32_t first, std::uint32_t last);
   // Sets the sector holding the address to 0xFF; false outside the chip.
   bool EraseSector(std::uint32_t address);
   // Programs one byte (new = old AND data); true when it reads back as data.

@@ -12,6 +12,7 @@
 #include "base/hex_text.h"
 #include "sim/default_cards.h"
 #include "sim/shipped_files.h"
+#include "sim/sim_card_settings.h"
 #include "sim/sim_error_text.h"
 
 namespace fu::sim {
@@ -190,7 +191,7 @@ constexpr std::pair<CommandKind, std::string_view> kCommandKinds[] = {
 constexpr std::pair<FaultAction, std::string_view> kFaultActions[] = {
     {FaultAction::kFail, "fail"},   {FaultAction::kLie, "lie"},
     {FaultAction::kStop, "stop"},   {FaultAction::kPowerCut, "powerCut"},
-    {FaultAction::kSpill, "spill"},
+    {FaultAction::kSpill, "spill"}, {FaultAction::kLate, "late"},
 };
 
 template <typename Enum, std::size_t N>
@@ -252,6 +253,40 @@ SimCardFaults ReadFaults(const json& value) {
                                       0});
   }
   return f;
+}
+
+// A card's entry: its place, timing, faults and settings.
+json CardJson(const CardPlace& place, const SimCardTiming& timing, const SimCardFaults& faults,
+              const SimCardSettings& settings) {
+  return {{"bus", place.bus},
+          {"device", place.device},
+          {"window", Hex32(place.window)},
+          {"timing", TimingJson(timing)},
+          {"faults", FaultsJson(faults)},
+          {"eraseClears", EraseClearsText(settings)},
+          {"busyAtPowerUp", settings.busyAtPowerUp},
+          {"keepsUnreadWords", settings.keepsUnreadWords},
+          {"factoryData", settings.factoryData}};
+}
+
+// A missing key keeps the default: the card as it was before the key existed.
+SimCardSettings ReadSettings(const json& card, std::size_t index) {
+  const std::string who = "Karte " + std::to_string(index) + ": ";
+  SimCardSettings s;
+  if (card.contains("eraseClears")) {
+    const std::string text = card.at("eraseClears").get<std::string>();
+    if (!ReadEraseClears(text, s)) {
+      throw FolderError(who + "\"eraseClears\" hat die Form 0xD01000-0xD02FFF, nicht " +
+                        Quoted(text));
+    }
+  }
+  s.busyAtPowerUp = card.value("busyAtPowerUp", s.busyAtPowerUp);
+  s.keepsUnreadWords = card.value("keepsUnreadWords", s.keepsUnreadWords);
+  s.factoryData = card.value("factoryData", s.factoryData);
+  if (const auto problem = SettingsProblem(s)) {
+    throw FolderError(who + *problem);
+  }
+  return s;
 }
 
 json ServiceJson(const ServiceEntry& s) {
@@ -438,16 +473,8 @@ void SimPc::CreateDefault() {
          {DeviceJson(MakePciDevice(0, 0, 0x8086, 0x7190, 0x060000, 0xE0000008)),
           DeviceJson(MakePciDevice(0, 2, 0x10DE, 0x0110, 0x030000, 0xFD000000))}},
         {"cards",
-         {{{"bus", 0},
-           {"device", 9},
-           {"window", Hex32(kDefaultWindow0)},
-           {"timing", TimingJson(SimCardTiming{})},
-           {"faults", FaultsJson(SimCardFaults{})}},
-          {{"bus", 1},
-           {"device", 4},
-           {"window", Hex32(kDefaultWindow1)},
-           {"timing", TimingJson(SimCardTiming{})},
-           {"faults", FaultsJson(SimCardFaults{})}}}},
+         {CardJson({0, 9, kDefaultWindow0}, {}, {}, {}),
+          CardJson({1, 4, kDefaultWindow1}, {}, {}, {})}},
         {"services", json::array()},
     };
     WriteAtomically(folder_ / kDescriptionFile, description.dump(2) + "\n");
@@ -499,11 +526,13 @@ void SimPc::Load() {
       ports_->AddDevice(ReadDevice(device));
     }
     for (const json& c : d.at("cards")) {
+      const SimCardSettings settings = ReadSettings(c, cards_.size());
       AddCard(CardPlace{ReadSmall(c.at("bus"), 255, "bus"), ReadSmall(c.at("device"), 31, "device"),
                         ReadU32(c.at("window"))});
       SimCard& card = cards_.back()->card;
       card.Timing() = ReadTiming(c.value("timing", json::object()));
       card.Faults() = ReadFaults(c.value("faults", json::object()));
+      PutSettings(cards_.size() - 1, settings);
     }
 
     std::vector<ServiceEntry> services;
@@ -566,6 +595,7 @@ void SimPc::AddCardLike(std::size_t template_index, const CardPlace& place) {
   WriteAtomically(CardFile(index, ".flash"), model.Flash().AllBytes());
   WriteAtomically(CardFile(index, ".json"), json{{"hctr", Hex32(model.Control())}}.dump());
   AddCard(place);
+  PutSettings(index, model.Settings());
   SaveDescription();
 }
 
@@ -578,6 +608,7 @@ void SimPc::SwapCards(std::size_t a, std::size_t b) {
   second.SetControl(control);
   std::swap(first.Timing(), second.Timing());
   std::swap(first.Faults(), second.Faults());
+  std::swap(first.Settings(), second.Settings());
   Save();
 }
 
@@ -605,11 +636,7 @@ void SimPc::SaveDescription() {
   }
   json cards = json::array();
   for (const auto& c : cards_) {
-    cards.push_back({{"bus", c->place.bus},
-                     {"device", c->place.device},
-                     {"window", Hex32(c->place.window)},
-                     {"timing", TimingJson(c->card.Timing())},
-                     {"faults", FaultsJson(c->card.Faults())}});
+    cards.push_back(CardJson(c->place, c->card.Timing(), c->card.Faults(), c->card.Settings()));
   }
   json services = json::array();
   for (const ServiceEntry& s : system_->Services()) {
@@ -715,7 +742,7 @@ void SimPc::LosePower() {
   }
   system_->RestoreServices(std::move(services));
   for (auto& c : cards_) {
-    c->card.SetControl(0);
+    c->card.SetControl(c->card.Settings().busyAtPowerUp ? kHctrBusy : 0);
   }
   Save();
 }
@@ -831,6 +858,33 @@ void SimPc::SetJustBeforeMidnight(std::chrono::milliseconds before) {
   VirtualClock moved(day);
   moved.Advance(std::chrono::hours(24) - before);
   SetNow(moved.Now());
+}
+
+const SimCardSettings& SimPc::CardSettings(std::size_t card) const {
+  return cards_.at(card)->card.Settings();
+}
+
+void SimPc::SetCardSettings(std::size_t card, const SimCardSettings& settings) {
+  if (const auto problem = SettingsProblem(settings)) {
+    throw std::invalid_argument(*problem);
+  }
+  SimCard& c = Card(card);
+  if (settings.busyAtPowerUp && !c.Settings().busyAtPowerUp) {
+    c.SetControl(c.Control() | kHctrBusy);  // as the card comes up when switched on
+  }
+  PutSettings(card, settings);
+  SaveDescriptionQuietly();
+}
+
+// A card without factory data has none in its flash; the card is saved if that
+// changed it.
+void SimPc::PutSettings(std::size_t index, const SimCardSettings& settings) {
+  SimCard& card = Card(index);
+  card.Settings() = settings;
+  if (!settings.factoryData) {
+    RemoveFactoryData(card.Flash().AllBytes());
+  }
+  SaveCard(index);
 }
 
 void SimPc::SetBusyHeldByOther(std::size_t card, bool held) {

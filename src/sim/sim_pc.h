@@ -3,8 +3,8 @@
 //
 //   pc.json          what the PC is: platform, program path, short date format,
 //                    date and time, drive C: faults, driver faults, the other
-//                    PCI devices, the cards (place, window, timing, faults) and
-//                    the service registry
+//                    PCI devices, the cards (place, window, timing, faults,
+//                    settings) and the service registry
 //   C/               drive C:
 //   cards/cardN.flash  card N's 64 KiB flash, byte k at 0xD00000 + k
 //   cards/cardN.json   card N's HCTR
@@ -24,6 +24,17 @@
 // after every change of a service or a setting. Drive C: writes go straight
 // to C/. A failed save during a run is counted, not raised, so the system code
 // on top never sees it.
+//
+// Each card's settings (SimCardSettings) are kept in its object in pc.json:
+//   "eraseClears": "0xD01000-0xD02FFF"   the bytes every erase clears, first and
+//                  last; inside the flash, and covering the record's bytes
+//                  0xD01000..0xD02C05
+//   "busyAtPowerUp": false               HCTR comes up as 0x4000, not 0
+//   "keepsUnreadWords": false            host commands keep the receive FIFO
+//   "factoryData": true                  false: the block at 0xD00F00 reads 0xFF
+// A missing key means the default (the values above), so a pc.json of an
+// older version loads as before; it is written back with every key. A card
+// without factory data loses it from its flash when it is loaded or set.
 //
 // The folder is locked while a SimPc uses it; the lock dies with the program.
 //
@@ -155,12 +166,19 @@ class SimPc {
   void SetJustBeforeMidnight(std::chrono::milliseconds before = std::chrono::seconds(1));
   // HCTR's busy flag, as another program holding the card leaves it.
   void SetBusyHeldByOther(std::size_t card, bool held);
-  // Plugs in a further card at place, with the flash and control flags of the
-  // card at template_index (a PC with up to four or more cards).
+  // The choices the card's maker made. Turning busyAtPowerUp on sets HCTR's
+  // busy flag at once, as on a card just switched on; turning factoryData off
+  // removes the factory data from the flash (turning it on brings none back).
+  // std::invalid_argument, with a German text, for an erase range that is not
+  // inside the flash or leaves a byte of the record standing.
+  const SimCardSettings& CardSettings(std::size_t card) const;
+  void SetCardSettings(std::size_t card, const SimCardSettings& settings);
+  // Plugs in a further card at place, with the flash, control flags and
+  // settings of the card at template_index (a PC with up to four or more cards).
   void AddCardLike(std::size_t template_index, const CardPlace& place);
   // Two cards change places on the PCI bus, as a user moves them between slots
-  // with the PC switched off: their flash, flags, timing and faults are
-  // exchanged, the places and windows stay. The program on top must start anew.
+  // with the PC switched off: their flash, flags, timing, faults and settings
+  // are exchanged, the places and windows stay. The program on top must start anew.
   void SwapCards(std::size_t a, std::size_t b);
 
   // Saves the description and every card, for changes made directly on a
@@ -170,8 +188,9 @@ class SimPc {
   // The whole PC loses power: drive C: goes back to what was durable on it;
   // services stop as a restart finds them (those deleted while running are
   // gone); each card keeps its flash, its host interface comes up at its reset
-  // value; all of it is saved. The caller then ends the program and this PC and
-  // starts a new one on the folder, whose DSPs wait for a boot.
+  // value (HCTR 0, or 0x4000 on a card that is busy at power-up); all of it is
+  // saved. The caller then ends the program and this PC and starts a new one
+  // on the folder, whose DSPs wait for a boot.
   void LosePower();
   std::uint64_t SaveFailures() const { return saveFailures_; }
 
@@ -198,6 +217,7 @@ class SimPc {
   void CreateDefault();
   void Load();
   void AddCard(const CardPlace& place);
+  void PutSettings(std::size_t index, const SimCardSettings& settings);
   void InstallProgramFiles(bool dsp, bool driver);
   void RemoveProgramFile(std::string_view name);
   void SaveDescription();

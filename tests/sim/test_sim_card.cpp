@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -478,6 +480,122 @@ TEST_F(SimCardService, PowerCutsDoHalfTheWorkAndLeaveTheRegisterAccess) {
   EXPECT_THROW(host.Erase(0xD01000), int);
   EXPECT_EQ(card.Flash().Read(0xD01010), 0x00);
   EXPECT_EQ(card.Diagnostics().commands.size(), 3u);
+}
+
+// Every erase clears the card's range, whatever address in the flash it names,
+// and its faults act on that range; a program block is taken only inside it.
+TEST_F(SimCardService, EraseRangeDecidesWhatErasesClearAndWhereProgramsGo) {
+  struct Row {
+    std::uint32_t from, to, address;
+    std::optional<FaultAction> action;
+    std::uint32_t amount;
+    std::optional<HostWord> status;
+    std::uint32_t erasedFrom, erasedEnd;
+  };
+  const Row rows[] = {
+      {0xD01000, 0xD02FFF, 0xD00000, {}, 0, 0, 0xD01000, 0xD03000},
+      {0xD01000, 0xD02C05, 0xD0FFFF, {}, 0, 0, 0xD01000, 0xD02C06},
+      {0xD00000, 0xD03FFF, 0xD05000, {}, 0, 0, 0xD00000, 0xD04000},
+      {0xD00000, 0xD0FFFF, 0xD01000, {}, 0, 0, 0xD00000, 0xD10000},
+      {0xD01000, 0xD02C05, 0xD08000, FaultAction::kSpill, 0xD00010, 0, 0xD00000, 0xD02C06},
+      {0xD00000, 0xD03FFF, 0xD08000, FaultAction::kStop, 0, {}, 0xD00000, 0xD04000},
+      {0xD00000, 0xD03FFF, 0xD08000, FaultAction::kPowerCut, 0, {}, 0xD00000, 0xD02000},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    card.Settings().eraseFrom = row.from;
+    card.Settings().eraseTo = row.to;
+    card.Faults().commands.clear();
+    if (row.action) {
+      card.Faults().commands = {{CommandKind::kErase, 1, *row.action, row.amount}};
+    }
+    FillPattern(card);
+    const auto before = card.Flash().AllBytes();
+    std::optional<HostWord> status;
+    try {
+      status = host.Erase(row.address);
+    } catch (const PowerCut&) {
+    }
+    EXPECT_EQ(status, row.status);
+    for (std::uint32_t a = kFlashStart; a < kFlashEnd; ++a) {
+      const bool erased = a >= row.erasedFrom && a < row.erasedEnd;
+      ASSERT_EQ(card.Flash().Read(a), erased ? 0xFF : before[a - kFlashStart]) << a;
+    }
+    if (!row.action) {  // a block up to the range's last byte goes in, one byte more does not
+      const std::uint8_t beyond = card.Flash().Read(row.to + 1);
+      EXPECT_EQ(host.Program(row.to - kRecordAreaStart, std::vector<std::uint8_t>{0x5A}), 0u);
+      EXPECT_EQ(host.Program(row.to - kRecordAreaStart - 1, std::vector<std::uint8_t>{1, 2, 3}),
+                1u);
+      EXPECT_EQ(FlashBytes(card, row.to - 1, 3), (std::vector<std::uint8_t>{0xFF, 0x5A, beyond}));
+    }
+  }
+}
+
+// What the host left unread and what the DSP still owed (also what a late
+// command owes after the host's poll ran out) come before the next command's
+// answers on a card that keeps unread words; on other cards, and after a boot
+// on every card, they are gone.
+TEST(SimCardUnreadWords, KeptAndOwedWordsComeBeforeTheNextAnswers) {
+  using Owed = std::vector<HostWord>;
+  const auto unread_status = [](SimCard&, Host& host) {
+    host.Command(0x68);
+    EXPECT_TRUE(host.Send(3) && host.Send(0xD01000) && host.Poll(kHstrReceiveRequest));
+    return Owed{0};
+  };
+  const std::function<Owed(SimCard&, Host&)> cases[] = {
+      unread_status,
+      [](SimCard& card, Host& host) {  // a read: two words unread, seven owed
+        host.Command(0x44);
+        EXPECT_TRUE(host.Send(0xD00010) && host.Send(9) && host.Poll(kHstrReceiveRequest) &&
+                    host.Poll(kHstrReceiveRequest));
+        return Words(FlashBytes(card, 0xD00010, 4));  // as many as the FIFO holds
+      },
+      [](SimCard&, Host& host) {  // an erase status still in its delay
+        host.Command(0x68);
+        EXPECT_TRUE(host.Send(3) && host.Send(0xD01000));
+        return Owed{0};
+      },
+      [](SimCard& card, Host& host) {
+        card.Faults().commands = {{CommandKind::kRead, 1, FaultAction::kLate, 2}};
+        EXPECT_EQ(host.ReadFlash(0xD00010, 7), Words(FlashBytes(card, 0xD00010, 2)));
+        return Words(FlashBytes(card, 0xD00012, 4));
+      },
+      [](SimCard& card, Host& host) {
+        card.Faults().commands = {{CommandKind::kProgram, 1, FaultAction::kLate, 0}};
+        EXPECT_FALSE(host.Program(0x10, std::vector<std::uint8_t>{0, 0}));
+        EXPECT_EQ(FlashBytes(card, 0xD01010, 2), (std::vector<std::uint8_t>{0, 0}));
+        return Owed{0};
+      },
+      [](SimCard& card, Host& host) {
+        card.Faults().commands = {{CommandKind::kErase, 1, FaultAction::kLate, 0}};
+        EXPECT_FALSE(host.Erase(0xD01000));
+        EXPECT_EQ(card.Flash().Read(0xD01000), 0xFF);
+        return Owed{0};
+      },
+      [&unread_status](SimCard& card, Host& host) {
+        unread_status(card, host);
+        EXPECT_TRUE(host.Boot(ShippedStream()));
+        return Owed{};
+      },
+  };
+  VirtualClock clock;
+  for (const auto& leave_words : cases) {
+    for (const bool keeps : {false, true}) {
+      SCOPED_TRACE(std::to_string(&leave_words - cases) + (keeps ? ", keeps" : ""));
+      SimCard card(clock);
+      FillPattern(card);
+      Host host(card, clock);
+      ASSERT_TRUE(host.Boot(ShippedStream()));
+      card.Settings().keepsUnreadWords = keeps;
+      Owed expected = leave_words(card, host);
+      if (!keeps) {
+        expected.clear();
+      }
+      std::ranges::copy(Words(FlashBytes(card, 0xD00000, 5)), std::back_inserter(expected));
+      expected.resize(5);
+      EXPECT_EQ(host.ReadFlash(0xD00000, 5), expected);
+    }
+  }
 }
 
 TEST(SimCardFormats, FormatsOtherThanTwoMangleWords) {

@@ -16,6 +16,7 @@
 #include "record/model_table.h"
 #include "record/revision.h"
 #include "record/upgrade.h"
+#include "sim/default_cards.h"
 #include "sim/host_os.h"
 #include "sim/shipped_files.h"
 #include "sim/sim_pc.h"
@@ -78,6 +79,18 @@ std::uint32_t ConfigRead(SimPortIo& ports, unsigned bus, unsigned device, unsign
                          unsigned function = 0) {
   ports.OutDword(0xCF8, 0x80000000u | bus << 16 | device << 11 | function << 8 | reg << 2);
   return ports.InDword(0xCFC);
+}
+
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The text with the first (or last) occurrence of `from` replaced.
+std::string Replaced(std::string text, std::string_view from, std::string_view to,
+                     bool last = false) {
+  const std::size_t at = last ? text.rfind(from) : text.find(from);
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 class SimPcTest : public ::testing::Test {
@@ -372,6 +385,107 @@ TEST_F(SimPcTest, PowerLossKeepsFlashAndDurableFilesAndStopsServices) {
   EXPECT_FALSE(pc->System().FindService("HWACCESS")->running);
   EXPECT_TRUE(pc->Drive().Exists("C:\\KEPT.SAV"));
   EXPECT_FALSE(pc->Drive().Exists("C:\\LOST.TMP"));
+}
+
+// --- the cards' settings ---
+
+TEST_F(SimPcTest, CardSettingsAreKeptInPcJsonAndGoWithTheCard) {
+  Pc();
+  pc.reset();
+  // A pc.json of an older version has none of the keys: the defaults, written back.
+  std::string text = ReadText(PcFolder() / "pc.json");
+  for (const char* key : {"eraseClears", "busyAtPowerUp", "keepsUnreadWords", "factoryData"}) {
+    for (std::size_t at; (at = text.find(std::string("\"") + key + "\"")) != std::string::npos;) {
+      text.erase(text.rfind('\n', at), text.find('\n', at) - text.rfind('\n', at));
+    }
+  }
+  std::ofstream(PcFolder() / "pc.json") << text;
+  EXPECT_EQ(Pc().CardSettings(0), SimCardSettings{});
+  Pc().Save();
+  pc.reset();
+  text = ReadText(PcFolder() / "pc.json");
+  std::ofstream(PcFolder() / "pc.json")
+      << Replaced(Replaced(text, "0xD01000-0xD02FFF", "0xd00000-0xd0ffff"),
+                  "\"keepsUnreadWords\": false", "\"keepsUnreadWords\": true");
+
+  const SimCardSettings chosen{0xD01000, 0xD02C05, true, false, false};
+  Pc().Card(1).Faults().commands = {{CommandKind::kProgram, 2, FaultAction::kLate, 0}};
+  Pc().SetCardSettings(1, chosen);
+  Pc().AddCardLike(1, {2, 1, 0xFE800000});
+  Pc().SwapCards(0, 1);
+  Restart();
+  EXPECT_EQ(pc->CardSettings(0), chosen);
+  EXPECT_EQ(pc->CardSettings(1), (SimCardSettings{0xD00000, 0xD0FFFF, false, true, true}));
+  EXPECT_EQ(pc->CardSettings(2), chosen);
+  EXPECT_EQ(pc->Card(0).Faults().commands.at(0).action, FaultAction::kLate);
+  EXPECT_NE(ReadText(PcFolder() / "pc.json").find("\"0xD00000-0xD0FFFF\""), std::string::npos);
+}
+
+TEST_F(SimPcTest, EraseRangesThatMissTheRecordAreRefused) {
+  const struct {
+    const char* range;
+    const char* german;
+  } kBad[] = {
+      {"0xD02FFF-0xD01000", "0xD02FFF-0xD01000: das erste Byte liegt hinter dem letzten"},
+      {"0xCFF000-0xD02FFF", "0xCFF000-0xD02FFF liegt nicht ganz im Flash 0xD00000-0xD0FFFF"},
+      {"0xD01000-0xD10000", "0xD01000-0xD10000 liegt nicht ganz im Flash"},
+      {"0xD01001-0xD0FFFF",
+       "0xD01001-0xD0FFFF l\xF6scht nicht den ganzen Datensatz 0xD01000-0xD02C05"},
+      {"0xD00000-0xD02C04", "0xD00000-0xD02C04 l\xF6scht nicht den ganzen Datensatz"},
+      {"D01000-D02FFF", "hat die Form 0xD01000-0xD02FFF, nicht \"D01000-D02FFF\""},
+      {"0xD01000-0xD02FFF-", "hat die Form"},
+  };
+  Pc();
+  pc.reset();
+  const std::string good = ReadText(PcFolder() / "pc.json");
+  for (const auto& bad : kBad) {
+    SCOPED_TRACE(bad.range);
+    std::ofstream(PcFolder() / "pc.json") << Replaced(good, "0xD01000-0xD02FFF", bad.range, true);
+    try {
+      pc.emplace(PcFolder());
+      ADD_FAILURE() << "a card whose erase misses the record was taken";
+    } catch (const SimPcError& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("Karte 1: \"eraseClears\" ") + bad.german),
+                std::string::npos)
+          << e.what();
+    }
+  }
+  std::ofstream(PcFolder() / "pc.json") << good;
+  EXPECT_THROW(Pc().SetCardSettings(1, {0xD01001, 0xD02FFF}), std::invalid_argument);
+  EXPECT_THROW(Pc().SetCardSettings(1, {0xD01000, 0xD10000}), std::invalid_argument);
+  EXPECT_EQ(Pc().CardSettings(1), SimCardSettings{});
+}
+
+TEST_F(SimPcTest, BusyAtPowerUpAndFactoryDataFollowTheSettings) {
+  Pc().SetCardSettings(0, {.busyAtPowerUp = true});
+  Restart();
+  EXPECT_EQ(pc->Card(0).Control(), kHctrBusy);
+  pc->Card(0).SetControl(kHctrBootDone);
+  pc->LosePower();
+  Restart();
+  EXPECT_EQ(pc->Card(0).Control(), kHctrBusy);
+  EXPECT_EQ(pc->Card(1).Control(), 0u);
+
+  // Cards of one model without factory data are the same byte for byte, whether
+  // the setting is made or loaded.
+  pc->AddCardLike(1, {2, 1, 0xFE800000});
+  pc->Card(2).Flash().Preset(kFactoryDataStart + 4, std::vector<std::uint8_t>{'X', 'Y'});
+  pc->SetCardSettings(2, {.factoryData = false});
+  pc->AddCardLike(2, {2, 3, 0xFE900000});
+  pc.reset();
+  const std::string text = ReadText(PcFolder() / "pc.json");
+  std::ofstream(PcFolder() / "pc.json")
+      << Replaced(text, "\"factoryData\": true", "\"factoryData\": false", true);
+  Restart();
+  const auto& flash = pc->Card(1).Flash().AllBytes();
+  EXPECT_TRUE(std::all_of(flash.begin() + (kFactoryDataStart - kFlashStart),
+                          flash.begin() + (kFactoryDataStart - kFlashStart + kFactoryDataSize),
+                          [](auto b) { return b == 0xFF; }));
+  EXPECT_EQ(pc->Card(2).Flash().AllBytes(), flash);
+  EXPECT_EQ(pc->Card(3).Flash().AllBytes(), flash);
+  const std::string saved = ReadText(PcFolder() / "cards" / "card1.flash");
+  EXPECT_TRUE(std::ranges::equal(std::vector<std::uint8_t>(saved.begin(), saved.end()), flash));
+  EXPECT_NE(pc->Card(0).Flash().AllBytes()[kFactoryDataStart - kFlashStart], 0xFF);
 }
 
 TEST_F(SimPcTest, SecondProgramOnTheFolderIsRefusedUntilTheFirstEnds) {
