@@ -47,7 +47,7 @@ std::string DifferenceText(const AreaDifference& difference, std::string_view ba
       restore ? std::string("ihr") : "der Sicherung " + std::string(backup_file);
   if (difference.unread) {
     text += std::string(
-                "Das Flash außerhalb des Datensatzes konnte danach nicht vollständig "
+                "Das Flash außerhalb des Datensatzes konnte danach nicht zweimal gleich "
                 "gelesen werden; ob es "_cp) +
             file + " gleicht, ist nicht bekannt.";
   } else {

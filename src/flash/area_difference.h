@@ -16,7 +16,7 @@
 namespace fu {
 
 struct AreaDifference {
-  bool unread = false;    // the area could not be read back whole: not known
+  bool unread = false;    // the area did not read back whole and alike twice: not known
   std::size_t first = 0;  // offsets into the area of the first and the last
   std::size_t last = 0;   // byte that differs
   std::size_t count = 0;  // how many bytes differ

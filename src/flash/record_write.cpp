@@ -127,8 +127,9 @@ bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
 }
 
 bool RecordWriter::ReadArea(CardSlot slot, std::vector<HostWord>& area) {
-  area.assign(kBackupWords, kNotArrived);
-  return flash_.FlashRead(slot, kBackupAreaStart, area);
+  // Twice alike, as for a backup: bytes a card answers wrong must neither be
+  // programmed over nor reported.
+  return ReadAreaTwice(flash_, slot, area) == BackupOutcome::Ok;
 }
 
 bool RecordWriter::ProgramBeyond(CardSlot slot, std::span<const HostWord> area,
@@ -182,7 +183,7 @@ void RecordWriter::Report(std::span<const HostWord> area, bool whole,
     if (!difference_) {
       line += "gleich " + file;
     } else if (difference_->unread) {
-      line += "nicht vollständig gelesen";
+      line += "nicht zweimal gleich gelesen";
     } else {
       line += "abweichend von " + file + ", " + std::to_string(difference_->count) + " Bytes " +
               DifferenceField(*difference_);

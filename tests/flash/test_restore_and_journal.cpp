@@ -223,7 +223,7 @@ TEST_F(RestoreAndJournal, FlashBeyondTheRecordThatDiffersIsToldAndRecordedNotAFa
       {[this] { return static_cast<int>(writer_.WriteRecordV13(0, test::SampleRecordV13())); },
        clear_outside, "1 Bytes von Adresse 0xD00020 bis 0xD00020", "0xD00020-0xD00020"},
       {[this] { return writer_.WriteRecordV12(0, SameCardV12()); }, unreadable_area,
-       std::string("nicht vollständig gelesen"_cp), "unbekannt"},
+       "nicht zweimal gleich gelesen", "unbekannt"},
       {[&] {
          return restore_.RestoreFromBackup(0, 0, before, FileOwner::ThisCard) ==
                         RestoreOutcome::Restored
