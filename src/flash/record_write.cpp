@@ -126,10 +126,19 @@ bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
   return true;
 }
 
-bool RecordWriter::ReadArea(CardSlot slot, std::vector<HostWord>& area) {
-  // Twice alike, as for a backup: bytes a card answers wrong must neither be
-  // programmed over nor reported.
-  return ReadAreaTwice(flash_, slot, area) == BackupOutcome::Ok;
+bool RecordWriter::ReadArea(CardSlot slot, std::vector<HostWord>& area,
+                            std::span<const HostWord> should, std::size_t skip_to) {
+  area.assign(kBackupWords, kNotArrived);
+  if (!flash_.FlashRead(slot, kBackupAreaStart, area)) {
+    return false;
+  }
+  if (!CompareArea(area, should, kBackupRecordOffset, skip_to)) {
+    return true;
+  }
+  // A difference is believed only when a second read agrees: bytes a card
+  // answers wrong must neither be programmed over nor reported.
+  std::vector<HostWord> again(kBackupWords, kNotArrived);
+  return flash_.FlashRead(slot, kBackupAreaStart, again) && again == area;
 }
 
 bool RecordWriter::ProgramBeyond(CardSlot slot, std::span<const HostWord> area,
@@ -286,10 +295,11 @@ bool RecordWriter::WriteFrom(CardSlot slot, const Road& road, std::span<const Ho
   if (should.empty()) {
     should = backup_area_;
   }
+  const std::size_t skip_to = kBackupRecordOffset + record_words;
   std::vector<HostWord> area;
-  bool whole = ReadArea(slot, area);
+  bool whole = ReadArea(slot, area, should, skip_to);
   if (whole && restore && ProgramBeyond(slot, area, should, words.size())) {
-    whole = ReadArea(slot, area);
+    whole = ReadArea(slot, area, should, skip_to);
   }
   if (whole) {
     const auto record = std::span(area).subspan(kBackupRecordOffset, words.size());
@@ -302,7 +312,7 @@ bool RecordWriter::WriteFrom(CardSlot slot, const Road& road, std::span<const Ho
       return false;
     }
   }
-  Report(area, whole, should, kBackupRecordOffset + record_words, restore);
+  Report(area, whole, should, skip_to, restore);
   Finish();
   return true;
 }

@@ -113,9 +113,11 @@ class RecordWriter {
   // Reads back the words from the record area's start; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);
-  // Reads the whole area into area; false when it did not arrive whole and
-  // alike in two reads.
-  bool ReadArea(CardSlot slot, std::vector<HostWord>& area);
+  // Reads the whole area into area: false when it did not arrive whole, or
+  // differed from should outside the record's first skip_to offsets and a
+  // second read did not agree.
+  bool ReadArea(CardSlot slot, std::vector<HostWord>& area, std::span<const HostWord> should,
+                std::size_t skip_to);
   // Programs should back where the erase cleared it beyond the first `from`
   // program offsets, in blocks; the blocks the card refuses are left to the
   // comparison that follows. True when it sent any.
