@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "base/cp1252.h"
 #include "base/errors.h"
 #include "flash/backup_format.h"
 #include "sim/sim_flash.h"
@@ -112,6 +113,33 @@ TEST_F(FlashOnSimCard, CardClaimedByAnotherProgramIsSeenBusy) {
   rig_.card.SetControl(rig_.card.Control() | sim::kHctrBusy);
   EXPECT_EQ(rig_.host.IsCardBusy(0), 1);
   EXPECT_EQ(rig_.host.ClaimCard(0), 1);
+}
+
+// A read that the card answers late, after the host has given up on it: on a
+// card that keeps unread words, the rest waits in the receive register when the
+// next command starts. Taken for that command's status, a stale 0 would read as
+// "erased"; the words are read away first and counted in the protocol.
+TEST_F(FlashOnSimCard, StaleWordsInTheReceiveRegisterNeverAnswerTheNextCommand) {
+  ASSERT_TRUE(rig_.Boot());
+  rig_.card.Settings().keepsUnreadWords = true;
+  std::fill_n(rig_.card.Flash().AllBytes().begin() + kRecordSector, 16, 0x00);
+  rig_.card.Faults().commands = {{sim::CommandKind::kRead, 1, sim::FaultAction::kLate, 4},
+                                 {sim::CommandKind::kErase, 1, sim::FaultAction::kFail, 0}};
+  struct Lines : Protocol {
+    bool On() const override { return true; }
+    void Record(std::string_view event) override { lines.emplace_back(event); }
+    std::vector<std::string> lines;
+  } protocol;
+  FlashCommands flash(rig_.host, rig_.clock, protocol);
+  std::vector<HostWord> words(16, 0xAA);
+  EXPECT_FALSE(flash.FlashRead(0, 0xD01000, words));  // cut off after 4 words
+  EXPECT_FALSE(flash.FlashErase(0, 0xD02000));        // it answers 1
+  ASSERT_GE(protocol.lines.size(), 2u);
+  const std::string& erase = protocol.lines[1];  // the read's, then the erase's
+  EXPECT_NE(erase.find("Status 1, "), std::string::npos) << erase;
+  EXPECT_NE(erase.find(", 4 Wörter eines früheren Befehls verworfen"_cp), std::string::npos)
+      << erase;
+  ExpectOutsideRecordSectorUnchanged();
 }
 
 TEST_F(FlashOnSimCard, BlockWithChecksGoesToTheFileWhole) {
