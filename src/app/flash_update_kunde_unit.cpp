@@ -23,10 +23,10 @@ std::string TakeOverQuestion(std::size_t index) {
   return "Die Karte " + std::to_string(index) +
          std::string(
              " ist als belegt markiert: ein anderes Programm arbeitet vielleicht gerade mit ihr. "
-             "Die Markierung kann aber auch nach dem Einschalten des PCs stehen oder nach einem "
-             "Programm, das nicht regulär beendet wurde, auch nach diesem.\r\nSoll dieses "
-             "Programm die Karte übernehmen? Ein Programm, das noch mit ihr arbeitet, wird dabei "
-             "gestört."_cp);
+             "Die Markierung kann aber auch nach dem Einschalten des PCs gesetzt sein, oder ein "
+             "Programm, das nicht regulär beendet wurde (auch dieses), hat sie stehen lassen.\r\n"
+             "Soll dieses Programm die Karte übernehmen? Ein Programm, das noch mit ihr "
+             "arbeitet, wird dabei gestört."_cp);
 }
 
 std::string NotTakenOverText(std::size_t index, RestoreOffers offers) {

@@ -54,7 +54,9 @@ std::string DifferenceText(const AreaDifference& difference, std::string_view ba
     text += std::string("Außerhalb des Datensatzes weicht das Flash der Karte aber von "_cp) +
             file + " ab: " + std::to_string(difference.count) + " Bytes von Adresse " +
             AreaAddressText(difference.first) + " bis " + AreaAddressText(difference.last) +
-            (restore ? std::string(". Diesen Teil hat die Karte nicht wieder angenommen.")
+            (restore ? std::string(
+                           ". Dorthin schreibt dieses Programm nicht zurück, oder die Karte hat "
+                           "es nicht angenommen."_cp)
                      : std::string(". Die Karte hat beim Löschen mehr gelöscht, als dieses "
                                    "Programm schreibt."_cp));
   }

@@ -230,7 +230,7 @@ TEST_F(RestoreAndJournal, FlashBeyondTheRecordThatDiffersIsToldAndRecordedNotAFa
                     ? 0
                     : 1;
        },
-       clear_outside, "nicht wieder angenommen", "0xD00020-0xD00020"}};
+       clear_outside, "oder die Karte hat es nicht angenommen", "0xD00020-0xD00020"}};
   for (const Row& row : rows) {
     at_erase(row.at_erase);
     rig_.messages.Clear();
