@@ -8,6 +8,7 @@
 
 #include "base/cp1252.h"
 #include "base/errors.h"
+#include "flash/area_difference.h"
 #include "flash/backup_format.h"
 #include "flash/record_write.h"
 #include "record/downgrade.h"
@@ -28,8 +29,9 @@ namespace {
 using sim::CommandKind;
 using sim::FaultAction;
 
-constexpr std::size_t kRecordSector = 0x1000;
-constexpr std::size_t kRecordSectorEnd = 0x3000;
+constexpr std::size_t kRecordStart = 0x1000;
+// The record's bytes, whichever revision: program offsets 0 to 7173.
+constexpr std::size_t kRecordEnd = kRecordStart + record_write::kRecordWords;
 constexpr std::size_t kOwnBytes = 0x2E00;  // where a card keeps data after its record
 
 // Whether an erase address is that of the write's road: an upgrade erases at
@@ -55,6 +57,7 @@ struct ProgramDeath {};
 
 constexpr std::string_view kRestoreQuestion =
     "Soll die Karte jetzt daraus wiederhergestellt werden?";
+constexpr std::string_view kTakeOverQuestion = "ist als belegt markiert";
 // How a question says that the file belongs to another card.
 constexpr std::string_view kOtherCards[] = {"gehört zu einer anderen Karte"_cp,
                                             ", nicht von Karte "};
@@ -101,9 +104,43 @@ std::vector<std::string> NamedBackups(const std::vector<std::string>& texts) {
   return files;
 }
 
-bool OutsideRecordSectorEqual(const Bytes& a, const Bytes& b) {
-  return std::equal(a.begin(), a.begin() + kRecordSector, b.begin()) &&
-         std::equal(a.begin() + kRecordSectorEnd, a.end(), b.begin() + kRecordSectorEnd);
+// Offsets into the area of the bytes a card's erase clears.
+std::pair<std::size_t, std::size_t> EraseRange(const sim::SimCardSettings& settings) {
+  return {settings.eraseFrom - sim::kFlashStart, settings.eraseTo - sim::kFlashStart + 1};
+}
+
+// Whether the flash outside what the card's erase clears is as it was.
+bool OutsideEraseEqual(const Bytes& a, const Bytes& b, const sim::SimCardSettings& settings) {
+  const auto [from, to] = EraseRange(settings);
+  return std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(from), b.begin()) &&
+         std::equal(a.begin() + static_cast<std::ptrdiff_t>(to), a.end(),
+                    b.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+bool RecordEqual(const Bytes& a, const Bytes& b) {
+  return std::equal(a.begin() + kRecordStart, a.begin() + kRecordEnd, b.begin() + kRecordStart);
+}
+
+// The first and last offset beyond the record where the two differ.
+std::optional<std::pair<std::size_t, std::size_t>> BeyondRecord(const Bytes& a, const Bytes& b) {
+  std::optional<std::pair<std::size_t, std::size_t>> range;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if ((i < kRecordStart || i >= kRecordEnd) && a[i] != b[i]) {
+      range = std::pair(range ? range->first : i, i);
+    }
+  }
+  return range;
+}
+
+// Whether the texts name where the card differs from what should be there beyond
+// its record, first and last address, as the program must tell it.
+// A write that could not read the area alike twice says that instead.
+bool ToldBeyondRecord(const std::vector<std::string>& texts, const Bytes& card,
+                      const Bytes& should) {
+  const auto range = BeyondRecord(card, should);
+  return !range || Says(texts, "konnte danach nicht zweimal gleich gelesen werden") ||
+         (Says(texts, AreaAddressText(range->first)) &&
+          Says(texts, AreaAddressText(range->second)));
 }
 
 std::optional<Bytes> FileFlash(sim::SimPc& pc, const std::string& path) {
@@ -131,8 +168,9 @@ bool EqualBackupExists(sim::SimPc& pc, const Bytes& flash) {
 
 // What a write of the action that succeeds leaves on a card that held `before`:
 // the record converted by the system's own functions, erased sector around it.
-std::optional<Bytes> ConvertedFlash(Action action, const Bytes& before) {
-  const auto record_area = std::span(before).subspan(kRecordSector);
+std::optional<Bytes> ConvertedFlash(Action action, const Bytes& before,
+                                    const sim::SimCardSettings& settings) {
+  const auto record_area = std::span(before).subspan(kRecordStart);
   std::vector<std::uint8_t> written;
   if (action == Action::Upgrade) {
     const RecordV12 old(record_area.first(kRecordV12Size));
@@ -168,8 +206,10 @@ std::optional<Bytes> ConvertedFlash(Action action, const Bytes& before) {
     return std::nullopt;
   }
   Bytes after = before;
-  std::fill(after.begin() + kRecordSector, after.begin() + kRecordSectorEnd, 0xFF);
-  std::copy(written.begin(), written.end(), after.begin() + kRecordSector);
+  const auto [from, to] = EraseRange(settings);
+  std::fill(after.begin() + static_cast<std::ptrdiff_t>(from),
+            after.begin() + static_cast<std::ptrdiff_t>(to), 0xFF);
+  std::copy(written.begin(), written.end(), after.begin() + kRecordStart);
   return after;
 }
 
@@ -229,7 +269,7 @@ void CheckMachine(Program& p, Outcome& out) {
 }
 
 std::optional<std::string> SerialOf(const Bytes& flash) {
-  const auto area = std::span(flash).subspan(kRecordSector);
+  const auto area = std::span(flash).subspan(kRecordStart);
   const RecordV12 old(area.first(kRecordV12Size));
   if (RecognizeRevision(old) == kRevision12) {
     return old.Get(v12::SerialNumber);
@@ -293,7 +333,9 @@ void CheckErases(Program& p, std::size_t card, std::size_t from, Action action, 
   }
 }
 
-void ClearFaults(const std::filesystem::path& folder) {
+// The faults of the scenario end; the busy flag stays as the last program left
+// it, unless it was another program's and that program has ended.
+void ClearFaults(const std::filesystem::path& folder, bool other_program_ended) {
   sim::SimPc pc(folder);
   for (std::size_t c = 0; c < pc.CardCount(); ++c) {
     pc.Card(c).Faults() = {};
@@ -305,7 +347,7 @@ void ClearFaults(const std::filesystem::path& folder) {
   pc.SetFailingStop(false);
   pc.SetDriveReadOnly(false);
   pc.SetDriveFreeSpace(std::nullopt);
-  for (std::size_t c = 0; c < pc.CardCount(); ++c) {
+  for (std::size_t c = 0; other_program_ended && c < pc.CardCount(); ++c) {
     pc.SetBusyHeldByOther(c, false);
   }
   pc.Save();
@@ -331,24 +373,40 @@ void Select(Program& p, std::size_t card) {
 }
 
 // A write or dump that told its success: the card and the file must be as told.
-void CheckDone(Program& p, std::size_t card, Action action, const std::optional<Bytes>& converted,
-               const std::string& restore_file, Outcome& out) {
+// Beyond its record a card may differ from what it held (a write) or from its
+// file (a restore) only where its erase reaches, or a fault made it reach, and
+// only when the program said where.
+void CheckDone(Program& p, std::size_t card, Action action, const Bytes& before,
+               const std::optional<Bytes>& converted, const std::string& restore_file, bool spills,
+               Outcome& out) {
   const Bytes& after = p.Pc().Card(card).Flash().AllBytes();
-  if (!AnySuccess(p.messages.Texts())) {
+  const auto texts = p.messages.Texts();
+  if (!AnySuccess(texts)) {
     out.problems.push_back("done without telling");
   }
-  if ((action == Action::Upgrade || action == Action::Downgrade) && converted != after) {
-    out.problems.push_back("done, but the card does not hold the converted record");
+  if (action == Action::Upgrade || action == Action::Downgrade) {
+    if (!converted || !RecordEqual(*converted, after) || (!spills && *converted != after)) {
+      out.problems.push_back("done, but the card does not hold the converted record");
+    }
+    if (!ToldBeyondRecord(texts, after, before)) {
+      out.problems.push_back("done, but the flash beyond the record changed untold");
+    }
   }
   const std::string file = action == Action::Restore ? restore_file : p.form->LastBackupFile();
-  if ((action == Action::Restore || action == Action::Dump) && FileFlash(p.Pc(), file) != after) {
+  const auto saved = FileFlash(p.Pc(), file);
+  if (action == Action::Dump && saved != after) {
     out.problems.push_back("done, but the card differs from the file " + file);
+  }
+  if (action == Action::Restore &&
+      (!saved || !RecordEqual(*saved, after) || !ToldBeyondRecord(texts, after, *saved))) {
+    out.problems.push_back("done, but the card differs from the file " + file + " untold");
   }
 }
 
 // The checks of an action that ran to its end, in its own program.
 void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result,
-                const std::optional<Bytes>& converted, const std::string& restore_file,
+                const Bytes& before, const std::optional<Bytes>& converted,
+                const std::string& restore_file, bool spills,
                 const std::vector<std::string>& startup_texts, bool erased, Outcome& out) {
   const auto texts = p.messages.Texts();
   if (result == ActionResult::Refused) {
@@ -360,7 +418,7 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
   }
   if (result == ActionResult::Done) {
     out.verdict = "done";
-    CheckDone(p, card, action, converted, restore_file, out);
+    CheckDone(p, card, action, before, converted, restore_file, spills, out);
     return;
   }
   out.verdict = "failed, shown";
@@ -400,14 +458,20 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
 // each "restore N FILE" the program told, done to the letter (it may name
 // another card's list number when the card moved), then "restore N" from the
 // restore point, then the backups the start-up named; for a restore, the file
-// the user restores from. True when the card is the target.
+// the user restores from. True when the card holds the target's record.
 bool RoadBack(Program& q, std::size_t card, Action action, const std::string& restore_file,
               const Bytes& target) {
   const auto now = [&] { return q.Pc().Card(card).Flash().AllBytes(); };
+  // Back, and known so: a card with an unfinished write is not converted, so the
+  // user goes on as the program told him until it is closed.
+  const auto back = [&] {
+    Select(q, card);
+    return now() == target && !q.form->SelectedHasOpenWrite();
+  };
   static const std::regex kTold(R"(restore (\d+) (C:\\[^\s"]+?\.SAV))", std::regex::icase);
   for (const auto& text : q.messages.Texts()) {
     for (auto it = std::sregex_iterator(text.begin(), text.end(), kTold);
-         it != std::sregex_iterator() && now() != target; ++it) {
+         it != std::sregex_iterator() && !back(); ++it) {
       const auto item = static_cast<std::size_t>(std::stoul((*it)[1].str()));
       if (item < q.Pc().CardCount()) {
         Select(q, item);
@@ -415,20 +479,20 @@ bool RoadBack(Program& q, std::size_t card, Action action, const std::string& re
       }
     }
   }
-  if (now() != target && action != Action::Restore) {
+  if (!back() && action != Action::Restore) {
     Select(q, card);
     q.form->RestorePointClick();
   }
   auto files = action == Action::Restore ? std::vector<std::string>{restore_file}
                                          : NamedBackups(q.messages.Texts());
   for (const auto& file : files) {
-    if (now() == target) {
+    if (back()) {
       break;
     }
     Select(q, card);
     q.form->RestoreClick(file);
   }
-  return now() == target;
+  return RecordEqual(now(), target);
 }
 
 // The user who said No to every restore offer: a new program in which he lists
@@ -527,43 +591,99 @@ Answer CampaignMessages::Show(std::string_view text, MessageKind kind, Buttons b
   return answer;
 }
 
-Program::Program(const std::filesystem::path& folder, Answer answer, Answer restore)
+Program::Program(const std::filesystem::path& folder, Answer answer, Answer restore,
+                 Answer take_over)
     : machine(folder) {
   system =
       std::make_unique<FlashUpdateSystem>(Ports{machine.System(), machine.Ports(), machine.Bus(),
                                                 machine.Time(), machine.Drive(), messages, splash});
   form = std::make_unique<TForm1>(*system, view);
-  messages.answerer = [answer, restore](std::string_view text) {
+  messages.answerer = [answer, restore, take_over](std::string_view text) {
     if (NamesOtherCard(text)) {
       return Answer::No;
     }
+    if (text.find(kTakeOverQuestion) != std::string_view::npos) {
+      return take_over;
+    }
     return text.find(kRestoreQuestion) != std::string_view::npos ? restore : answer;
   };
-  // A card said to be restored equals its file over the whole area.
+  // A card said to be restored holds its file's record, and where it differs
+  // from the file beyond the record, the program has said so.
   messages.judge = [this](std::string_view text) {
     if (text.find(kRestored) == std::string_view::npos) {
       return;
     }
     const int item = view.SelectedItem();
     for (const auto& file : NamedBackups({std::string(text)})) {
-      if (item < 0 || static_cast<std::size_t>(item) >= Pc().CardCount() ||
-          FileFlash(Pc(), file) != Pc().Card(static_cast<std::size_t>(item)).Flash().AllBytes()) {
+      const auto should = FileFlash(Pc(), file);
+      if (item < 0 || static_cast<std::size_t>(item) >= Pc().CardCount() || !should) {
+        messages.problems.push_back("said restored from " + file + ", which is no backup");
+        continue;
+      }
+      const Bytes& card = Pc().Card(static_cast<std::size_t>(item)).Flash().AllBytes();
+      if (!RecordEqual(card, *should)) {
+        messages.problems.push_back("said restored, but the record of card " +
+                                    std::to_string(item) + " differs from " + file);
+      } else if (!ToldBeyondRecord(messages.Texts(), card, *should)) {
         messages.problems.push_back("said restored, but card " + std::to_string(item) +
-                                    " differs from " + file);
+                                    " differs from " + file + " beyond its record, untold");
       }
     }
   };
 }
 
+std::vector<std::string> MainJob(const std::filesystem::path& folder) {
+  Outcome out;
+  Program p(folder);
+  p.Start();
+  Select(p, 0);
+  const auto flash = [&] { return p.Pc().Card(0).Flash().AllBytes(); };
+  const auto write = [&](const std::string& what, ActionResult (TForm1::*click)()) {
+    const Bytes before = flash();
+    p.messages.Clear();
+    if ((p.form.get()->*click)() != ActionResult::Done) {
+      out.problems.push_back(what + ": not done");
+      return;
+    }
+    const bool differs = BeyondRecord(flash(), before).has_value();
+    if (differs != p.form->LastDifference().has_value()) {
+      out.problems.push_back(what + (differs
+                                         ? ": status 0, but the flash beyond the record changed"
+                                         : ": status 4, but nothing beyond the record changed"));
+    }
+    if (!ToldBeyondRecord(p.messages.Texts(), flash(), before)) {
+      out.problems.push_back(what + ": the flash beyond the record changed untold");
+    }
+  };
+  write("upgrade", &TForm1::Button2Click);
+  write("downgrade", &TForm1::Button3Click);
+  write("upgrade again", &TForm1::Button2Click);
+  const Bytes before = flash();
+  p.Pc().Card(0).Faults().commands = {{CommandKind::kProgram, 1, FaultAction::kFail, 0}};
+  p.messages.Clear();
+  if (p.form->Button3Click() != ActionResult::Failed || !Says(p.messages.Texts(), kRestored)) {
+    out.problems.push_back("a downgrade whose block failed was not restored at once");
+  }
+  if (!RecordEqual(flash(), before) || !ToldBeyondRecord(p.messages.Texts(), flash(), before)) {
+    out.problems.push_back("the restore did not bring back the record, or left untold what not");
+  }
+  if (!p.system->journal.Unfinished().empty()) {
+    out.problems.push_back("the restore left its restore point open");
+  }
+  write("downgrade after the restore", &TForm1::Button3Click);
+  CheckMachine(p, out);
+  return out.problems;
+}
+
 bool HoldsRevision12(sim::SimPc& pc, std::size_t card) {
   const auto& flash = pc.Card(card).Flash().AllBytes();
-  return RecognizeRevision(RecordV12(std::span(flash).subspan(kRecordSector, kRecordV12Size))) ==
+  return RecognizeRevision(RecordV12(std::span(flash).subspan(kRecordStart, kRecordV12Size))) ==
          kRevision12;
 }
 
 void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial) {
   auto& flash = pc.Card(card).Flash().AllBytes();
-  const auto area = std::span(flash).subspan(kRecordSector);
+  const auto area = std::span(flash).subspan(kRecordStart);
   if (HoldsRevision12(pc, card)) {
     RecordV12 record(area.first(kRecordV12Size));
     record.Set(v12::SerialNumber, serial);
@@ -591,17 +711,21 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
   std::vector<Bytes> others;
   std::string stopped;
   bool finished = false;       // the action told its success
+  bool erased_any = false;     // an erase reached the card, in the action or its recovery
   bool held_at_start = false;  // by another program, from before the start-up
   if (s.beforeStart) {
     sim::SimPc pc(folder);
     s.beforeStart(pc);
     pc.Save();
-    held_at_start = (pc.Card(card).Control() & sim::kHctrBusy) != 0;
+    held_at_start = s.heldByOther && (pc.Card(card).Control() & sim::kHctrBusy) != 0;
   }
+  std::vector<std::string> told;  // what every program of the scenario said
+  sim::SimCardSettings settings;
   {
     const bool says_no = s.secondFailedWrite || s.user == User::kSaysNo;
     Program p(folder, s.secondFailedWrite ? Answer::No : Answer::Yes,
-              says_no ? Answer::No : Answer::Yes);
+              says_no ? Answer::No : Answer::Yes, s.heldByOther ? Answer::No : Answer::Yes);
+    settings = p.Pc().CardSettings(card);
     p.Start();
     const auto startup_texts = p.messages.Texts();
     // A card another program holds gets no command from this one.
@@ -629,7 +753,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
       Select(p, card);
       p.form->Button4Click();
       restore_file = p.form->LastBackupFile();
-      std::fill_n(flash.begin() + kRecordSector, 100, 0x00);
+      std::fill_n(flash.begin() + kRecordStart, 100, 0x00);
       std::fill_n(flash.begin() + kOwnBytes, 16, 0xFF);
       p.Pc().Save();
     }
@@ -638,7 +762,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
       others.push_back(p.Pc().Card(c).Flash().AllBytes());
       serials.push_back(SerialOf(others.back()));
     }
-    const std::optional<Bytes> converted = ConvertedFlash(action, before);
+    const std::optional<Bytes> converted = ConvertedFlash(action, before, settings);
     Select(p, card);
     p.messages.Clear();
     if (s.inject) {
@@ -695,9 +819,10 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     const bool erased =
         std::any_of(commands.begin() + static_cast<std::ptrdiff_t>(commands_before), commands.end(),
                     [](const auto& c) { return c.kind == CommandKind::kErase; });
+    erased_any = erased;
     CheckErases(p, card, commands_before, action, out);
-    if (!s.spills && !OutsideRecordSectorEqual(before, p.Pc().Card(card).Flash().AllBytes())) {
-      out.problems.push_back("flash outside the record sector changed");
+    if (!s.spills && !OutsideEraseEqual(before, p.Pc().Card(card).Flash().AllBytes(), settings)) {
+      out.problems.push_back("flash beyond what the card's erase clears changed");
     }
     if (held_from && (commands.size() > *held_from || result == ActionResult::Done || !held())) {
       out.problems.push_back("a card held by another program was used");
@@ -722,13 +847,13 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     if (s.user == User::kInterrupter) {
       const auto texts = p.messages.Texts();
-      const auto told = std::count_if(texts.begin(), texts.end(), [](const std::string& t) {
+      const auto said_ended = std::count_if(texts.begin(), texts.end(), [](const std::string& t) {
         return t.find(kEndedAfterWrite) != std::string::npos;
       });
       if (ended_in_write) {
         out.problems.push_back("an end request stopped the write");
       }
-      if (end_held && stopped.empty() && (told != 1 || !p.view.QuitRequested())) {
+      if (end_held && stopped.empty() && (said_ended != 1 || !p.view.QuitRequested())) {
         out.problems.push_back("an end request during the write was not carried out after it");
       }
       if (end_held && s.inject == nullptr && result != ActionResult::Done) {
@@ -741,17 +866,19 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
         // It stopped after telling its success (in the window's refresh).
         out.verdict += " after success";
         finished = true;
-        CheckDone(p, card, action, converted, restore_file, out);
+        CheckDone(p, card, action, before, converted, restore_file, s.spills, out);
       }
     } else {
-      CheckEnded(p, card, action, result, converted, restore_file, startup_texts, erased, out);
+      CheckEnded(p, card, action, result, before, converted, restore_file, s.spills, startup_texts,
+                 erased, out);
       finished = result == ActionResult::Done;
       if (s.mustSucceed && result != ActionResult::Done) {
         out.problems.push_back("the action without a fault did not succeed");
       }
       if (s.secondFailedWrite && p.Pc().Card(card).Flash().AllBytes() != before) {
-        // The user said No; a restore from the restore point fails in turn.
-        p.Pc().Card(card).Faults().commands = {{CommandKind::kProgram, 2, FaultAction::kFail, 0}};
+        // The user said No; a restore from the restore point fails in turn, in
+        // the first block of its record.
+        p.Pc().Card(card).Faults().commands = {{CommandKind::kProgram, 1, FaultAction::kFail, 0}};
         Select(p, card);
         const std::size_t from = p.Pc().Card(card).Diagnostics().commands.size();
         if (p.form->RestorePointClick() == ActionResult::Failed) {
@@ -762,10 +889,11 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     CheckMachine(p, out);
     ended = p.Pc().Card(card).Flash().AllBytes();
+    told = p.messages.Texts();
   }
   const bool damaged = !finished && ended != before;
   if (s.user == User::kSaysNo && damaged) {
-    ClearFaults(folder);
+    ClearFaults(folder, s.heldByOther);
     TryOthers(folder, card, out);
   }
   // The mover takes the damaged card to another slot; the campaign follows it.
@@ -786,7 +914,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
   Interrupt pending = s.recoveryInterrupt;
   for (int run = 1;; ++run) {
     const bool first = run == 1;
-    ClearFaults(folder);  // a power cut saved the card's faults with it
+    ClearFaults(folder, s.heldByOther);  // a power cut saved the card's faults with it
     Program q(folder);
     bool armed = false;
     q.messages.shown = [&](std::string_view text) {
@@ -833,10 +961,12 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     // Asked, or reported with the backup that restores it.
     const bool asked = Says(q.messages.Texts(), kRestoreQuestion);
-    const bool told = asked || Says(q.messages.Texts(), "wurde begonnen, aber nicht abgeschlossen");
+    const bool told_open =
+        asked || Says(q.messages.Texts(), "wurde begonnen, aber nicht abgeschlossen");
     // A card that was being restored from a file goes back by that file: the
-    // backup of its damaged state restores nothing.
-    if (!done && action != Action::Restore && found != before && !told) {
+    // backup of its damaged state restores nothing. A record that is back with
+    // flash beyond it that no restore could bring back was told so before.
+    if (!done && action != Action::Restore && !RecordEqual(found, before) && !told_open) {
       out.problems.push_back("changed card neither offered for restore nor reported at start-up");
     }
     const std::string this_card = "der Karte " + std::to_string(card) + " ";
@@ -846,15 +976,23 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
         out.problems.push_back("a finished write offered for restore: " + text);
       }
     }
-    if (found != goal || q.Pc().Card(card).Flash().AllBytes() != goal) {
+    Select(q, card);
+    if (q.Pc().Card(card).Flash().AllBytes() != goal || q.form->SelectedHasOpenWrite()) {
       if (RoadBack(q, card, action, restore_file, goal)) {
         out.verdict += ", back";
-      } else if (s.spills) {
-        // What the fault cleared outside the record sector no restore brings
-        // back: the card must stay with its restore point, never said restored.
-        out.verdict += ", stays damaged";
       } else {
         out.problems.push_back("card lost: the user's road did not bring it back");
+      }
+    }
+    // What no restore brings back beyond the record (the 4 KiB before it, or
+    // flash the card's DSP program does not take) was told, where it is.
+    const Bytes& now = q.Pc().Card(card).Flash().AllBytes();
+    const auto q_texts = q.messages.Texts();
+    told.insert(told.end(), q_texts.begin(), q_texts.end());
+    if (RecordEqual(now, goal) && now != goal) {
+      out.verdict += ", beyond the record told";
+      if (!ToldBeyondRecord(told, now, goal)) {
+        out.problems.push_back("flash beyond the record differs from the backup, untold");
       }
     }
     for (std::size_t c = 0; c < q.Pc().CardCount(); ++c) {
@@ -865,6 +1003,22 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     CheckErases(q, card, from, Action::Restore, out);
     CheckMachine(q, out);
     CheckOwnership(q.Pc(), serials, out);
+    // No card is locked out: once recovered, a card a write reached, with a
+    // record, is converted again. (One the scenario damaged without a backup
+    // has none.)
+    const auto& recovered = q.Pc().Card(card).Diagnostics().commands;
+    erased_any = erased_any ||
+                 std::any_of(recovered.begin() + static_cast<std::ptrdiff_t>(from), recovered.end(),
+                             [](const auto& c) { return c.kind == CommandKind::kErase; });
+    if (!done && erased_any && SerialOf(q.Pc().Card(card).Flash().AllBytes())) {
+      Select(q, card);
+      const ActionResult again =
+          HoldsRevision12(q.Pc(), card) ? q.form->Button2Click() : q.form->Button3Click();
+      if (again != ActionResult::Done) {
+        out.problems.push_back("card locked out: its conversion after the recovery did not run");
+      }
+      CheckMachine(q, out);
+    }
     break;
   }
   return out;

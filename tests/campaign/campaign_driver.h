@@ -53,10 +53,11 @@ class CampaignMessages : public ScriptedMessageService {
 };
 
 // One run of the program on the campaign's simulated PC; questions are answered
-// with `answer`, restore offers with `restore` (No to another card's file).
+// with `answer`, restore offers with `restore` (No to another card's file), the
+// question whether to take over a card found busy with `take_over`.
 struct Program {
   explicit Program(const std::filesystem::path& folder, Answer answer = Answer::Yes,
-                   Answer restore = Answer::Yes);
+                   Answer restore = Answer::Yes, Answer take_over = Answer::Yes);
   sim::SimPc& Pc() { return machine.Pc(); }
   // Starts the window controller: the start-up and its questions.
   void Start() { form->FormCreate(); }
@@ -106,8 +107,11 @@ struct Scenario {
   std::optional<std::size_t> moveTo = std::nullopt;
   // Drive C: reads back altered bytes during the action.
   std::optional<sim::SimDrive::AlteredRead> alteredRead = std::nullopt;
-  // The fault itself changes the flash outside the record sector.
+  // The fault itself changes the flash outside what the card's erase clears.
   bool spills = false;
+  // Another program holds the card's busy flag: the user says No to taking it
+  // over, and the other program has ended before the recovery.
+  bool heldByOther = false;
 };
 
 struct Outcome {
@@ -126,6 +130,12 @@ struct Outcome {
 // every fault cleared, ready for the next action.
 Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Action action,
                     const Scenario& scenario);
+
+// The main job without a fault on the PC in folder: card 0 upgraded, downgraded
+// and upgraded again, a downgrade whose block fails and the restore offered at
+// once, the downgrade again. What went wrong, one line each; nothing when all
+// was done and every difference beyond the record told, and only such.
+std::vector<std::string> MainJob(const std::filesystem::path& folder);
 
 // Gives the card a serial number of its own (cards copied with AddCardLike share one).
 void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial);

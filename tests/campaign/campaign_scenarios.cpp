@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <set>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace fu::campaign {
 namespace {
@@ -12,21 +14,25 @@ using sim::FaultAction;
 using Kind = Interrupt::Kind;
 
 // The reads of each action, in order, before the window's refresh reads the
-// record: upgrade and downgrade read the record twice, back up (two reads) and
-// verify; a dump backs up; a restore reads the damaged record
-// (twice as 1.2 when whole, then as 1.3), backs up, verifies and compares the
-// whole area with the file.
+// record: upgrade and downgrade read the record twice, back up (two reads),
+// verify and read the whole area twice; a dump backs up; a restore reads the
+// damaged record (twice as 1.2 when whole, then as 1.3) and, as it cannot be
+// read, the area twice to compare it with the file, backs up, verifies, reads
+// the area twice, and twice more after programming back what the erase
+// cleared beyond the record.
 std::vector<std::string> ReadNames(Action action) {
   switch (action) {
     case Action::Upgrade:
     case Action::Downgrade:
-      return {"record read", "record read again", "backup read", "backup read again",
-              "verify read"};
+      return {"record read", "record read again", "backup read",    "backup read again",
+              "verify read", "area read",         "area read again"};
     case Action::Dump:
       return {"backup read", "backup read again"};
     case Action::Restore:
-      return {"record read",       "record read 1.3", "backup read",
-              "backup read again", "verify read",     "whole-area read"};
+      return {"record read",       "record read again", "record read 1.3",
+              "owner area read",   "owner area again",  "backup read",
+              "backup read again", "verify read",       "area read",
+              "area read again",   "area read after",   "area read after again"};
   }
   return {};
 }
@@ -81,6 +87,10 @@ std::set<std::uint32_t> WordCounts(std::uint32_t stride) {
   return counts;
 }
 
+// Word counts of a read fault in a read of the whole area that only compares:
+// before, at and after the record, and near the end.
+const std::set<std::uint32_t> kAreaWordCounts = {0, 1, 0x1000, 0x1000 + 7174, 40000, 65535};
+
 // A read that stops waits out the program's poll limit, so stops are sampled
 // more thinly than wrong data; the window's refresh reads get wrong data only.
 void AddReadFaults(Action action, std::size_t reads, std::vector<Scenario>& list) {
@@ -90,6 +100,17 @@ void AddReadFaults(Action action, std::size_t reads, std::vector<Scenario>& list
     const std::string step = refresh ? "refresh read" : names[r - 1];
     const bool record = step.starts_with("record read");
     const bool converted = action != Action::Restore && r == 1;
+    // The area read after a verified write, or to compare an unreadable card.
+    const bool compares = step.starts_with("area read") || step.starts_with("owner area");
+    if (compares) {
+      for (const std::uint32_t k : kAreaWordCounts) {
+        list.push_back(CardFault("read stops after " + std::to_string(k) + " words", step,
+                                 CommandKind::kRead, r, FaultAction::kStop, k));
+        list.push_back(CardFault("wrong data from word " + std::to_string(k), step,
+                                 CommandKind::kRead, r, FaultAction::kLie, k));
+      }
+      continue;
+    }
     if (!refresh) {
       const std::uint32_t stride = converted && action == Action::Upgrade ? 16 : record ? 128 : 0;
       for (const std::uint32_t k : WordCounts(stride)) {
@@ -130,10 +151,12 @@ void AddWriteFaults(const std::vector<CommandKind>& commands, std::vector<Scenar
   }
   // Double faults: the program dies after the erase, and the next start-up's
   // restore is stopped at each of its flash commands (two backup reads, the
-  // erase, four blocks, the verify and the whole-area read) and drive changes.
+  // erase, its blocks, the verify, two reads of the whole area, the block that
+  // programs back what the erase cleared beyond the record and two reads more)
+  // and drive changes.
   const auto after_erase = static_cast<std::uint32_t>(
       std::find(commands.begin(), commands.end(), CommandKind::kProgram) - commands.begin() + 1);
-  for (std::uint32_t n = 1; n <= 9; ++n) {
+  for (std::uint32_t n = 1; n <= 13; ++n) {
     for (const Kind kind : {Kind::kCrash, Kind::kCardPowerCut}) {
       Scenario s = Interrupted({Kind::kCrash, after_erase}, "after the erase");
       s.recoveryInterrupt = {kind, n};
@@ -196,7 +219,63 @@ void AddUsers(const std::vector<CommandKind>& commands, std::vector<Scenario>& l
   }
 }
 
+// Answers that come after the program has given up waiting: in the middle of
+// the verify read, and the status of the erase and of the last block.
+void AddLateAnswers(const std::vector<CommandKind>& commands, std::vector<Scenario>& list) {
+  const auto count = [&](CommandKind kind) {
+    return static_cast<std::uint32_t>(std::count(commands.begin(), commands.end(), kind));
+  };
+  const std::vector<CommandKind> before_verify(
+      commands.begin(),
+      std::find(commands.rbegin(), commands.rend(), CommandKind::kProgram).base());
+  const auto verify = static_cast<std::uint32_t>(
+      std::count(before_verify.begin(), before_verify.end(), CommandKind::kRead) + 1);
+  list.push_back(CardFault("late: read answered late from word 100", "verify read",
+                           CommandKind::kRead, verify, FaultAction::kLate, 100));
+  list.push_back(
+      CardFault("late: erase status", "erase", CommandKind::kErase, 1, FaultAction::kLate));
+  list.push_back(
+      CardFault("late: block status", "block " + std::to_string(count(CommandKind::kProgram)),
+                CommandKind::kProgram, count(CommandKind::kProgram), FaultAction::kLate));
+}
+
 }  // namespace
+
+bool RunsOnCardKind(const Scenario& s, std::string_view kind) {
+  using Row = std::pair<std::string_view, std::string_view>;
+  // Every kind: the action without a fault, a failed block and a program that
+  // dies in one, each to be recovered on that card.
+  static const Row kEvery[] = {
+      {"none", "whole action"}, {"block answers 1", "block 1"}, {"program dies", "at block 1"}};
+  // An erase that clears more: restores that cannot bring everything back, by
+  // users who say No, move the card or see the restore fail in turn.
+  static const Row kErase[] = {
+      {"block answers 1, then the restore fails", "block 1"},
+      {"program dies; user says No, tries others", "after the erase"},
+      {"program dies; user moves the card", "after the erase"},
+      {"program dies, then card loses power in start-up restore command 4", "after the erase"},
+      {"erase clears the whole chip", "erase"}};
+  // The flag set after a power cut, and one another program holds.
+  static const Row kBusy[] = {{"card loses power", "in block 1"},
+                              {"card loses power", "in erase"},
+                              {"busy flag held by another program", "start-up"}};
+  // A card that answers less than asked or late.
+  static const Row kUnread[] = {{"block answers 0, writes part", "block 1"}};
+  // Cards alike outside their record: whose backup is whose.
+  static const Row kAlike[] = {{"program dies; user says No, tries others", "after the erase"},
+                               {"program dies; user moves the card", "after the erase"}};
+  const auto in = [&s](std::span<const Row> rows) {
+    return std::any_of(rows.begin(), rows.end(), [&](const Row& row) {
+      return s.fault == row.first && s.step == row.second;
+    });
+  };
+  const auto named = [kind](std::string_view part) { return kind.find(part) != kind.npos; };
+  if (s.fault.starts_with("late: ")) {
+    return named("unread");
+  }
+  return in(kEvery) || (named("erase") && in(kErase)) || (named("busy") && in(kBusy)) ||
+         (named("unread") && in(kUnread)) || (named("factory") && in(kAlike));
+}
 
 Scenario NoFault() {
   Scenario s{"none", "whole action"};
@@ -217,6 +296,7 @@ std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
   if (action != Action::Dump) {
     AddWriteFaults(shape.commands, list);
     AddUsers(shape.commands, list);
+    AddLateAnswers(shape.commands, list);
     for (const std::uint32_t spill : {0xD00000u, 0u}) {
       Scenario s = CardFault(
           spill != 0 ? "erase clears the first sector too" : "erase clears the whole chip", "erase",
@@ -246,8 +326,10 @@ std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
       pc("map refused", "open", [](sim::SimPc& p, std::size_t) { p.SetRefuseMap(true); }));
   list.push_back(
       pc("unmap refused", "close", [](sim::SimPc& p, std::size_t) { p.SetRefuseUnmap(true); }));
-  list.push_back(pc("busy flag held by another program", "action",
-                    [](sim::SimPc& p, std::size_t card) { p.SetBusyHeldByOther(card, true); }));
+  Scenario held = pc("busy flag held by another program", "action",
+                     [](sim::SimPc& p, std::size_t card) { p.SetBusyHeldByOther(card, true); });
+  held.heldByOther = true;
+  list.push_back(held);
   list.push_back(pc("map refused, stop fails", "open", [](sim::SimPc& p, std::size_t) {
     p.SetRefuseMap(true);
     p.SetFailingStop(true);
@@ -273,6 +355,7 @@ std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
   start.beforeStart = [action](sim::SimPc& p) {
     p.SetBusyHeldByOther(action == Action::Downgrade ? 1 : 0, true);
   };
+  start.heldByOther = true;
   list.push_back(start);
   start = {"journal damaged, last entry torn", "start-up"};
   start.beforeStart = [](sim::SimPc& p) {

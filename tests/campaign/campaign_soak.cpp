@@ -1,5 +1,6 @@
 // The soak: random faults over random sequences of actions on a PC with four
-// cards, each action run and checked by the campaign's driver. Every sequence
+// cards, each action run and checked by the campaign's driver. The sequences
+// take turns over the kinds of card a maker may build. Every sequence
 // has a seed; a failure prints it, and FU_CAMPAIGN_SEED=<seed> replays that
 // sequence alone. FU_CAMPAIGN_SOAK_ROUNDS sets how many sequences run.
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "campaign/campaign_scenarios.h"
+#include "support/card_kinds.h"
 #include "support/temp_folder.h"
 
 namespace fu::campaign {
@@ -25,16 +27,23 @@ std::uint32_t FromEnvironment(const char* name, std::uint32_t otherwise) {
                                             : otherwise;
 }
 
+const test::CardKind& KindOf(std::uint32_t seed) {
+  return test::CardKinds()[seed % test::CardKinds().size()];
+}
+
 // One sequence of actions; false when one lost data.
 bool RunRound(std::uint32_t seed, int& actions) {
   std::mt19937 random(seed);
   test::TempFolder folder;
+  const test::CardKind& kind = KindOf(seed);
   {
     sim::SimPc pc(folder.Path());
     pc.AddCardLike(0, {2, 1, 0xFE800000});
     pc.AddCardLike(1, {2, 3, 0xFE900000});
     SetSerialNumber(pc, 2, "NHS-0202-0902");
     SetSerialNumber(pc, 3, "RTC-0303-0903");
+    kind.apply(pc);
+    pc.Save();
   }
   for (int n = 0; n < kActionsPerRound; ++n) {
     std::size_t card = 0;
@@ -49,8 +58,8 @@ bool RunRound(std::uint32_t seed, int& actions) {
     const Scenario s = RandomScenario(random, action);
     const Outcome out = RunScenario(folder.Path(), card, action, s);
     ++actions;
-    std::printf("seed %-5u | card %zu | %-9s | %-70s | %s\n", seed, card, Name(action),
-                s.fault.c_str(), out.verdict.c_str());
+    std::printf("seed %-5u | %-30s | card %zu | %-9s | %-70s | %s\n", seed, kind.name.c_str(), card,
+                Name(action), s.fault.c_str(), out.verdict.c_str());
     if (out.Lost() || s.spills) {
       // A card a fault cleared outside its record sector stays so: the round ends.
       if (!out.Lost()) {
@@ -60,9 +69,9 @@ bool RunRound(std::uint32_t seed, int& actions) {
       for (const auto& p : out.problems) {
         problems += "; " + p;
       }
-      ADD_FAILURE() << "seed " << seed << ", action " << n + 1 << ": " << Name(action)
-                    << " of card " << card << " with " << s.fault << ": " << out.verdict << problems
-                    << "\n  replay: FU_CAMPAIGN_SEED=" << seed;
+      ADD_FAILURE() << "seed " << seed << " (" << kind.name << "), action " << n + 1 << ": "
+                    << Name(action) << " of card " << card << " with " << s.fault << ": "
+                    << out.verdict << problems << "\n  replay: FU_CAMPAIGN_SEED=" << seed;
       return false;
     }
   }
@@ -78,8 +87,12 @@ TEST(FaultSoak, RandomFaultsOverRandomActions) {
   for (std::uint32_t s = first; s < first + rounds; ++s) {
     lost += RunRound(s, actions) ? 0 : 1;
   }
-  std::printf("soak: seeds %u..%u, actions: %d, rounds that lost data: %d\n", first,
-              first + rounds - 1, actions, lost);
+  std::string cards;
+  for (std::uint32_t s = first; s < first + rounds && s < first + test::CardKinds().size(); ++s) {
+    cards += (cards.empty() ? "" : ", ") + KindOf(s).name;
+  }
+  std::printf("soak: seeds %u..%u, actions: %d, rounds that lost data: %d; cards: %s\n", first,
+              first + rounds - 1, actions, lost, cards.c_str());
 }
 
 }  // namespace
