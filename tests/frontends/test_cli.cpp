@@ -12,6 +12,7 @@
 #include "platform/file_protocol.h"
 #include "record/record_v12.h"
 #include "sim/sim_machine.h"
+#include "support/card_kinds.h"
 #include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
@@ -211,6 +212,41 @@ TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
   EXPECT_EQ(Out().find("nicht abgeschlossen"), std::string::npos) << Out();
 }
 
+// The main job on every kind of card a maker may build: upgrade, downgrade,
+// upgrade, each with status 0, or 4 when it says where the flash beyond the
+// record now differs from the backup; then a downgrade whose block fails,
+// "restore 0" and the downgrade again. --yes also takes over a card that is
+// busy after power-up.
+TEST_F(Cli, MainJobOnEveryKindOfCard) {
+  for (std::size_t k = 0; k < test::CardKinds().size(); ++k) {
+    SCOPED_TRACE(test::CardKinds()[k].name);
+    pc_ = folder_.Path() / ("kind" + std::to_string(k));
+    {
+      sim::SimMachine machine(pc_);
+      test::CardKinds()[k].apply(machine.Pc());
+    }
+    prepare_ = nullptr;
+    const auto done = [&](std::vector<std::string> args) {
+      const int status = Run(args);
+      const bool told = Out().find("Außerhalb des Datensatzes weicht") != std::string::npos;
+      EXPECT_EQ(status, told ? kCliDoneFlashDiffers : kCliOk) << Out() << Err();
+    };
+    done({"upgrade", "0", "--yes"});
+    done({"downgrade", "0", "--yes"});
+    done({"upgrade", "0", "--yes"});
+    prepare_ = [](sim::SimPc& pc) {
+      pc.Card(0).Faults().commands = {{sim::CommandKind::kProgram, 1, sim::FaultAction::kFail, 0}};
+    };
+    EXPECT_EQ(Run({"downgrade", "0", "--yes"}), kCliFailed);
+    EXPECT_NE(Out().find("restore 0"), std::string::npos) << Out();
+    prepare_ = nullptr;
+    done({"restore", "0", "--yes"});
+    EXPECT_NE(Out().find(" wiederhergestellt."), std::string::npos) << Out();
+    done({"downgrade", "0", "--yes"});
+    EXPECT_NE(Out().find("Flashversion: 1.2"), std::string::npos);
+  }
+}
+
 // The half-written card and the other one change places: every message names
 // the cards by today's numbers.
 TEST_F(Cli, CardsThatChangedPlacesAreToldByTodaysNumbers) {
@@ -379,12 +415,14 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
        nullptr,
        false,
        {"Programm: " + std::string(kConsoleSimProgram) + " " + version,
-        "Plattform: simulierter PC in ", "Aufruf: upgrade 0 --yes --protokoll ",
+        "Plattform: simulierter PC in ",
+        "Aufruf: upgrade 0 --yes --protokoll ",
         "Treiber: Dienst HWACCESS gestartet",
         "PCI-Suche: Karte an Bus 0, Gerät 9, BAR0 0xFEBF0000, Steckplatz 0",
         "Karte 1: Fenster 0xFEBF0000 abgebildet auf ",
         "DSP-Programm: C:\\PROGRAMME\\FLASHUPDATE\\QX4FLASH_PCI.PCI, 3344 Bytes, CRC32 ",
-        "Warten 500 ms: Reset des DSP vor dem Boot", "Boot Steckplatz 0: 418 Wörter gesendet",
+        "Warten 500 ms: Reset des DSP vor dem Boot",
+        "Boot Steckplatz 0: 418 Wörter gesendet",
         "Flash-Befehl Lesen: Steckplatz 0, Adresse 0xD00000, Anzahl 65536, vollständig, ",
         "Sicherung: C:\\FLASH_0_05.03.2003.SAV geschrieben, 262152 Bytes",
         "Journal: C:\\FLASH.JNL + begonnen\tSteckplatz=0",
@@ -395,7 +433,8 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
         "C:\\FLASH_0_05.03.2003.SAV, 68 Bytes 0xD02E00-0xD02E43",
         "Journal: C:\\FLASH.JNL + fertig\tSteckplatz=0",
         "\tAbweichung=0xD02E00-0xD02E43\tVersion=" + version,
-        "Meldung (Information): Flash erfolgreich aktualisiert\n", "Antwort: OK\n",
+        "Meldung (Information): Flash erfolgreich aktualisiert\n",
+        "Antwort: OK\n",
         "Ende, Rückgabewert 4"}},
       {"no driver files",
        {"list"},

@@ -26,6 +26,7 @@
 #include "qt_message_service.h"
 #include "qt_text.h"
 #include "sim/sim_machine.h"
+#include "support/card_kinds.h"
 
 namespace {
 
@@ -558,6 +559,52 @@ class QtWindowTest : public QObject {
     QCOMPARE(seen.default_button, QStringLiteral("Nein"));
     QCOMPARE(seen.icon, QMessageBox::Question);
     QVERIFY(r.machine.Pc().Card(0).Flash().AllBytes() == damaged);
+  }
+
+  // The main job on every kind of card a maker may build: upgrade, downgrade,
+  // upgrade, then a downgrade whose block fails, restored at the question that
+  // follows, and the downgrade again.
+  void mainJobOnEveryKindOfCard_data() {
+    QTest::addColumn<int>("kind");
+    for (std::size_t i = 0; i < fu::test::CardKinds().size(); ++i) {
+      QTest::newRow(fu::test::CardKinds()[i].name.c_str()) << static_cast<int>(i);
+    }
+  }
+  void mainJobOnEveryKindOfCard() {
+    QFETCH(int, kind);
+    Rig k;
+    fu::test::CardKinds()[static_cast<std::size_t>(kind)].apply(k.machine.Pc());
+    if (k.machine.Pc().Card(0).Control() & fu::sim::kHctrBusy) {
+      k.messages.Script(Answer::Yes);  // take the card over
+    }
+    k.window.Attach(k.form);
+    k.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&k.window));
+    k.window.Start();
+    const auto click = [&k](const char* button) {
+      k.messages.Clear();
+      QTest::mouseClick(k.Find<QPushButton>(button), Qt::LeftButton);
+      return k.messages.Texts();
+    };
+    const auto last = [](const std::vector<std::string>& texts) {
+      return texts.empty() ? std::string() : texts.back();
+    };
+    const std::string done = "Flash erfolgreich aktualisiert";
+    QCOMPARE(last(click("Button2")), done);
+    QCOMPARE(last(click("Button3")), done);
+    QCOMPARE(last(click("Button2")), done);
+    QCOMPARE(k.Text("Edit3"), QStringLiteral("1.3"));
+    k.machine.Pc().Card(0).Faults().commands.push_back(
+        {fu::sim::CommandKind::kProgram, 1, fu::sim::FaultAction::kFail, 0});
+    k.messages.Script(Answer::Yes);  // restore it
+    const auto texts = click("Button3");
+    QVERIFY(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+      return t.find(" wiederhergestellt.") != std::string::npos;
+    }));
+    QCOMPARE(k.Text("Edit3"), QStringLiteral("1.3"));
+    QCOMPARE(last(click("Button3")), done);
+    QCOMPARE(k.Text("Edit3"), QStringLiteral("1.2"));
+    QVERIFY(k.machine.Pc().MachineFaults().empty());
   }
 
   void progressWindowStartsWithItsDesignTimeValues() {

@@ -16,6 +16,7 @@
 #include "platform/win32/win32_message_service.h"
 #include "sim/default_cards.h"
 #include "sim/sim_machine.h"
+#include "support/card_kinds.h"
 #include "support/machine_faults.h"
 #include "support/temp_folder.h"
 
@@ -556,6 +557,41 @@ TEST(WindowProgram, AsksForVersionOnlyWithTheArgument) {
     EXPECT_EQ(AsksForVersion(c.command_line), c.asks) << c.command_line;
   }
 }
+
+// The main job on every kind of card a maker may build, by the buttons:
+// upgrade, downgrade, upgrade, then a downgrade whose block fails, restored at
+// the question that follows, and the downgrade again.
+class Win32WindowOnEveryCard : public Win32Window,
+                               public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(Win32WindowOnEveryCard, MainJobAndARestoreAfterAFailedBlock) {
+  test::CardKinds()[GetParam()].apply(machine_.Pc());
+  if (machine_.Pc().Card(0).Control() & sim::kHctrBusy) {
+    messages_.Script(Answer::Yes);  // take the card over
+  }
+  form_->FormCreate();
+  const auto click = [&](int id) {
+    messages_.Clear();
+    Click(id);
+    const auto texts = messages_.Texts();
+    return texts.empty() ? std::string() : texts.back();
+  };
+  const std::string done = "Flash erfolgreich aktualisiert";
+  EXPECT_EQ(click(Id::kButton2), done);
+  EXPECT_EQ(click(Id::kButton3), done);
+  EXPECT_EQ(click(Id::kButton2), done);
+  machine_.Pc().Card(0).Faults().commands.push_back(
+      {sim::CommandKind::kProgram, 1, sim::FaultAction::kFail, 0});
+  messages_.Script(Answer::Yes);  // restore it
+  EXPECT_NE(click(Id::kButton3).find(" wiederhergestellt."), std::string::npos);
+  ExpectCardShown("1.3");
+  EXPECT_EQ(click(Id::kButton3), done);
+  ExpectCardShown("1.2");
+  ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, Win32WindowOnEveryCard,
+                         ::testing::Range<std::size_t>(0, test::CardKinds().size()));
 
 }  // namespace
 }  // namespace fu

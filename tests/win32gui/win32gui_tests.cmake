@@ -5,6 +5,7 @@
 add_executable(win32gui_tests
   ${CMAKE_CURRENT_LIST_DIR}/test_win32_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_win32_layout.cpp
+  ${PROJECT_SOURCE_DIR}/tests/support/card_kinds.cpp
   ${PROJECT_SOURCE_DIR}/frontends/win32/header.rc)
 set_target_properties(win32gui_tests PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/win32gui)
