@@ -17,7 +17,12 @@ echo "== Cards on the simulated PC ($pc)"
 "$cli" list --machine "$pc"
 echo
 echo "== Flash upgraden, card 0"
-"$cli" upgrade 0 --machine "$pc"
+# Status 4: done, but the erase also took card 0's calibration table after its
+# record; the output says where, and the backup keeps it.
+status=0
+"$cli" upgrade 0 --machine "$pc" || status=$?
+echo "(status $status)"
+[ "$status" -eq 0 ] || [ "$status" -eq 4 ]
 echo
 echo "== Cards afterwards"
 "$cli" list --machine "$pc"
