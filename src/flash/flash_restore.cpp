@@ -1,7 +1,6 @@
 #include "flash/flash_restore.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "base/cp1252.h"

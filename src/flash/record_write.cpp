@@ -1,7 +1,6 @@
 #include "flash/record_write.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
