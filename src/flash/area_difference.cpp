@@ -38,7 +38,8 @@ std::string DifferenceField(const AreaDifference& difference) {
 }
 
 std::string DifferenceText(const AreaDifference& difference, std::string_view backup_file,
-                           bool restore) {
+                           std::string_view restore_backup) {
+  const bool restore = !restore_backup.empty();
   std::string text = restore
                          ? "Der Datensatz wurde aus der Sicherung " + std::string(backup_file) +
                                std::string(" zurückgeschrieben und stimmt mit ihr überein.\r\n"_cp)
@@ -51,17 +52,24 @@ std::string DifferenceText(const AreaDifference& difference, std::string_view ba
                 "gelesen werden; ob es "_cp) +
             file + " gleicht, ist nicht bekannt.";
   } else {
+    const std::string where = difference.count == 1
+                                  ? "1 Byte an Adresse " + AreaAddressText(difference.first)
+                                  : std::to_string(difference.count) + " Bytes von Adresse " +
+                                        AreaAddressText(difference.first) + " bis " +
+                                        AreaAddressText(difference.last);
     text += std::string("Außerhalb des Datensatzes weicht das Flash der Karte aber von "_cp) +
-            file + " ab: " + std::to_string(difference.count) + " Bytes von Adresse " +
-            AreaAddressText(difference.first) + " bis " + AreaAddressText(difference.last) +
-            (restore ? std::string(
-                           ". Dorthin schreibt dieses Programm nicht zurück, oder die Karte hat "
-                           "es nicht angenommen."_cp)
-                     : std::string(". Die Karte hat beim Löschen mehr gelöscht, als dieses "
-                                   "Programm schreibt."_cp));
+            file + " ab: " + where +
+            (restore ? std::string(". Dorthin schreibt dieses Programm nicht zurück, oder die "
+                                   "Karte hat es nicht angenommen."_cp)
+                     : std::string(". Die Karte hat dort vermutlich beim Löschen mehr gelöscht, "
+                                   "als dieses Programm schreibt."_cp));
   }
-  text += "\r\nDie Sicherung " + std::string(backup_file) +
-          std::string(" enthält den früheren Inhalt; bewahren Sie sie auf."_cp);
+  text +=
+      "\r\nDie Sicherung " + std::string(backup_file) +
+      std::string(" enthält den früheren Inhalt"_cp) +
+      (restore ? ", die Sicherung " + std::string(restore_backup) +
+                     std::string(" den Stand vor dem Zurückschreiben; bewahren Sie beide auf."_cp)
+               : std::string("; bewahren Sie sie auf."));
   return text;
 }
 

@@ -37,9 +37,9 @@ std::string DifferenceField(const AreaDifference& difference);
 
 // What the user is told once after a write whose record verified: where the
 // flash outside the record differs from backup_file, and that this file holds
-// the former content and must be kept. restore: the write brought the record
-// back from backup_file.
+// the former content and must be kept. restore_backup: for a restore from
+// backup_file, the backup taken just before it; empty for a write.
 std::string DifferenceText(const AreaDifference& difference, std::string_view backup_file,
-                           bool restore);
+                           std::string_view restore_backup);
 
 }  // namespace fu

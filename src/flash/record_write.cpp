@@ -142,43 +142,37 @@ bool RecordWriter::ReadArea(CardSlot slot, std::vector<HostWord>& area,
 
 bool RecordWriter::ProgramBeyond(CardSlot slot, std::span<const HostWord> area,
                                  std::span<const HostWord> should, std::size_t from) {
-  // Only where the card reads erased and should holds data: the card is asked
-  // for no offset beyond the record that it need not take.
+  // Only where the card reads erased and should holds data, in unbroken runs:
+  // the card is asked for no offset beyond the record that it need not take,
+  // and never to program over data it holds.
   const auto needed = [&](std::size_t k) {
     const std::size_t i = kBackupRecordOffset + k;
     return area[i] == 0xFF && should[i] != 0xFF;
   };
   const std::size_t end = kBackupWords - kBackupRecordOffset;
-  std::optional<std::size_t> first;
-  std::size_t last = 0;
-  for (std::size_t k = from; k < end; ++k) {
-    if (needed(k)) {
-      first = first.value_or(k);
-      last = k;
+  bool sent = false;
+  for (std::size_t k = from; k < end;) {
+    if (!needed(k)) {
+      ++k;
+      continue;
     }
-  }
-  if (!first) {
-    return false;
-  }
-  if (protocol_.On()) {
-    protocol_.Record("Zurückschreiben außerhalb des Datensatzes: " +
-                     AreaAddressText(kBackupRecordOffset + *first) + " bis " +
-                     AreaAddressText(kBackupRecordOffset + last));
-  }
-  std::vector<HostWord> block;
-  for (std::size_t start = *first; start <= last; start += record_write::kBlockWords) {
-    const std::size_t count = std::min(record_write::kBlockWords, last + 1 - start);
-    block.clear();
-    bool any = false;
-    for (std::size_t k = start; k < start + count; ++k) {
-      any = any || needed(k);
-      block.push_back(needed(k) ? should[kBackupRecordOffset + k] : 0xFF);
+    std::size_t run_end = k;
+    while (run_end < end && needed(run_end) && run_end - k < record_write::kBlockWords) {
+      ++run_end;
     }
-    if (any) {
-      flash_.FlashWrite(slot, static_cast<FlashAddress>(start), block);
+    if (protocol_.On()) {
+      protocol_.Record(std::string("Zurückschreiben außerhalb des Datensatzes: "_cp) +
+                       AreaAddressText(kBackupRecordOffset + k) + " bis " +
+                       AreaAddressText(kBackupRecordOffset + run_end - 1));
     }
+    const auto first = should.begin() + static_cast<std::ptrdiff_t>(kBackupRecordOffset + k);
+    flash_.FlashWrite(
+        slot, static_cast<FlashAddress>(k),
+        std::vector<HostWord>(first, first + static_cast<std::ptrdiff_t>(run_end - k)));
+    sent = true;
+    k = run_end;
   }
-  return true;
+  return sent;
 }
 
 void RecordWriter::Report(std::span<const HostWord> area, bool whole,
@@ -199,8 +193,8 @@ void RecordWriter::Report(std::span<const HostWord> area, bool whole,
     protocol_.Record(line);
   }
   if (difference_) {
-    messages_.Show(DifferenceText(*difference_, file, restore), MessageKind::Information,
-                   Buttons::Ok);
+    messages_.Show(DifferenceText(*difference_, file, restore ? last_backup_ : ""),
+                   MessageKind::Information, Buttons::Ok);
   }
 }
 
@@ -296,24 +290,48 @@ bool RecordWriter::WriteFrom(CardSlot slot, const Road& road, std::span<const Ho
   }
   const std::size_t skip_to = kBackupRecordOffset + record_words;
   std::vector<HostWord> area;
-  bool whole = ReadArea(slot, area, should, skip_to);
+  // A read a card answers wrong once is not yet a reason to leave flash out.
+  const auto read = [&] {
+    return ReadArea(slot, area, should, skip_to) || ReadArea(slot, area, should, skip_to);
+  };
+  bool whole = read();
   if (whole && restore && ProgramBeyond(slot, area, should, words.size())) {
-    whole = ReadArea(slot, area, should, skip_to);
-  }
-  if (whole) {
-    const auto record = std::span(area).subspan(kBackupRecordOffset, words.size());
-    const auto differs =
-        std::mismatch(record.begin(), record.end(), words.begin(),
-                      [](HostWord got, HostWord want) { return got == (want & 0xFF); });
-    if (differs.first != record.end()) {
-      ShowError(VerifyFailedText(static_cast<std::size_t>(differs.first - record.begin())));
-      CheckAfterFailure(slot);
-      return false;
+    whole = read();
+    if (whole && !RecordAsWritten(area, words)) {
+      // The card put what went beyond the record elsewhere, over the record:
+      // the record is written once more, without it.
+      if (protocol_.On()) {
+        protocol_.Record(
+            "Zurückschreiben außerhalb des Datensatzes traf den Datensatz; er wird neu "
+            "geschrieben, ohne das Übrige"_cp);
+      }
+      if (!EraseAndProgram(slot, road, words) || !Verify(slot, words)) {
+        CheckAfterFailure(slot);
+        return false;
+      }
+      whole = read();
     }
+  }
+  if (whole && !RecordAsWritten(area, words)) {
+    CheckAfterFailure(slot);
+    return false;
   }
   Report(area, whole, should, skip_to, restore);
   Finish();
   return true;
+}
+
+bool RecordWriter::RecordAsWritten(std::span<const HostWord> area,
+                                   std::span<const HostWord> words) {
+  const auto record = area.subspan(kBackupRecordOffset, words.size());
+  const auto differs =
+      std::mismatch(record.begin(), record.end(), words.begin(),
+                    [](HostWord got, HostWord want) { return got == (want & 0xFF); });
+  if (differs.first == record.end()) {
+    return true;
+  }
+  ShowError(VerifyFailedText(static_cast<std::size_t>(differs.first - record.begin())));
+  return false;
 }
 
 }  // namespace fu

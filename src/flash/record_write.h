@@ -119,10 +119,13 @@ class RecordWriter {
   bool ReadArea(CardSlot slot, std::vector<HostWord>& area, std::span<const HostWord> should,
                 std::size_t skip_to);
   // Programs should back where the erase cleared it beyond the first `from`
-  // program offsets, in blocks; the blocks the card refuses are left to the
-  // comparison that follows. True when it sent any.
+  // program offsets, in unbroken runs of at most kBlockWords; what the card
+  // refuses is left to the comparison that follows. True when it sent any.
   bool ProgramBeyond(CardSlot slot, std::span<const HostWord> area,
                      std::span<const HostWord> should, std::size_t from);
+  // Whether the area read back holds the written words at the record; shows the
+  // first byte that does not.
+  bool RecordAsWritten(std::span<const HostWord> area, std::span<const HostWord> words);
   // Tells and records how the area compares with should.
   void Report(std::span<const HostWord> area, bool whole, std::span<const HostWord> should,
               std::size_t skip_to, bool restore);

@@ -91,6 +91,10 @@ enum class FaultAction {
   // answered. A card that keeps unread words has caught up by the next host
   // command: what it owed is in the receive FIFO then (SimCard).
   kLate,
+  // Program: the DSP program maps the offset elsewhere: the block is programmed
+  // at program offset `amount` instead of the one sent, and answered as such.
+  // Read and erase: as without the fault.
+  kStray,
 };
 
 // Hits the nth command of a kind (1 = the first), counted from the moment the

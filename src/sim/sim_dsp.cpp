@@ -287,6 +287,7 @@ void SimDsp::BeginRead() {
         break;
       case FaultAction::kSpill:
       case FaultAction::kLate:
+      case FaultAction::kStray:
         break;
     }
   }
@@ -309,9 +310,12 @@ bool SimDsp::BlockInEraseRange() const {
 }
 
 void SimDsp::FinishProgram() {
-  const bool inArea = BlockInEraseRange();
   const std::optional<FaultAction> action =
       fault_ ? std::optional<FaultAction>(fault_->action) : std::nullopt;
+  if (action == FaultAction::kStray) {
+    address_ = fault_->amount;
+  }
+  const bool inArea = BlockInEraseRange();
   if (action == FaultAction::kStop || action == FaultAction::kPowerCut) {
     if (inArea) {
       ProgramData(data_.size());

@@ -192,6 +192,7 @@ constexpr std::pair<FaultAction, std::string_view> kFaultActions[] = {
     {FaultAction::kFail, "fail"},   {FaultAction::kLie, "lie"},
     {FaultAction::kStop, "stop"},   {FaultAction::kPowerCut, "powerCut"},
     {FaultAction::kSpill, "spill"}, {FaultAction::kLate, "late"},
+    {FaultAction::kStray, "stray"},
 };
 
 template <typename Enum, std::size_t N>
