@@ -227,6 +227,8 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
   FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),
                                  machine->Time(), machine->Drive(), messages, splash, protocol});
   TForm1 form(system, view, RestoreOffers::Report, program.name);
+  // --yes takes over only the card the command names.
+  form.TakeOverOnly(NeedsCard(a.command) ? a.card : std::nullopt);
   if (end_requests != nullptr) {
     form.SetEndRequests(*end_requests);
   }

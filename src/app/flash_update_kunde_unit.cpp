@@ -29,14 +29,16 @@ std::string TakeOverQuestion(std::size_t index) {
              "arbeitet, wird dabei gestört."_cp);
 }
 
-std::string NotTakenOverText(std::size_t index, RestoreOffers offers) {
+// program: the console program that tells how to take the card over, empty in
+// the window, whose next start asks again.
+std::string NotTakenOverText(std::size_t index, std::string_view program) {
   return "Die Karte " + std::to_string(index) +
          std::string(
              " wurde nicht übernommen. Es wurde nichts an sie gesendet; sie wird als unbekannt "
              "angezeigt. "_cp) +
-         std::string(offers == RestoreOffers::Report
-                         ? "Mit --yes wird sie übernommen."_cp
-                         : "Beim nächsten Start wird wieder gefragt."_cp);
+         (program.empty() ? std::string("Beim nächsten Start wird wieder gefragt."_cp)
+                          : "Mit " + std::string(program) + " show " + std::to_string(index) +
+                                std::string(" --yes wird sie übernommen."_cp));
 }
 
 std::string HeldByOtherAtStartText(std::size_t index) {
@@ -152,9 +154,12 @@ ActionResult TForm1::StartUpCard(CardSlot slot, const std::string& directory) {
   // The flag also stays set after power-on on some cards, and after a program
   // that ended during its work, this one included: the user decides.
   if (sys_.host.IsCardBusy(slot) == 1) {
-    if (messages_.Show(TakeOverQuestion(list_slots_.size()), MessageKind::Question,
-                       Buttons::YesNoDefaultNo) != Answer::Yes) {
-      return held_by_other(NotTakenOverText(list_slots_.size(), offers_));
+    const std::size_t index = list_slots_.size();
+    const bool ask = take_over_all_ || take_over_card_ == static_cast<int>(index);
+    if (!ask || messages_.Show(TakeOverQuestion(index), MessageKind::Question,
+                               Buttons::YesNoDefaultNo) != Answer::Yes) {
+      return held_by_other(NotTakenOverText(
+          index, offers_ == RestoreOffers::Report ? console_program_ : std::string_view()));
     }
     sys_.host.ReleaseCard(slot);
   }

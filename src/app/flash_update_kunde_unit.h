@@ -48,6 +48,14 @@ class TForm1 {
   // no request ever arrives.
   void SetEndRequests(EndRequests& requests) { end_requests_ = &requests; }
 
+  // Of the cards found busy at start-up, only the one of list item index is
+  // asked about taking it over (none when nothing is given); the others are left
+  // alone. Without a call every such card is asked about, as the window does.
+  void TakeOverOnly(std::optional<int> index) {
+    take_over_all_ = false;
+    take_over_card_ = index;
+  }
+
   ActionResult FormCreate();
   // The selection refresh: shows what the selected card's flash holds now.
   ActionResult ComboBox1Change();
@@ -159,6 +167,8 @@ class TForm1 {
   std::vector<std::optional<std::string>> list_serials_;
   std::vector<int> restored_at_start_;  // list items restored at start-up
   bool recovering_ = false;             // a restore offered by this program runs
+  bool take_over_all_ = true;           // every card found busy is asked about
+  std::optional<int> take_over_card_;   // else only this one
   std::vector<std::string> reported_;   // backups whose restore was explained
   HeldEndRequests no_end_requests_;
   EndRequests* end_requests_ = &no_end_requests_;

@@ -164,6 +164,7 @@ ActionResult TForm1::RestoreClick(std::string_view backup_file) {
 
 ActionResult TForm1::RestorePointClick() {
   return Guarded([&] {
+    last_difference_.reset();
     const auto slot = SelectedSlot();
     if (!slot) {
       return ActionResult::Refused;
