@@ -121,26 +121,40 @@ bool RecordEqual(const Bytes& a, const Bytes& b) {
   return std::equal(a.begin() + kRecordStart, a.begin() + kRecordEnd, b.begin() + kRecordStart);
 }
 
-// The first and last offset beyond the record where the two differ.
-std::optional<std::pair<std::size_t, std::size_t>> BeyondRecord(const Bytes& a, const Bytes& b) {
+// The words of the record road a backup or card of this content is written
+// by: 6945 for revision 1.2, else the 1.3 image's 7174.
+std::size_t RoadWords(const Bytes& flash) {
+  const RecordV12 v12(std::span<const std::uint8_t>(flash).subspan(kRecordStart, kRecordV12Size));
+  return RecognizeRevision(v12) == kRevision12 ? record_write::kWordsV12
+                                               : record_write::kRecordWords;
+}
+
+// The first and last offset beyond the first `words` of the record where the
+// two differ.
+std::optional<std::pair<std::size_t, std::size_t>> BeyondRecord(
+    const Bytes& a, const Bytes& b, std::size_t words = record_write::kRecordWords) {
   std::optional<std::pair<std::size_t, std::size_t>> range;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if ((i < kRecordStart || i >= kRecordEnd) && a[i] != b[i]) {
+    if ((i < kRecordStart || i >= kRecordStart + words) && a[i] != b[i]) {
       range = std::pair(range ? range->first : i, i);
     }
   }
   return range;
 }
 
-// Whether the texts name where the card differs from what should be there beyond
-// its record, first and last address, as the program must tell it.
-// A write that could not read the area alike twice says that instead.
-bool ToldBeyondRecord(const std::vector<std::string>& texts, const Bytes& card,
-                      const Bytes& should) {
-  const auto range = BeyondRecord(card, should);
-  return !range || Says(texts, "konnte danach nicht zweimal gleich gelesen werden") ||
-         (Says(texts, AreaAddressText(range->first)) &&
-          Says(texts, AreaAddressText(range->second)));
+// Whether the texts say where the card differs from what should be there beyond
+// the first `words` of its record, as the program must: from the first to the
+// last address, or that it could not read the area alike twice.
+bool ToldBeyondRecord(const std::vector<std::string>& texts, const Bytes& card, const Bytes& should,
+                      std::size_t words = record_write::kRecordWords) {
+  const auto range = BeyondRecord(card, should, words);
+  if (!range || Says(texts, "konnte danach nicht zweimal gleich gelesen werden")) {
+    return true;
+  }
+  const std::string first = AreaAddressText(range->first);
+  return range->first == range->second
+             ? Says(texts, "an Adresse " + first)
+             : Says(texts, "von Adresse " + first + " bis " + AreaAddressText(range->second));
 }
 
 std::optional<Bytes> FileFlash(sim::SimPc& pc, const std::string& path) {
@@ -397,8 +411,8 @@ void CheckDone(Program& p, std::size_t card, Action action, const Bytes& before,
   if (action == Action::Dump && saved != after) {
     out.problems.push_back("done, but the card differs from the file " + file);
   }
-  if (action == Action::Restore &&
-      (!saved || !RecordEqual(*saved, after) || !ToldBeyondRecord(texts, after, *saved))) {
+  if (action == Action::Restore && (!saved || !RecordEqual(*saved, after) ||
+                                    !ToldBeyondRecord(texts, after, *saved, RoadWords(*saved)))) {
     out.problems.push_back("done, but the card differs from the file " + file + " untold");
   }
 }
@@ -462,11 +476,12 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
 bool RoadBack(Program& q, std::size_t card, Action action, const std::string& restore_file,
               const Bytes& target) {
   const auto now = [&] { return q.Pc().Card(card).Flash().AllBytes(); };
-  // Back, and known so: a card with an unfinished write is not converted, so the
-  // user goes on as the program told him until it is closed.
+  // Back, and known so: the record is the target's and no write of the card is
+  // unfinished (the user goes on as the program told him until it is closed).
+  // What beyond the record no restore brings back, the restore said.
   const auto back = [&] {
     Select(q, card);
-    return now() == target && !q.form->SelectedHasOpenWrite();
+    return RecordEqual(now(), target) && !q.form->SelectedHasOpenWrite();
   };
   static const std::regex kTold(R"(restore (\d+) (C:\\[^\s"]+?\.SAV))", std::regex::icase);
   for (const auto& text : q.messages.Texts()) {
@@ -624,55 +639,12 @@ Program::Program(const std::filesystem::path& folder, Answer answer, Answer rest
       if (!RecordEqual(card, *should)) {
         messages.problems.push_back("said restored, but the record of card " +
                                     std::to_string(item) + " differs from " + file);
-      } else if (!ToldBeyondRecord(messages.Texts(), card, *should)) {
+      } else if (!ToldBeyondRecord(messages.Texts(), card, *should, RoadWords(*should))) {
         messages.problems.push_back("said restored, but card " + std::to_string(item) +
                                     " differs from " + file + " beyond its record, untold");
       }
     }
   };
-}
-
-std::vector<std::string> MainJob(const std::filesystem::path& folder) {
-  Outcome out;
-  Program p(folder);
-  p.Start();
-  Select(p, 0);
-  const auto flash = [&] { return p.Pc().Card(0).Flash().AllBytes(); };
-  const auto write = [&](const std::string& what, ActionResult (TForm1::*click)()) {
-    const Bytes before = flash();
-    p.messages.Clear();
-    if ((p.form.get()->*click)() != ActionResult::Done) {
-      out.problems.push_back(what + ": not done");
-      return;
-    }
-    const bool differs = BeyondRecord(flash(), before).has_value();
-    if (differs != p.form->LastDifference().has_value()) {
-      out.problems.push_back(what + (differs
-                                         ? ": status 0, but the flash beyond the record changed"
-                                         : ": status 4, but nothing beyond the record changed"));
-    }
-    if (!ToldBeyondRecord(p.messages.Texts(), flash(), before)) {
-      out.problems.push_back(what + ": the flash beyond the record changed untold");
-    }
-  };
-  write("upgrade", &TForm1::Button2Click);
-  write("downgrade", &TForm1::Button3Click);
-  write("upgrade again", &TForm1::Button2Click);
-  const Bytes before = flash();
-  p.Pc().Card(0).Faults().commands = {{CommandKind::kProgram, 1, FaultAction::kFail, 0}};
-  p.messages.Clear();
-  if (p.form->Button3Click() != ActionResult::Failed || !Says(p.messages.Texts(), kRestored)) {
-    out.problems.push_back("a downgrade whose block failed was not restored at once");
-  }
-  if (!RecordEqual(flash(), before) || !ToldBeyondRecord(p.messages.Texts(), flash(), before)) {
-    out.problems.push_back("the restore did not bring back the record, or left untold what not");
-  }
-  if (!p.system->journal.Unfinished().empty()) {
-    out.problems.push_back("the restore left its restore point open");
-  }
-  write("downgrade after the restore", &TForm1::Button3Click);
-  CheckMachine(p, out);
-  return out.problems;
 }
 
 bool HoldsRevision12(sim::SimPc& pc, std::size_t card) {
@@ -719,7 +691,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     pc.Save();
     held_at_start = s.heldByOther && (pc.Card(card).Control() & sim::kHctrBusy) != 0;
   }
-  std::vector<std::string> told;  // what every program of the scenario said
+  std::vector<std::string> told;  // what the action's program said
   sim::SimCardSettings settings;
   {
     const bool says_no = s.secondFailedWrite || s.user == User::kSaysNo;
@@ -986,12 +958,17 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     }
     // What no restore brings back beyond the record (the 4 KiB before it, or
     // flash the card's DSP program does not take) was told, where it is.
+    // Told by the program whose write was the last: a restore of this one, else
+    // the action's own program.
     const Bytes& now = q.Pc().Card(card).Flash().AllBytes();
-    const auto q_texts = q.messages.Texts();
-    told.insert(told.end(), q_texts.begin(), q_texts.end());
+    const auto& seen = q.Pc().Card(card).Diagnostics().commands;
+    const bool restored_here =
+        std::any_of(seen.begin() + static_cast<std::ptrdiff_t>(from), seen.end(),
+                    [](const auto& c) { return c.kind == CommandKind::kErase; });
     if (RecordEqual(now, goal) && now != goal) {
       out.verdict += ", beyond the record told";
-      if (!ToldBeyondRecord(told, now, goal)) {
+      if (!ToldBeyondRecord(restored_here ? q.messages.Texts() : told, now, goal,
+                            RoadWords(goal))) {
         out.problems.push_back("flash beyond the record differs from the backup, untold");
       }
     }
@@ -1006,10 +983,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     // No card is locked out: once recovered, a card a write reached, with a
     // record, is converted again. (One the scenario damaged without a backup
     // has none.)
-    const auto& recovered = q.Pc().Card(card).Diagnostics().commands;
-    erased_any = erased_any ||
-                 std::any_of(recovered.begin() + static_cast<std::ptrdiff_t>(from), recovered.end(),
-                             [](const auto& c) { return c.kind == CommandKind::kErase; });
+    erased_any = erased_any || restored_here;
     if (!done && erased_any && SerialOf(q.Pc().Card(card).Flash().AllBytes())) {
       Select(q, card);
       const ActionResult again =

@@ -131,12 +131,6 @@ struct Outcome {
 Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Action action,
                     const Scenario& scenario);
 
-// The main job without a fault on the PC in folder: card 0 upgraded, downgraded
-// and upgraded again, a downgrade whose block fails and the restore offered at
-// once, the downgrade again. What went wrong, one line each; nothing when all
-// was done and every difference beyond the record told, and only such.
-std::vector<std::string> MainJob(const std::filesystem::path& folder);
-
 // Gives the card a serial number of its own (cards copied with AddCardLike share one).
 void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial);
 

@@ -3,6 +3,7 @@
 
 #include <random>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "campaign/campaign_driver.h"
@@ -28,5 +29,7 @@ Scenario RandomScenario(std::mt19937& random, Action action);
 // record. Rows whose answers come late run only on a card that keeps unread
 // words.
 bool RunsOnCardKind(const Scenario& s, std::string_view kind);
+// The rows, by fault and step, that RunsOnCardKind picks for the kind.
+std::vector<std::pair<std::string_view, std::string_view>> CardKindRows(std::string_view kind);
 
 }  // namespace fu::campaign
