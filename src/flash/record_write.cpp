@@ -181,7 +181,8 @@ void RecordWriter::Report(std::span<const HostWord> area, bool whole,
                       : AreaDifference{true, 0, 0, 0};
   const std::string& file = restore ? restoring_ : last_backup_;
   if (protocol_.On()) {
-    std::string line(std::string_view("Prüfung: Datensatz wie geschrieben; außerhalb davon "_cp));
+    std::string line;
+    line += "Prüfung: Datensatz wie geschrieben; außerhalb davon "_cp;
     if (!difference_) {
       line += "gleich " + file;
     } else if (difference_->unread) {

@@ -9,7 +9,8 @@ bool ModulePathTooLong(std::string_view module_path) {
 }
 
 std::string ModulePathTooLongText() {
-  std::string text("Der Pfad des Programms ist zu lang (mehr als "_cp);
+  std::string text;
+  text += "Der Pfad des Programms ist zu lang (mehr als "_cp;
   text += std::to_string(kMaxModulePath);
   text += std::string_view(
       " Zeichen). Bitte das Programm in ein Verzeichnis mit kürzerem Pfad kopieren."_cp);
