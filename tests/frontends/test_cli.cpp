@@ -131,7 +131,10 @@ TEST_F(Cli, QuestionsFollowTheFlagOrAreDeclined) {
   }
   EXPECT_EQ(Run({"list", "--yes"}), kCliOk);
   EXPECT_EQ(Out().find("Frage:"), std::string::npos) << Out();
-  EXPECT_NE(Out().find("Mit flashupdate-cli show 1 --yes wird sie übernommen."), std::string::npos);
+  EXPECT_NE(
+      Out().find("Mit " + std::string(kConsoleSimProgram) + " show 1 --yes wird sie übernommen."),
+      std::string::npos)
+      << Out();
   EXPECT_EQ(Run({"show", "1", "--yes"}), kCliOk);
   EXPECT_NE(Out().find("Frage: Die Karte 1 ist als belegt markiert"), std::string::npos);
   EXPECT_EQ(Out().find("Frage: Die Karte 0"), std::string::npos) << Out();
