@@ -6,6 +6,13 @@ namespace fu::sim {
 
 namespace {
 
+// The month names of a German Windows, in code page 1252.
+constexpr std::string_view kMonthNames[] = {"Januar",    "Februar", "M\xE4rz",  "April",
+                                            "Mai",       "Juni",    "Juli",     "August",
+                                            "September", "Oktober", "November", "Dezember"};
+constexpr std::string_view kMonthAbbreviations[] = {"Jan", "Feb", "M\xE4r", "Apr", "Mai", "Jun",
+                                                    "Jul", "Aug", "Sep",    "Okt", "Nov", "Dez"};
+
 void AppendNumber(std::string& out, int value, int min_digits) {
   std::string digits = std::to_string(value);
   if (digits.size() < static_cast<std::size_t>(min_digits)) {
@@ -45,7 +52,7 @@ void Walk(std::string_view picture, const std::chrono::year_month_day* date, std
       ++run;
     }
     i += run;
-    if (c == 'g' || (c != 'y' && run > 2)) {
+    if (c == 'g' || (c == 'd' && run > 2) || (c == 'M' && run > 4)) {
       throw std::invalid_argument("short date picture element not supported: " +
                                   std::string(run, c));
     }
@@ -58,10 +65,15 @@ void Walk(std::string_view picture, const std::chrono::year_month_day* date, std
         AppendNumber(out, static_cast<int>(static_cast<unsigned>(date->day())),
                      static_cast<int>(run));
         break;
-      case 'M':
-        AppendNumber(out, static_cast<int>(static_cast<unsigned>(date->month())),
-                     static_cast<int>(run));
+      case 'M': {
+        const unsigned month = static_cast<unsigned>(date->month());
+        if (run <= 2) {
+          AppendNumber(out, static_cast<int>(month), static_cast<int>(run));
+        } else {
+          out += (run == 3 ? kMonthAbbreviations : kMonthNames)[month - 1];
+        }
         break;
+      }
       default:  // 'y'
         if (run <= 2) {
           AppendNumber(out, year % 100, static_cast<int>(run));

@@ -1,11 +1,11 @@
 #pragma once
 // A short date picture in the style of the Windows regional settings, such as
-// "dd.MM.yyyy" or "M/d/yyyy". Elements: d and dd (day), M and MM (month), y
+// "dd.MM.yyyy" or "M/d/yyyy". Elements: d and dd (day), M and MM (month), MMM
+// and MMMM (the month's German name, short and whole, in code page 1252), y
 // (year in the century without a leading zero), yy (two digits) and yyyy (the
 // full year; longer runs of y mean the same). Text in single quotes is literal,
-// '' stands for one quote, and every other character is copied. Day and month
-// names (ddd, MMM) and the era (g) are refused: a short date of this system
-// holds numbers only.
+// '' stands for one quote, and every other character is copied. Day names
+// (ddd) and the era (g) are refused.
 
 #include <chrono>
 #include <string>

@@ -38,6 +38,8 @@ TEST(ShortDatePicture, FormatsTheElementsOfTheRegionalSettings) {
       {"d'd''M'M", "5d'M3", "25d'M11"},
       {std::string("dd 'Mär'"_cp), std::string("05 Mär"_cp), std::string("25 Mär"_cp)},
       {"'open d", "open d", "open d"},
+      {"dd-MMM-yy", std::string("05-Mär-03"_cp), "25-Nov-10"},
+      {"d. MMMM yyyy", std::string("5. März 2003"_cp), "25. November 2010"},
   };
   for (const Case& c : cases) {
     const ShortDatePicture picture(c.picture);
@@ -47,12 +49,12 @@ TEST(ShortDatePicture, FormatsTheElementsOfTheRegionalSettings) {
   EXPECT_EQ(ShortDatePicture("yyyy").Format(987y / 1 / 2), "0987");
 }
 
-TEST(ShortDatePicture, RefusesNamesAndEras) {
-  for (const char* picture : {"ddd d.M.yyyy", "dddd", "d. MMM yyyy", "MMMM", "gg yyyy"}) {
+TEST(ShortDatePicture, RefusesDayNamesAndEras) {
+  for (const char* picture : {"ddd d.M.yyyy", "dddd", "MMMMM", "gg yyyy"}) {
     EXPECT_THROW(ShortDatePicture{picture}, std::invalid_argument) << picture;
   }
   VirtualClock clock;
-  EXPECT_THROW(clock.SetShortDatePicture("d. MMMM"), std::invalid_argument);
+  EXPECT_THROW(clock.SetShortDatePicture("dddd"), std::invalid_argument);
   EXPECT_EQ(clock.ShortDatePictureText(), "dd.MM.yyyy");
   EXPECT_EQ(clock.ShortDate(), "05.03.2003");
 }
