@@ -27,6 +27,9 @@ constexpr std::string_view kUsage =
     "  restore N [DATEI]  Karte N aus der Sicherungsdatei DATEI zurückschreiben\n"
     "                (DATEI wie C:\\FLASH_0_05.03.2003.SAV); ohne DATEI aus der\n"
     "                Sicherung vor ihrer nicht abgeschlossenen Aktualisierung\n"
+    "  abandon N     den Wiederherstellungspunkt von Karte N aufgeben, wenn seine\n"
+    "                Sicherung fehlt oder verändert ist (fragt nach; nur dann wird die\n"
+    "                Karte danach wieder aktualisiert)\n"
     "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen\n"
     "des gegebenen Befehls; ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
     "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
@@ -100,7 +103,8 @@ Arguments Parse(std::span<const std::string> args, const CliProgram& program) {
     }
   }
   const bool known = a.command == "list" || a.command == "show" || a.command == "upgrade" ||
-                     a.command == "downgrade" || a.command == "dump" || a.command == "restore";
+                     a.command == "downgrade" || a.command == "dump" || a.command == "restore" ||
+                     a.command == "abandon";
   if (a.error.empty()) {
     if (a.command.empty()) {
       a.error = "Es fehlt ein Befehl.";
@@ -277,15 +281,18 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
         status = kCliUsage;
       } else {
         const bool restore = a.command == "restore";
+        const bool abandon = a.command == "abandon";
         out << (upgrade     ? "Flash upgraden"
                 : downgrade ? "Flash downgraden"
                 : restore   ? "Wiederherstellen"
+                : abandon   ? "Wiederherstellungspunkt aufgeben"
                             : "Dump")
             << ", Karte " << *a.card << "\n";
         const ActionResult result = upgrade                     ? form.Button2Click()
                                     : downgrade                 ? form.Button3Click()
                                     : restore && a.file.empty() ? form.RestorePointClick()
                                     : restore ? form.RestoreClick(Utf8ToCp1252(a.file))
+                                    : abandon ? form.AbandonClick()
                                               : form.Button4Click();
         status = result == ActionResult::Done && form.LastDifference() ? kCliDoneFlashDiffers
                                                                        : ExitCode(result);

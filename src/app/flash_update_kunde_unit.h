@@ -69,6 +69,10 @@ class TForm1 {
   // Writes the selected card back from its restore point, the backup taken
   // before its unfinished write (the console's "restore" without a file).
   ActionResult RestorePointClick();
+  // Gives up the selected card's restore point after a question (default No),
+  // only when its backup can no longer bring the card back (the console's
+  // "abandon"); the card can then be converted again.
+  ActionResult AbandonClick();
   void FormClose();
 
   // Whether the selected card has an unfinished write: its upgrade and downgrade
@@ -147,6 +151,11 @@ class TForm1 {
   // Tells the user of every write that was begun and never finished, and offers
   // (or, in Report mode, explains) each listed card's restore from its restore point.
   void ReportUnfinishedWrites();
+  // Tells that the backup of the card's unfinished write cannot bring it back,
+  // and the ways out; in Report mode once per run in full. failed: right after a
+  // write that failed and changed the card.
+  void ShowMissingBackup(int index, const JournalEntry& open, BackupState state,
+                         bool failed = false);
   // How the journal knows list item index: by its serial number when its record
   // reads, else as the card last written in its slot (unless that one is listed
   // elsewhere).

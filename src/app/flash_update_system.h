@@ -58,10 +58,10 @@ class FlashUpdateSystem {
         loader(host, p.files, p.clock, ports.messages, p.protocol),
         flash(host, p.clock, p.protocol),
         reader(flash),
-        backup(flash, p.files, p.clock, ports.messages, p.protocol),
+        backup(flash, p.files, p.clock, ports.messages, p.protocol,
+               [this](std::string_view path) { return journal.Mentions(path); }),
         journal(
-            p.files,
-            [&files = p.files](std::string_view path) { return RestorableBackup(files, path); },
+            p.files, [](std::span<const std::uint8_t> bytes) { return RestorableBackup(bytes); },
             p.protocol),
         writer(flash, backup, ports.messages, p.splash, &journal, p.protocol),
         restore(p.files, flash, reader, writer, ports.messages),

@@ -56,20 +56,72 @@ std::string OpenWriteRefusalText(std::string_view program, int index, const Jour
   return text;
 }
 
-// An unfinished write whose backup is gone or damaged: the card's record may be
-// half written, and nothing here can bring it back by itself.
-std::string MissingBackupText(std::string_view program, int index, const JournalEntry& open) {
-  return NotFinishedText(index, open.serialNumber) + " Ihre Sicherung " + open.backupFile +
+std::string AbandonCommand(std::string_view program, int index) {
+  return "\r\n  " + std::string(program) + " abandon " + std::to_string(index);
+}
+
+// "Ihre Sicherung C:\... fehlt." and its like: what became of a restore point's backup.
+std::string BackupStateText(std::string_view backup_file, BackupState state) {
+  std::string text = "Ihre Sicherung " + std::string(backup_file);
+  switch (state) {
+    case BackupState::Missing:
+      return text + " fehlt.";
+    case BackupState::Changed:
+      return text + std::string(
+                        " wurde verändert: sie hat nicht mehr den Inhalt, mit dem sie "
+                        "angelegt wurde."_cp);
+    case BackupState::Usable:
+    case BackupState::Unusable:
+      break;
+  }
+  return text +
+         std::string(" ist unbrauchbar: unlesbar, beschädigt oder ohne lesbaren Datensatz."_cp);
+}
+
+// An unfinished write whose backup is gone, changed or damaged: the card's record
+// may be half written, and nothing here can bring it back by itself. failed: told
+// right after a write that failed and changed the card.
+std::string MissingBackupText(std::string_view program, int index, const JournalEntry& open,
+                              BackupState state, bool failed) {
+  std::string text =
+      NotFinishedText(index, open.serialNumber) + " " + BackupStateText(open.backupFile, state) +
+      std::string(
+          " Der Datensatz der Karte kann halb geschrieben sein, auch wenn ihre Flashversion "
+          "1.2 oder 1.3 zeigt; sie wird darum nicht aktualisiert.\r\n"_cp);
+  // A backup that is there and unchanged but unusable is not brought back by a copy.
+  text += state != BackupState::Unusable
+              ? std::string("Legen Sie eine unveränderte Kopie der Sicherung wieder als "_cp) +
+                    open.backupFile +
+                    " ab, dann kann die Karte daraus wiederhergestellt werden. Oder s"
+              : std::string("S");
+  text += std::string("chreiben Sie die Karte aus einer anderen Sicherung von ihr zurück:"_cp) +
+          RestoreCommand(program, index) + " DATEI\r\nIst keine Sicherung der Karte mehr da, gibt" +
+          AbandonCommand(program, index) +
+          std::string(
+              "\r\nden Wiederherstellungspunkt auf; erst danach kann die Karte wieder "
+              "aktualisiert werden."_cp);
+  if (!failed) {
+    text += std::string("\r\nDie Karte wurde nicht verändert."_cp);
+  }
+  return text;
+}
+
+std::string AbandonQuestion(int index, const JournalEntry& open, BackupState state) {
+  return NotFinishedText(index, open.serialNumber) + " " + BackupStateText(open.backupFile, state) +
          std::string(
-             " fehlt oder ist unbrauchbar. Der Datensatz der Karte kann unvollständig sein; "
-             "sie wird darum nicht aktualisiert.\r\n"
-             "Legen Sie eine Kopie der Sicherung wieder als "_cp) +
-         open.backupFile +
+             "\r\n\r\nSoll der Wiederherstellungspunkt aufgegeben werden? Die Karte kann dann "
+             "wieder aktualisiert werden, ohne zuvor wiederhergestellt zu sein. Ist ihr Datensatz "
+             "halb geschrieben, bleibt er es, und keine Sicherung bringt den Stand davor zurück."_cp);
+}
+
+std::string UsableBackupText(std::string_view program, int index, const JournalEntry& point) {
+  return "Die Sicherung " + point.backupFile +
          std::string(
-             " ab, dann kann die Karte daraus wiederhergestellt werden. Oder schreiben Sie die "
-             "Karte aus einer anderen Sicherung von ihr zurück:"_cp) +
-         RestoreCommand(program, index) + " DATEI\r\n" +
-         std::string("Die Karte wurde nicht verändert."_cp);
+             " bringt die Karte in den Stand vor ihrer nicht abgeschlossenen Aktualisierung "
+             "zurück; der Wiederherstellungspunkt wird darum nicht aufgegeben. Die Karte wird "
+             "mit"_cp) +
+         RestoreCommand(program, index) +
+         std::string("\r\nwiederhergestellt. Die Karte wurde nicht verändert."_cp);
 }
 
 std::string NoRestorePointText(int index) {
@@ -81,7 +133,7 @@ std::string NoRestorePointText(int index) {
 
 // A card with an unfinished write that is not in the list: the user learns
 // which backup holds its earlier state.
-std::string AbsentCardText(const JournalEntry& entry) {
+std::string AbsentCardText(const JournalEntry& entry, BackupState state) {
   std::string text;
   const auto add = [&text](std::string_view part) { text += part; };
   add("Eine Änderung an der Karte mit der Seriennummer "_cp);
@@ -91,6 +143,9 @@ std::string AbsentCardText(const JournalEntry& entry) {
   add("Die Karte ist nicht unter den gefundenen Karten. Die Sicherung ");
   add(entry.backupFile);
   add(" enthält ihren Stand vor der Änderung.\r\n"_cp);
+  if (state != BackupState::Usable) {
+    add(BackupStateText(entry.backupFile, state) + "\r\n");
+  }
   add("Ohne Ihre Anweisung wird nichts zurückgeschrieben."_cp);
   return text;
 }
@@ -148,14 +203,33 @@ std::optional<ActionResult> TForm1::RefuseOverOpenWrite(CardSlot slot) {
   if (!open) {
     return std::nullopt;
   }
-  const auto point = sys_.journal.RestorePoint(card);
-  ShowError(point ? OpenWriteRefusalText(console_program_, index, *point, offers_)
-                  : MissingBackupText(console_program_, index, *open));
+  const BackupState state = sys_.journal.StateOf(*open);
+  if (state != BackupState::Usable) {
+    ShowMissingBackup(index, *open, state);
+    EndAction(slot);
+    return ActionResult::Refused;
+  }
+  ShowError(OpenWriteRefusalText(console_program_, index, *open, offers_));
   EndAction(slot);
-  if (point && offers_ == RestoreOffers::Ask) {
-    OfferRestore(index, point->serialNumber, point->backupFile);
+  if (offers_ == RestoreOffers::Ask) {
+    OfferRestore(index, open->serialNumber, open->backupFile);
   }
   return ActionResult::Refused;
+}
+
+void TForm1::ShowMissingBackup(int index, const JournalEntry& open, BackupState state,
+                               bool failed) {
+  const std::string key = "?" + open.backupFile;
+  if (!failed && offers_ == RestoreOffers::Report &&
+      std::find(reported_.begin(), reported_.end(), key) != reported_.end()) {
+    // Told in full at this command's start.
+    ShowError(
+        NotFinishedText(index, open.serialNumber) + " " + BackupStateText(open.backupFile, state) +
+        std::string(" Die Karte wird darum nicht aktualisiert und wurde nicht verändert."_cp));
+    return;
+  }
+  reported_.push_back(key);
+  ShowError(MissingBackupText(console_program_, index, open, state, failed));
 }
 
 ActionResult TForm1::RestoreClick(std::string_view backup_file) {
@@ -171,16 +245,49 @@ ActionResult TForm1::RestorePointClick() {
     }
     const int index = view_.SelectedItem();
     const JournalEntry card = CardOf(index);
-    if (const auto point = sys_.journal.RestorePoint(card)) {
-      return RestoreSelected(point->backupFile, FileOwner::ThisCard);
-    }
-    if (std::find(restored_at_start_.begin(), restored_at_start_.end(), index) !=
-        restored_at_start_.end()) {
+    const auto open = sys_.journal.OpenWrite(card);
+    if (!open && std::find(restored_at_start_.begin(), restored_at_start_.end(), index) !=
+                     restored_at_start_.end()) {
       return ActionResult::Done;  // restored by the start-up's question
     }
-    const auto open = sys_.journal.OpenWrite(card);
-    ShowError(open ? MissingBackupText(console_program_, index, *open) : NoRestorePointText(index));
-    return ActionResult::Refused;
+    if (!open) {
+      ShowError(NoRestorePointText(index));
+      return ActionResult::Refused;
+    }
+    const BackupState state = sys_.journal.StateOf(*open);
+    if (state != BackupState::Usable) {
+      ShowMissingBackup(index, *open, state);
+      return ActionResult::Refused;
+    }
+    return RestoreSelected(open->backupFile, FileOwner::ThisCard);
+  });
+}
+
+ActionResult TForm1::AbandonClick() {
+  return Guarded([&] {
+    if (!SelectedSlot()) {
+      return ActionResult::Refused;
+    }
+    const int index = view_.SelectedItem();
+    const auto open = sys_.journal.OpenWrite(CardOf(index));
+    if (!open) {
+      ShowError(NoRestorePointText(index));
+      return ActionResult::Refused;
+    }
+    const BackupState state = sys_.journal.StateOf(*open);
+    if (state == BackupState::Usable) {
+      ShowError(UsableBackupText(console_program_, index, *open));
+      return ActionResult::Refused;
+    }
+    if (messages_.Show(AbandonQuestion(index, *open, state), MessageKind::Question,
+                       Buttons::YesNoDefaultNo) != Answer::Yes) {
+      return ActionResult::Declined;
+    }
+    sys_.journal.Abandon(*open);
+    messages_.Show(std::string("Der Wiederherstellungspunkt der Karte "_cp) +
+                       std::to_string(index) + " ist aufgegeben.",
+                   MessageKind::Information, Buttons::Ok);
+    return ActionResult::Done;
   });
 }
 
@@ -243,7 +350,12 @@ void TForm1::OfferRestoreAfterFailure() {
   }
   const JournalEntry& written = sys_.writer.LastEntry();
   // The card's restore point: an earlier unfinished write keeps the older backup.
-  const JournalEntry point = sys_.journal.RestorePoint(written).value_or(written);
+  const JournalEntry point = sys_.journal.OpenWrite(written).value_or(written);
+  const BackupState state = sys_.journal.StateOf(point);
+  if (state != BackupState::Usable) {
+    ShowMissingBackup(view_.SelectedItem(), point, state, true);
+    return;
+  }
   if (offers_ == RestoreOffers::Report) {
     ReportRestorePoint(view_.SelectedItem(), point);
     return;
@@ -266,7 +378,9 @@ void TForm1::ReportUnfinishedWrites() {
     }
     const JournalEntry entry = *point;
     points.erase(point);
-    if (offers_ == RestoreOffers::Report) {
+    if (const BackupState state = sys_.journal.StateOf(entry); state != BackupState::Usable) {
+      ShowMissingBackup(i, entry, state);
+    } else if (offers_ == RestoreOffers::Report) {
       ReportRestorePoint(i, entry);
     } else if (OfferRestore(i, entry.serialNumber, entry.backupFile)) {
       restored_at_start_.push_back(i);
@@ -277,7 +391,8 @@ void TForm1::ReportUnfinishedWrites() {
     ComboBox1Change();
   }
   for (const JournalEntry& entry : points) {
-    messages_.Show(AbsentCardText(entry), MessageKind::Information, Buttons::Ok);
+    messages_.Show(AbsentCardText(entry, sys_.journal.StateOf(entry)), MessageKind::Information,
+                   Buttons::Ok);
   }
 }
 

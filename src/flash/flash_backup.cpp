@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/cp1252.h"
+#include "base/crc32.h"
 #include "base/errors.h"
 #include "flash/backup_format.h"
 
@@ -27,12 +28,26 @@ std::string_view ReadsDifferText() {
 
 }  // namespace
 
+namespace {
+
+// The one rule for the date in a backup name, used to build and to check it: no
+// character a file name cannot hold, and no dot beside another or at the end, so
+// neither ".." nor the number's dot can follow it.
+bool Unholdable(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F || kUnreadable.find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
 std::string BackupFileStem(CardSlot slot, std::string_view short_date) {
-  std::string stem = "C:\\FLASH_" + std::to_string(slot) + "_";
-  for (const char c : short_date) {
-    stem += kUnreadable.find(c) == std::string_view::npos ? c : '-';
+  std::string date;
+  for (std::size_t i = 0; i < short_date.size(); ++i) {
+    const char c = short_date[i];
+    const bool loose_dot = c == '.' && (i + 1 == short_date.size() || short_date[i + 1] == '.');
+    date += Unholdable(c) || loose_dot ? '-' : c;
   }
-  return stem;
+  return "C:\\FLASH_" + std::to_string(slot) + "_" + date;
 }
 
 bool IsBackupFileName(std::string_view path) {
@@ -47,13 +62,12 @@ bool IsBackupFileName(std::string_view path) {
   if (slot < '0' || slot >= '0' + kSlotCount || path[kHead.size() + 1] != '_') {
     return false;
   }
+  // A date that ends with a dot stays accepted: earlier versions wrote the first
+  // backup of such a day as "...2026..SAV", and journals name it.
   const std::string_view date = path.substr(
       kHead.size() + kSlotAndDash, path.size() - kHead.size() - kSlotAndDash - kTail.size());
   return date.find("..") == std::string_view::npos &&
-         std::none_of(date.begin(), date.end(), [](char c) {
-           const auto byte = static_cast<unsigned char>(c);
-           return byte < 0x20 || byte == 0x7F || kUnreadable.find(c) != std::string_view::npos;
-         });
+         std::none_of(date.begin(), date.end(), Unholdable);
 }
 
 BackupOutcome ReadAreaTwice(FlashCommands& flash, CardSlot slot, std::vector<HostWord>& area) {
@@ -69,7 +83,8 @@ BackupOutcome ReadAreaTwice(FlashCommands& flash, CardSlot slot, std::vector<Hos
 std::string FlashBackup::UnusedFileName(CardSlot slot) {
   const std::string stem = BackupFileStem(slot, clock_.ShortDate());
   std::string name = stem + ".SAV";
-  for (int n = 1; files_.Exists(name); ++n) {
+  // A name the journal still mentions stays its backup's, even when the file is gone.
+  for (int n = 1; files_.Exists(name) || (mentioned_ && mentioned_(name)); ++n) {
     if (n > kMaxNumberedNames) {
       throw FileError(kFileExists);
     }
@@ -127,6 +142,7 @@ BackupResult FlashBackup::BackupFlash(CardSlot slot) {
                      std::string(" Bytes, zurückgelesen und gleich"_cp));
   }
   result.fileName = name;
+  result.fileCrc = Crc32(EncodeBlockWithChecks(area));
   result.outcome = BackupOutcome::Ok;
   result.area = std::move(area);
   return result;

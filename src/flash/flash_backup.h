@@ -5,6 +5,7 @@
 // name. A write may only erase the card when the backup came out whole and
 // equal; a backup name never holds half a file.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,13 @@ struct BackupResult {
   BackupOutcome outcome = BackupOutcome::ReadIncomplete;
   std::string fileName;        // the backup file (code page 1252), empty when none
   std::vector<HostWord> area;  // what the file holds, one flash byte per word, when Ok
+  std::uint32_t fileCrc = 0;   // the CRC-32 of the file's bytes, when Ok
   bool Ok() const { return outcome == BackupOutcome::Ok; }
 };
 
 // "C:\FLASH_" + slot + "_" + date, without the ".SAV": characters of the date that
-// a file name cannot hold become '-'.
+// a file name cannot hold, and a dot beside another or at the date's end, become
+// '-', so that IsBackupFileName accepts every name built on it.
 std::string BackupFileStem(CardSlot slot, std::string_view short_date);
 // The name a backup is written under until it is complete: ".SAV" becomes ".TMP".
 std::string TemporaryName(std::string_view backup_name);
@@ -48,12 +51,21 @@ BackupOutcome ReadAreaTwice(FlashCommands& flash, CardSlot slot, std::vector<Hos
 
 class FlashBackup {
  public:
+  // mentioned tells whether the journal names a file: such a name is never given
+  // to a new backup, even when its file is gone.
   FlashBackup(FlashCommands& flash, Files& files, Clock& clock, MessageService& messages,
-              Protocol& protocol = NoProtocol())
-      : flash_(flash), files_(files), clock_(clock), messages_(messages), protocol_(protocol) {}
+              Protocol& protocol = NoProtocol(),
+              std::function<bool(std::string_view path)> mentioned = nullptr)
+      : flash_(flash),
+        files_(files),
+        clock_(clock),
+        messages_(messages),
+        protocol_(protocol),
+        mentioned_(std::move(mentioned)) {}
 
   // Reads the area and saves it under the first unused name of FLASH_s_d.SAV,
-  // FLASH_s_d.1.SAV, FLASH_s_d.2.SAV, ...; no backup file is ever replaced.
+  // FLASH_s_d.1.SAV, FLASH_s_d.2.SAV, ...; no backup file is ever replaced, and
+  // no name the journal mentions is taken.
   // Shows a message for each failure it reports. A file that cannot be created,
   // written, flushed, read back or renamed raises FileError; the temporary file
   // is removed then, as far as the drive lets it.
@@ -70,6 +82,7 @@ class FlashBackup {
   Clock& clock_;
   MessageService& messages_;
   Protocol& protocol_;
+  std::function<bool(std::string_view path)> mentioned_;
 };
 
 }  // namespace fu

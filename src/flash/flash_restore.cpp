@@ -54,16 +54,10 @@ std::optional<FileRecord> FileRecordOf(std::span<const std::uint8_t> record) {
 
 }  // namespace
 
-bool RestorableBackup(Files& files, std::string_view path) {
-  try {
-    const auto file = files.OpenRead(path);
-    const BackupFile backup = ParseBackupFile(file->ReadAtMost(kBackupFileSize + 1));
-    file->Close();
-    return backup.Restorable() &&
-           FileRecordOf(std::span(backup.flash).subspan(kBackupRecordOffset)).has_value();
-  } catch (const FileError&) {
-    return false;
-  }
+bool RestorableBackup(std::span<const std::uint8_t> bytes) {
+  const BackupFile backup = ParseBackupFile(bytes);
+  return backup.Restorable() &&
+         FileRecordOf(std::span(backup.flash).subspan(kBackupRecordOffset)).has_value();
 }
 
 RestoreOutcome FlashRestore::Refuse(std::string_view path, std::string_view why) {

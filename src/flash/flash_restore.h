@@ -30,10 +30,9 @@ enum class RestoreOutcome {
 // point, and the start-up question named it. Unknown: the user named it.
 enum class FileOwner { Unknown, ThisCard };
 
-// Whether the file is a backup a restore would write back: whole, with its
-// checks right, holding a record of revision 1.2 or 1.3. A file larger than a
-// backup is not read to its end.
-bool RestorableBackup(Files& files, std::string_view path);
+// Whether a file's bytes are a backup a restore would write back: whole, with
+// its checks right, holding a record of revision 1.2 or 1.3.
+bool RestorableBackup(std::span<const std::uint8_t> bytes);
 
 class FlashRestore {
  public:

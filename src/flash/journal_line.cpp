@@ -17,9 +17,12 @@ namespace {
 constexpr std::string_view kBegun = "begonnen";
 constexpr std::string_view kDone = "fertig";
 constexpr std::string_view kUnchanged = "unverändert"_cp;
+constexpr std::string_view kAbandoned = "aufgegeben";
 constexpr std::string_view kCheckKey = "\tCRC32=";
 constexpr std::string_view kVersionKey = "Version=";
 constexpr std::string_view kDifferenceKey = "Abweichung=";
+constexpr std::string_view kSizeKey = "Bytes=";
+constexpr std::string_view kContentKey = "Inhalt-CRC32=";
 
 std::string Escape(std::string_view value) {
   std::string out;
@@ -61,6 +64,37 @@ std::optional<std::string> Unescape(std::string_view value) {
   return out;
 }
 
+// Up to nine decimal digits, no sign or leading zero.
+std::optional<std::uint32_t> DecimalOf(std::string_view text) {
+  constexpr std::size_t kMaxDigits = 9;
+  if (text.empty() || text.size() > kMaxDigits || (text.size() > 1 && text[0] == '0') ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return value;
+}
+
+// Exactly eight hex digits, as HexText writes them.
+std::optional<std::uint32_t> HexOf(std::string_view text) {
+  constexpr std::size_t kDigits = 8;
+  if (text.size() != kDigits) {
+    return std::nullopt;
+  }
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    const int digit = HexDigit(c);
+    if (digit < 0) {
+      return std::nullopt;
+    }
+    value = value * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return value;
+}
+
 std::vector<std::string_view> Fields(std::string_view text) {
   std::vector<std::string_view> fields;
   while (true) {
@@ -89,11 +123,18 @@ bool IsJournalHeader(std::string_view line) {
 }
 
 std::string EncodeJournalLine(const JournalEntry& entry) {
-  std::string line(entry.unchanged ? kUnchanged : entry.done ? kDone : kBegun);
+  std::string line(entry.abandoned   ? kAbandoned
+                   : entry.unchanged ? kUnchanged
+                   : entry.done      ? kDone
+                                     : kBegun);
   line += "\tSteckplatz=" + std::to_string(entry.slot);
   line += "\tSeriennummer=" + Escape(entry.serialNumber);
   line += "\tVorgang=" + Escape(entry.operation);
   line += "\tSicherung=" + Escape(entry.backupFile);
+  if (entry.backupSize != 0) {
+    line += "\t" + std::string(kSizeKey) + std::to_string(entry.backupSize);
+    line += "\t" + std::string(kContentKey) + HexText(entry.backupCrc);
+  }
   if (!entry.difference.empty()) {
     line += "\t" + std::string(kDifferenceKey) + Escape(entry.difference);
   }
@@ -120,21 +161,36 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   std::vector<std::string_view> fields = Fields(line.substr(0, check));
   constexpr std::array<std::string_view, 4> kKeys = {
       "Steckplatz=", "Seriennummer=", "Vorgang=", "Sicherung="};
-  if (fields.size() < kKeys.size() + 1 ||
-      (fields[0] != kBegun && fields[0] != kDone && fields[0] != kUnchanged)) {
+  if (fields.size() < kKeys.size() + 1 || (fields[0] != kBegun && fields[0] != kDone &&
+                                           fields[0] != kUnchanged && fields[0] != kAbandoned)) {
     return std::nullopt;
   }
-  // After the keys: the difference a write left beyond its record (closing
-  // lines only), then the program's version; lines of earlier versions lack both.
-  std::string_view difference;
+  // After the keys: the backup's size and CRC-32, the difference a write left
+  // beyond its record (closing lines only), then the program's version; lines of
+  // earlier versions lack them.
   std::size_t extra = kKeys.size() + 1;
+  std::uint32_t size = 0;
+  std::uint32_t content = 0;
+  if (extra + 1 < fields.size() && fields[extra].starts_with(kSizeKey)) {
+    const auto parsed_size = DecimalOf(fields[extra].substr(kSizeKey.size()));
+    const auto parsed_content = fields[extra + 1].starts_with(kContentKey)
+                                    ? HexOf(fields[extra + 1].substr(kContentKey.size()))
+                                    : std::nullopt;
+    if (!parsed_size || *parsed_size == 0 || !parsed_content) {
+      return std::nullopt;
+    }
+    size = *parsed_size;
+    content = *parsed_content;
+    extra += 2;
+  }
+  std::string_view difference;
   if (extra < fields.size() && fields[extra].starts_with(kDifferenceKey)) {
     difference = fields[extra++].substr(kDifferenceKey.size());
   }
   if (extra < fields.size() && fields[extra].starts_with(kVersionKey) &&
       Unescape(fields[extra].substr(kVersionKey.size()))) {
     ++extra;
-  } else if (!difference.empty()) {
+  } else if (!difference.empty() || size != 0) {
     return std::nullopt;
   }
   if (extra != fields.size() || (!difference.empty() && fields[0] == kBegun)) {
@@ -153,7 +209,8 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   }
   JournalEntry entry;
   entry.unchanged = fields[0] == kUnchanged;
-  entry.done = fields[0] == kDone || entry.unchanged;
+  entry.abandoned = fields[0] == kAbandoned;
+  entry.done = fields[0] == kDone || entry.unchanged || entry.abandoned;
   const std::string& slot = values[0];
   if (slot.size() != 1 || slot[0] < '0' || slot[0] >= '0' + kSlotCount) {
     return std::nullopt;
@@ -162,6 +219,8 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   entry.serialNumber = std::move(values[1]);
   entry.operation = std::move(values[2]);
   entry.backupFile = std::move(values[3]);
+  entry.backupSize = size;
+  entry.backupCrc = content;
   auto unescaped = Unescape(difference);
   if (!unescaped) {
     return std::nullopt;

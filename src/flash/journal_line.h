@@ -2,15 +2,19 @@
 // One entry of the update journal as a line of code page 1252 text:
 //
 //   begonnen<TAB>Steckplatz=0<TAB>Seriennummer=RTC-0311-0007<TAB>Vorgang=upgrade
-//   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>Version=1.3.0<TAB>CRC32=1A2B3C4D<CR><LF>
+//   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>Bytes=262152<TAB>Inhalt-CRC32=5E6F7A8B
+//   <TAB>Version=1.3.0<TAB>CRC32=1A2B3C4D<CR><LF>
 //
-// (one line in the file). Version names the program that wrote the line, and so
-// the backup the line names; lines of earlier versions have none. A write is closed by a line that
-// begins with "fertig", or with "unverändert" when it failed and left the card as it was. The
-// CRC-32 covers everything before "<TAB>CRC32=", so a line torn by a crash or changed on disk is
-// recognised. Control characters and
-// '%' in a value are written as %XX.
+// (one line in the file). Bytes and Inhalt-CRC32 bind the entry to its backup's
+// content: the file's size and the CRC-32 of all its bytes. Version names the
+// program that wrote the line, and so the backup the line names; lines of
+// earlier versions lack these fields. A write is closed by a line that begins
+// with "fertig", with "unverändert" when it failed and left the card as it was,
+// or with "aufgegeben" when the user gave up its restore point. The CRC-32 covers
+// everything before "<TAB>CRC32=", so a line torn by a crash or changed on disk
+// is recognised. Control characters and '%' in a value are written as %XX.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +35,13 @@ struct JournalEntry {
   // Done: where the flash beyond the record differed from what the write should
   // have left ("0xD02E00-0xD02E43", "unbekannt"); empty when it did not.
   std::string difference = {};
+  // The backup file's size and the CRC-32 of its bytes; a size of 0 when the
+  // line comes from a version that did not note them.
+  std::uint32_t backupSize = 0;
+  std::uint32_t backupCrc = 0;
+  // Done without a restore: the user gave up the restore point of a write whose
+  // backup could no longer bring the card back.
+  bool abandoned = false;
   friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 

@@ -49,6 +49,8 @@ bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_v
   begun_.slot = slot;
   begun_.serialNumber = serial;
   begun_.backupFile = result.fileName;
+  begun_.backupSize = static_cast<std::uint32_t>(kBackupFileSize);
+  begun_.backupCrc = result.fileCrc;
   begun_.operation = operation;
   if (journal_ != nullptr) {
     // Appended and flushed: the entry is on disk before the first erase.

@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "base/cp1252.h"
+#include "base/crc32.h"
 #include "base/errors.h"
+#include "flash/backup_format.h"
 #include "flash/flash_backup.h"
 
 namespace fu {
@@ -31,12 +33,11 @@ bool SameCard(const JournalEntry& a, const JournalEntry& b) {
   return a.serialNumber == b.serialNumber;
 }
 
-// The first begun entry of the card after its last done one whose backup is
-// usable. An unchanged entry closes only the write it names: when that write was
-// the first unfinished one, the card is as it was before it.
-std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entries,
-                                           const JournalEntry& card,
-                                           const std::function<bool(const JournalEntry&)>& usable) {
+// The first begun entry of the card after its last done one. An unchanged entry
+// closes only the write it names: when that write was the first unfinished one,
+// the card is as it was before it.
+std::optional<JournalEntry> FirstOpenWrite(const std::vector<JournalEntry>& entries,
+                                           const JournalEntry& card) {
   std::optional<JournalEntry> point;
   for (const JournalEntry& entry : entries) {
     if (!SameCard(entry, card)) {
@@ -48,7 +49,7 @@ std::optional<JournalEntry> RestorePointOf(const std::vector<JournalEntry>& entr
       }
     } else if (entry.done) {
       point.reset();
-    } else if (!point && usable(entry)) {
+    } else if (!point) {
       point = entry;
     }
   }
@@ -107,6 +108,17 @@ bool WholeLine(std::string_view line) {
     line.remove_suffix(1);
   }
   return IsJournalHeader(line) || HasCheckField(line);
+}
+
+// Upper case of a code page 1252 letter, as Windows compares file names.
+unsigned char Upper(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  const bool lower = (byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte != 0xF7 && byte != 0xFF);
+  return lower ? static_cast<unsigned char>(byte - 0x20) : byte;
+}
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
 std::string UnreadableText(std::string_view path, const FileError& error) {
@@ -244,6 +256,7 @@ void UpdateJournal::Begin(const JournalEntry& entry) {
   JournalEntry begun = entry;
   begun.done = false;
   begun.unchanged = false;
+  begun.abandoned = false;
   Append(std::move(begun));
 }
 
@@ -251,6 +264,7 @@ void UpdateJournal::Done(const JournalEntry& entry) {
   JournalEntry done = entry;
   done.done = true;
   done.unchanged = false;
+  done.abandoned = false;
   Append(std::move(done));
 }
 
@@ -258,7 +272,16 @@ void UpdateJournal::Unchanged(const JournalEntry& entry) {
   JournalEntry unchanged = entry;
   unchanged.done = true;
   unchanged.unchanged = true;
+  unchanged.abandoned = false;
   Append(std::move(unchanged));
+}
+
+void UpdateJournal::Abandon(const JournalEntry& entry) {
+  JournalEntry abandoned = entry;
+  abandoned.done = true;
+  abandoned.unchanged = false;
+  abandoned.abandoned = true;
+  Append(std::move(abandoned));
 }
 
 std::vector<JournalEntry> UpdateJournal::History() {
@@ -268,11 +291,31 @@ std::vector<JournalEntry> UpdateJournal::History() {
 std::optional<JournalEntry> UpdateJournal::RestorePoint(std::string_view serial) {
   JournalEntry card;
   card.serialNumber = serial;
-  return RestorePointOf(History(), card, [this](const JournalEntry& e) { return Usable(e); });
+  return RestorePoint(card);
 }
 
 std::optional<JournalEntry> UpdateJournal::RestorePoint(const JournalEntry& card) {
-  return RestorePointOf(History(), card, [this](const JournalEntry& e) { return Usable(e); });
+  auto open = OpenWrite(card);
+  return open && StateOf(*open) == BackupState::Usable ? open : std::nullopt;
+}
+
+BackupState UpdateJournal::StateOf(const JournalEntry& entry) {
+  try {
+    if (!files_.Exists(entry.backupFile)) {
+      return BackupState::Missing;
+    }
+    // Never more than a backup's size is read: a larger file is no backup.
+    const std::size_t expected = entry.backupSize != 0 ? entry.backupSize : kBackupFileSize;
+    const auto file = files_.OpenRead(entry.backupFile);
+    const std::vector<std::uint8_t> bytes = file->ReadAtMost(expected + 1);
+    file->Close();
+    if (entry.backupSize != 0 && (bytes.size() != expected || Crc32(bytes) != entry.backupCrc)) {
+      return BackupState::Changed;
+    }
+    return !restorable_ || restorable_(bytes) ? BackupState::Usable : BackupState::Unusable;
+  } catch (const FileError&) {
+    return BackupState::Unusable;
+  }
 }
 
 std::vector<JournalEntry> UpdateJournal::Unfinished() {
@@ -286,8 +329,7 @@ std::vector<JournalEntry> UpdateJournal::Unfinished() {
     }
   }
   for (const JournalEntry* card : cards) {
-    if (auto point =
-            RestorePointOf(entries, *card, [this](const JournalEntry& e) { return Usable(e); })) {
+    if (auto point = FirstOpenWrite(entries, *card)) {
       const auto last = std::find_if(entries.rbegin(), entries.rend(),
                                      [&](const JournalEntry& e) { return SameCard(e, *card); });
       point->slot = last->slot;
@@ -297,12 +339,18 @@ std::vector<JournalEntry> UpdateJournal::Unfinished() {
   return points;
 }
 
+bool UpdateJournal::Mentions(std::string_view path) {
+  const std::vector<JournalEntry> entries = History();
+  return std::ranges::any_of(
+      entries, [&](const JournalEntry& e) { return SameFileName(e.backupFile, path); });
+}
+
 std::vector<std::string> UpdateJournal::Damage() {
   return Load().damage;
 }
 
 std::optional<JournalEntry> UpdateJournal::OpenWrite(const JournalEntry& card) {
-  return RestorePointOf(History(), card, [](const JournalEntry&) { return true; });
+  return FirstOpenWrite(History(), card);
 }
 
 }  // namespace fu

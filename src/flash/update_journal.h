@@ -8,10 +8,15 @@
 // card that moved to another slot keeps its history. Its restore point is the
 // backup of its first unfinished write after its last finished one: a later try
 // that fails again backs up an already damaged card and never replaces it; a
-// try that left the card unchanged closes only its own entry.
+// try that left the card unchanged closes only its own entry. The entry names
+// the backup's size and CRC-32, and the point serves only while its file has
+// exactly that content; when it is gone or changed, no later backup stands in
+// for it.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,14 +27,22 @@
 
 namespace fu {
 
+// What became of the backup an entry names.
+enum class BackupState {
+  Usable,    // there, with the content the entry names, and a backup that restores
+  Missing,   // no such file
+  Changed,   // its size or CRC-32 is not the entry's: another content under the name
+  Unusable,  // unreadable, damaged, or holding no record
+};
+
 class UpdateJournal {
  public:
-  // usable tells whether a backup file can bring a card back; a restore point
-  // whose backup cannot (one that a power cut kept from being closed after it
-  // was restored, say) is passed over for the card's next unfinished write.
-  explicit UpdateJournal(Files& files, std::function<bool(std::string_view path)> usable = nullptr,
-                         Protocol& protocol = NoProtocol())
-      : files_(files), usable_(std::move(usable)), protocol_(protocol) {}
+  // restorable tells whether a file's bytes are a backup that can bring a card
+  // back (whole, with its checks right, holding a record).
+  explicit UpdateJournal(
+      Files& files, std::function<bool(std::span<const std::uint8_t> bytes)> restorable = nullptr,
+      Protocol& protocol = NoProtocol())
+      : files_(files), restorable_(std::move(restorable)), protocol_(protocol) {}
 
   // "C:\FLASH.JNL", beside the backups.
   static constexpr std::string_view kFileName = "C:\\FLASH.JNL";
@@ -44,16 +57,25 @@ class UpdateJournal {
   // Closes the begun entry of a write that failed and left the card as the
   // entry's backup holds it.
   void Unchanged(const JournalEntry& entry);
+  // Closes the card's unfinished writes without a restore: the user gave up the
+  // restore point of the entry, whose backup can no longer bring the card back.
+  void Abandon(const JournalEntry& entry);
 
   // Every readable entry, oldest first; a torn last line is left out.
   std::vector<JournalEntry> History();
-  // The backup that brings the card back, when a write of it is unfinished.
+  // The backup that brings the card back, when a write of it is unfinished and
+  // the backup can (BackupState::Usable).
   std::optional<JournalEntry> RestorePoint(std::string_view serial);
   // The same for the card an entry names (by serial number, else by slot).
   std::optional<JournalEntry> RestorePoint(const JournalEntry& card);
-  // One entry per card with a restore point, in the order the cards first
-  // appear; its slot is the one the card was last written in.
+  // One entry per card with an unfinished write (whatever its backup's state),
+  // in the order the cards first appear; its slot is the one the card was last
+  // written in.
   std::vector<JournalEntry> Unfinished();
+  // Whether the entry's backup can bring its card back.
+  BackupState StateOf(const JournalEntry& entry);
+  // Whether a readable entry names the file (compared as Windows compares names).
+  bool Mentions(std::string_view path);
   // A German message for each journal file that is damaged or no journal.
   std::vector<std::string> Damage();
   // The card's first unfinished write after its last finished one, whether or
@@ -70,11 +92,8 @@ class UpdateJournal {
   void ReadCurrent(Reading& out);
   void Append(JournalEntry entry);
 
-  // Whether the entry's backup may serve as a restore point.
-  bool Usable(const JournalEntry& entry) const { return !usable_ || usable_(entry.backupFile); }
-
   Files& files_;
-  std::function<bool(std::string_view path)> usable_;
+  std::function<bool(std::span<const std::uint8_t> bytes)> restorable_;
   Protocol& protocol_;
 };
 

@@ -290,14 +290,17 @@ TEST_F(UpdateActions, CardWithAnUnfinishedWriteIsNotConverted) {
   const std::string missing =
       open +
       std::string(
-          " Ihre Sicherung C:\\FLASH_0_05.03.2003.SAV fehlt oder ist unbrauchbar. Der Datensatz "
-          "der "
-          "Karte kann unvollständig sein; sie wird darum nicht aktualisiert.\r\nLegen Sie eine "
-          "Kopie der Sicherung wieder als C:\\FLASH_0_05.03.2003.SAV ab, dann kann die Karte "
-          "daraus wiederhergestellt werden. Oder schreiben Sie die Karte aus einer anderen "
-          "Sicherung von ihr zurück:\r\n  "_cp) +
+          " Ihre Sicherung C:\\FLASH_0_05.03.2003.SAV fehlt. Der Datensatz der Karte kann halb "
+          "geschrieben sein, auch wenn ihre Flashversion 1.2 oder 1.3 zeigt; sie wird darum nicht "
+          "aktualisiert.\r\nLegen Sie eine unveränderte Kopie der Sicherung wieder als "
+          "C:\\FLASH_0_05.03.2003.SAV ab, dann kann die Karte daraus wiederhergestellt werden. "
+          "Oder schreiben Sie die Karte aus einer anderen Sicherung von ihr zurück:\r\n  "_cp) +
       std::string(kConsoleProgram) +
-      std::string(" restore 0 DATEI\r\nDie Karte wurde nicht verändert."_cp);
+      " restore 0 DATEI\r\nIst keine Sicherung der Karte mehr da, gibt\r\n  " +
+      std::string(kConsoleProgram) +
+      std::string(
+          " abandon 0\r\nden Wiederherstellungspunkt auf; erst danach kann die Karte wieder "
+          "aktualisiert werden.\r\nDie Karte wurde nicht verändert."_cp);
   const std::string question = RestoreQuestion(0, "NHS-0202-0117", "C:\\FLASH_0_05.03.2003.SAV");
   const auto saved = Saved();
   const auto backup = rig_.Pc().Drive().Contents("C:\\FLASH_0_05.03.2003.SAV");

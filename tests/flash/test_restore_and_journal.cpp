@@ -332,7 +332,10 @@ TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) 
   }
   EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.1.SAV");  // of the damaged card
   EXPECT_TRUE(journal_.History().back().unchanged);
-  const JournalEntry first{0, serial, "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
+  JournalEntry first{0, serial, "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
+  const auto content = rig_.drive.Contents(first.backupFile);  // bound to the entry
+  first.backupSize = static_cast<std::uint32_t>(content.size());
+  first.backupCrc = Crc32(content);
   EXPECT_EQ(journal_.RestorePoint(serial), first);
   // The card turns up in another slot: still the same card and restore point.
   journal_.Begin({2, serial, "C:\\FLASH_2_05.03.2003.SAV", "restore", false});
@@ -345,28 +348,65 @@ TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) 
   EXPECT_TRUE(journal_.Unfinished().empty());
 }
 
-TEST_F(RestoreAndJournal, RestorePointWhoseBackupCannotRestoreIsPassedOver) {
-  // A restore whose closing line a power cut took, over a damaged record, then
-  // an upgrade of the restored card that failed after its erase.
+// The restore point is the backup of the first unfinished write, bound to its
+// content: whatever becomes of the file, no later backup (one of the already
+// damaged card) stands in for it.
+TEST_F(RestoreAndJournal, RestorePointStaysBoundToItsBackupsContent) {
   const std::string serial = "RTC-0311-0007";
+  const std::string first = Backup();
+  const auto content = rig_.drive.Contents(first);
   auto& flash = rig_.card.Flash().AllBytes();
   std::fill_n(flash.begin() + kRecordOffset, 100, 0x00);
   const std::string damaged = Backup();
-  flash = good_;
-  const std::string whole = Backup();
-  // A backup name holding more than a backup is not read to its end.
-  auto large = rig_.drive.Contents(whole);
-  large.resize(large.size() * 4, 0);
-  const std::string oversized = "C:\\FLASH_0_04.03.2003.SAV";
-  Install(oversized, large);
-  journal_.Begin({0, serial, oversized, "upgrade", false});
-  journal_.Begin({0, serial, damaged, "restore", false});
-  journal_.Begin({0, serial, whole, "upgrade", false});
-  EXPECT_EQ(journal_.RestorePoint(serial)->backupFile, oversized);  // no check of the files
-  UpdateJournal checked(
-      rig_.drive, [this](std::string_view path) { return RestorableBackup(rig_.drive, path); });
-  EXPECT_EQ(checked.RestorePoint(serial)->backupFile, whole);
-  EXPECT_EQ(checked.Unfinished().at(0).backupFile, whole);
+  auto other = rig_.drive.Contents(damaged);
+  JournalEntry begun{0, serial, first, "upgrade", false};
+  begun.backupSize = static_cast<std::uint32_t>(content.size());
+  begun.backupCrc = Crc32(content);
+  JournalEntry older = begun;  // as versions before the content was noted wrote it
+  older.backupSize = 0;
+  older.backupCrc = 0;
+  auto larger = content;
+  larger.push_back(0);
+  auto flipped = content;
+  flipped[kRecordOffset * kBackupEntryBytes] ^= 1;
+  const struct {
+    const char* name;
+    std::optional<std::vector<std::uint8_t>> file;
+    bool noted;
+    BackupState state;
+  } kCases[] = {
+      {"intact", content, true, BackupState::Usable},
+      {"gone", std::nullopt, true, BackupState::Missing},
+      {"another backup under its name", other, true, BackupState::Changed},
+      {"one byte changed", flipped, true, BackupState::Changed},
+      {"one byte more", larger, true, BackupState::Changed},
+      {"older entry, intact", content, false, BackupState::Usable},
+      {"older entry, a backup too large", larger, false, BackupState::Unusable},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    rig_.drive.Uninstall(UpdateJournal::kFileName);
+    if (c.file) {
+      Install(first, *c.file);
+    } else {
+      rig_.drive.Uninstall(first);
+    }
+    UpdateJournal checked(
+        rig_.drive, [](std::span<const std::uint8_t> bytes) { return RestorableBackup(bytes); });
+    const JournalEntry entry = c.noted ? begun : older;
+    checked.Begin(entry);
+    checked.Begin({0, serial, damaged, "upgrade", false});  // a later try, already damaged
+    EXPECT_EQ(checked.StateOf(entry), c.state);
+    EXPECT_EQ(checked.OpenWrite(entry), entry);
+    EXPECT_EQ(checked.Unfinished(), std::vector<JournalEntry>{entry});
+    EXPECT_EQ(checked.RestorePoint(serial),
+              c.state == BackupState::Usable ? std::optional(entry) : std::nullopt);
+  }
+  // Given up, the point is gone, and the card's next write starts afresh.
+  UpdateJournal checked(rig_.drive);
+  checked.Abandon(older);
+  EXPECT_FALSE(checked.OpenWrite(older).has_value());
+  EXPECT_TRUE(checked.History().back().abandoned);
 }
 
 TEST_F(RestoreAndJournal, UnwritableJournalStopsTheWriteBeforeTheErase) {
@@ -454,7 +494,9 @@ TEST_P(JournalLines, AreKeptOnlyWhenWholeAndNamingAnOwnBackup) {
   const JournalLineRow& row = GetParam();
   const JournalEntry a{0, "RTC-0311-0007", "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
   const JournalEntry b{2, "NHS-0310-0042", "C:\\FLASH_2_05.03.2003.SAV", "downgrade", false};
-  const JournalEntry x{1, "RTC-0302-0031", row.backup, "upgrade", true};
+  JournalEntry x{1, "RTC-0302-0031", row.backup, "upgrade", true};
+  x.backupSize = 262152;  // the backup's content, as noted since it is bound to it
+  x.backupCrc = 0x0123ABCD;
   std::string line = EncodeJournalLine(x);
   if (!row.flip.empty()) {
     line[line.find(row.flip)] ^= 0x01;
@@ -507,6 +549,10 @@ INSTANTIATE_TEST_SUITE_P(
         JournalLineRow{"OwnName", kOwnName, "", Place::Middle, Verdict::Kept},
         JournalLineRow{"NumberedDashedName", "C:\\FLASH_1_3-5-2003.12.SAV", "", Place::Middle,
                        Verdict::Kept},
+        JournalLineRow{"DateEndingInADot", "C:\\FLASH_1_5.3.2003-.1.SAV", "", Place::Middle,
+                       Verdict::Kept},
+        JournalLineRow{"DateEndingInADotAsEarlierVersionsWroteIt", "C:\\FLASH_1_5.3.2003..SAV", "",
+                       Place::Middle, Verdict::Kept},
         JournalLineRow{"FolderUp", "C:\\..\\FLASH_1_05.03.2003.SAV", "", Place::Middle,
                        Verdict::Damaged},
         JournalLineRow{"DotsInTheDate", "C:\\FLASH_1_05..2003.SAV", "", Place::Middle,

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/console_program.h"
@@ -201,6 +203,53 @@ TEST_F(Cli, UnfinishedWriteIsReportedAndOnlyRestoreWritesItBack) {
   EXPECT_EQ(Out().find(report), std::string::npos);
   EXPECT_NE(Out().find("Für die Karte 0 ist keine Aktualisierung offen"), std::string::npos);
   EXPECT_EQ(Out().find("Sicherung: "), std::string::npos);
+}
+
+// Short dates of real locales: a trailing dot, spaces, slashes, a two-digit
+// year, month names, year first. The card's date is 5 March 2003.
+TEST_F(Cli, BackupNamesOfEveryShortDateServeTheWayBack) {
+  const std::vector<std::string> pictures = {
+      "d.M.yyyy.",  "dd.MM.yyyy", "d/M/yyyy",     "M/d/yy",     "yyyy-MM-dd",  "yyyy. MM. dd.",
+      "d. M. yyyy", "dd-MMM-yy",  "d. MMMM yyyy", "yyyy/MM/dd", "dd'..'MM.yy", "yy.MM.dd"};
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    SCOPED_TRACE(pictures[i]);
+    pc_ = folder_.Path() / ("pc" + std::to_string(i));
+    const auto drive = [this] {
+      auto names = sim::SimMachine(pc_).Pc().Drive().List();
+      std::erase_if(names, [](const std::string& name) { return !name.ends_with(".SAV"); });
+      return names;
+    };
+    prepare_ = [&](sim::SimPc& pc) { pc.SetShortDateFormat(pictures[i]); };
+    const auto before = Cards();
+    // A dump first, so that the write's backup takes a numbered name.
+    ASSERT_EQ(Run({"dump", "0", "--yes"}), kCliOk) << Out();
+    const auto dumped = drive();
+    prepare_ = [&](sim::SimPc& pc) {
+      pc.SetShortDateFormat(pictures[i]);
+      pc.Card(0).Faults().commands.push_back(
+          {sim::CommandKind::kProgram, 3, sim::FaultAction::kFail, 0});
+    };
+    EXPECT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
+    std::vector<std::string> written;
+    std::ranges::set_difference(drive(), dumped, std::back_inserter(written));
+    ASSERT_EQ(written.size(), 1u) << ::testing::PrintToString(drive());
+
+    prepare_ = [&](sim::SimPc& pc) { pc.SetShortDateFormat(pictures[i]); };
+    EXPECT_EQ(Run({"restore", "0"}), kCliOk) << Out();
+    EXPECT_NE(
+        Out().find("aus der Sicherung C:\\" + Cp1252ToUtf8(written[0]) + " wiederhergestellt"),
+        std::string::npos)
+        << Out();
+    EXPECT_EQ(Out().find("unlesbar"), std::string::npos) << Out();
+    EXPECT_EQ(Cards()[0].flash, before[0].flash);
+
+    // The write's backup is gone; the journal still names it, so no new backup
+    // takes its name.
+    sim::SimMachine(pc_).Pc().Drive().Uninstall("C:\\" + written[0]);
+    ASSERT_EQ(Run({"dump", "0", "--yes"}), kCliOk) << Out();
+    EXPECT_EQ(std::ranges::count(drive(), written[0]), 0);
+    test::ExpectNoMachineFaults(sim::SimPc::RecordedMachineFaults(pc_));
+  }
 }
 
 TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
@@ -451,7 +500,7 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
         "Flash-Befehl Lesen: Steckplatz 0, Adresse 0xD00000, Anzahl 65536, vollständig, ",
         "Sicherung: C:\\FLASH_0_05.03.2003.SAV geschrieben, 262152 Bytes",
         "Journal: C:\\FLASH.JNL + begonnen\tSteckplatz=0",
-        "Sicherung=C:\\FLASH_0_05.03.2003.SAV\tVersion=" + version,
+        "Sicherung=C:\\FLASH_0_05.03.2003.SAV\tBytes=262152\tInhalt-CRC32=",
         "Flash-Befehl Löschen: Steckplatz 0, Adresse 0xD02000, Status 0, ",
         "Flash-Befehl Programmieren: Steckplatz 0, Adresse 0x000000, Anzahl 2048, Status 0, ",
         "Prüfung: Datensatz wie geschrieben; außerhalb davon abweichend von "
