@@ -447,6 +447,8 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
     out.verdict += ", asked";
   } else if (Says(texts, kEndedAfterWrite)) {
     out.verdict += ", ends, the next start asks";  // the user asked it to end
+  } else if (Says(texts, "kann halb geschrieben sein")) {
+    out.verdict += ", told its backup cannot restore";
   } else if (erased && p.system->writer.LastWriteState() != WriteState::Written) {
     out.problems.push_back("the card's state after the failed write not told");
   }
@@ -539,6 +541,60 @@ void TryOthers(const std::filesystem::path& folder, std::size_t card, Outcome& o
   out.verdict += ", No, others tried";
 }
 
+// The user who said No to the restore offers and whose restore point's backup
+// is gone (or replaced by another backup of the card) when the next
+// program starts: every start must name the file and what became of it, offer
+// no other backup, take no new backup under its name and write nothing. Then
+// he puts his copy back, and the usual road must bring the card back.
+void LoseBackup(const std::filesystem::path& folder, std::size_t card, User user, Outcome& out) {
+  std::string file;
+  std::vector<std::uint8_t> copy;
+  {
+    Program r(folder);
+    for (const JournalEntry& open : r.system->journal.Unfinished()) {
+      if (open.slot == static_cast<CardSlot>(card)) {
+        file = open.backupFile;
+      }
+    }
+    if (file.empty()) {
+      return;  // the card is as its backup holds it
+    }
+    copy = r.Pc().Drive().Contents(file);
+    if (user == User::kLosesBackup) {
+      r.Pc().Drive().Uninstall(file);
+    } else {
+      // A whole backup of the card as the failed write left it, under the name.
+      const Bytes& now = r.Pc().Card(card).Flash().AllBytes();
+      r.Pc().Drive().Install(file,
+                             EncodeBlockWithChecks(std::vector<HostWord>(now.begin(), now.end())));
+    }
+  }
+  Program r(folder);
+  const Bytes held = r.Pc().Card(card).Flash().AllBytes();
+  r.Start();
+  const std::string what = user == User::kLosesBackup ? " fehlt" : " wurde ver";
+  if (!Says(r.messages.Texts(), file + what)) {
+    out.problems.push_back("the start-up did not tell that " + file + " is gone or altered");
+  }
+  if (Says(r.messages.Texts(), kRestoreQuestion)) {
+    out.problems.push_back("another backup offered in place of " + file);
+  }
+  Select(r, card);
+  r.form->Button4Click();
+  if (user == User::kLosesBackup && r.Pc().Drive().Exists(file)) {
+    out.problems.push_back("a new backup took the name " + file);
+  }
+  const ActionResult again =
+      HoldsRevision12(r.Pc(), card) ? r.form->Button2Click() : r.form->Button3Click();
+  if (again == ActionResult::Done || r.Pc().Card(card).Flash().AllBytes() != held) {
+    out.problems.push_back("a card whose backup is gone was written");
+  }
+  CheckMachine(r, out);
+  r.Pc().Drive().Install(file, copy);
+  out.verdict +=
+      user == User::kLosesBackup ? ", backup lost and put back" : ", backup altered and put back";
+}
+
 }  // namespace
 
 const char* Name(Action action) {
@@ -579,6 +635,10 @@ const char* Name(User user) {
       return "user moves the card";
     case User::kInterrupter:
       return "user ends the program";
+    case User::kLosesBackup:
+      return "user loses the backup";
+    case User::kAltersBackup:
+      return "user alters the backup";
   }
   return "?";
 }
@@ -694,7 +754,8 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
   std::vector<std::string> told;  // what the action's program said
   sim::SimCardSettings settings;
   {
-    const bool says_no = s.secondFailedWrite || s.user == User::kSaysNo;
+    const bool says_no = s.secondFailedWrite || s.user == User::kSaysNo ||
+                         s.user == User::kLosesBackup || s.user == User::kAltersBackup;
     Program p(folder, s.secondFailedWrite ? Answer::No : Answer::Yes,
               says_no ? Answer::No : Answer::Yes, s.heldByOther ? Answer::No : Answer::Yes);
     settings = p.Pc().CardSettings(card);
@@ -867,6 +928,10 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
   if (s.user == User::kSaysNo && damaged) {
     ClearFaults(folder, s.heldByOther);
     TryOthers(folder, card, out);
+  }
+  if ((s.user == User::kLosesBackup || s.user == User::kAltersBackup) && damaged) {
+    ClearFaults(folder, s.heldByOther);
+    LoseBackup(folder, card, s.user, out);
   }
   // The mover takes the damaged card to another slot; the campaign follows it.
   std::optional<std::size_t> moved_from;

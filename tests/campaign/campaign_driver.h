@@ -29,11 +29,14 @@ const char* Name(Action action);
 // The users of the campaign. Each answers as a careful person would: No to a
 // question saying the file belongs to another card.
 enum class User {
-  kCareful,      // Yes to the restore offers and to every other question
-  kSaysNo,       // No to every restore offer; lists, refreshes, dumps the other
-                 // card and tries the write again before restoring
-  kMover,        // moves the card to another slot before restoring
-  kInterrupter,  // asks the program to end at a flash command of the write
+  kCareful,       // Yes to the restore offers and to every other question
+  kSaysNo,        // No to every restore offer; lists, refreshes, dumps the other
+                  // card and tries the write again before restoring
+  kMover,         // moves the card to another slot before restoring
+  kInterrupter,   // asks the program to end at a flash command of the write
+  kLosesBackup,   // moves the restore point's backup off C:, starts the program,
+                  // dumps the card, tries the write; then puts the backup back
+  kAltersBackup,  // the same with another whole backup of the card under its name
 };
 const char* Name(User user);
 

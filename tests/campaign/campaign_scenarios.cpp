@@ -196,7 +196,7 @@ void AddUsers(const std::vector<CommandKind>& commands, std::vector<Scenario>& l
   const auto verify = static_cast<std::uint32_t>(
       std::find(commands.rbegin(), commands.rend(), CommandKind::kProgram) - commands.rbegin());
   const auto verify_at = static_cast<std::uint32_t>(commands.size()) - verify + 1;
-  for (const User user : {User::kSaysNo, User::kMover}) {
+  for (const User user : {User::kSaysNo, User::kMover, User::kLosesBackup, User::kAltersBackup}) {
     const std::string who = std::string("; ") + Name(user);
     Scenario s = Interrupted({Kind::kCrash, first_block}, "after the erase");
     s.fault += who;
