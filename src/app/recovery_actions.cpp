@@ -307,7 +307,8 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
   RestoreOutcome outcome = RestoreOutcome::Failed;
   {
     const EndHold hold(*this);
-    outcome = sys_.restore.RestoreFromBackup(*slot, card_number, backup_file, owner);
+    outcome = sys_.restore.RestoreFromBackup(*slot, card_number, backup_file, owner,
+                                             CardOf(card_number).serialNumber);
   }
   last_backup_ = sys_.writer.LastBackupFile();
   last_difference_ =

@@ -89,12 +89,10 @@ FlashRestore::Untouched FlashRestore::CompareUntouched(CardSlot slot,
   return {Untouched::Kind::Equal};
 }
 
-std::optional<RestoreOutcome> FlashRestore::CheckOwner(CardSlot slot, int card_number,
-                                                       std::string_view path,
-                                                       std::span<const std::uint8_t> file_flash,
-                                                       std::string_view file_serial,
-                                                       FileOwner owner) {
-  const std::optional<std::string> card_serial = reader_.ReadSerialNumber(slot);
+std::optional<RestoreOutcome> FlashRestore::CheckOwner(
+    CardSlot slot, int card_number, std::string_view path, std::span<const std::uint8_t> file_flash,
+    std::string_view file_serial, FileOwner owner, std::optional<std::string>& card_serial) {
+  card_serial = reader_.ReadSerialNumber(slot);
   if (card_serial && *card_serial == file_serial) {
     return std::nullopt;
   }
@@ -156,7 +154,8 @@ std::optional<RestoreOutcome> FlashRestore::CheckOwner(CardSlot slot, int card_n
 }
 
 RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, int card_number,
-                                               std::string_view path, FileOwner owner) {
+                                               std::string_view path, FileOwner owner,
+                                               std::string_view card_serial) {
   std::vector<std::uint8_t> bytes;
   try {
     const auto file = files_.OpenRead(path);
@@ -177,11 +176,17 @@ RestoreOutcome FlashRestore::RestoreFromBackup(CardSlot slot, int card_number,
   if (!record) {
     return Refuse(path, "enthält keinen Datensatz der Revision 1.2 oder 1.3.");
   }
+  std::optional<std::string> read_serial;
   if (const auto outcome =
-          CheckOwner(slot, card_number, path, backup.flash, record->serial, owner)) {
+          CheckOwner(slot, card_number, path, backup.flash, record->serial, owner, read_serial)) {
     return *outcome;
   }
-  if (!writer_.WriteBackup(slot, record->revision, backup.flash, path, record->serial)) {
+  // Filed under the card written, so that its own backup taken just before is
+  // its way back, not the file of another card.
+  const std::string written_serial =
+      !card_serial.empty() ? std::string(card_serial) : read_serial.value_or(record->serial);
+  if (!writer_.WriteBackup(slot, record->revision, backup.flash, path, written_serial,
+                           record->serial)) {
     return RestoreOutcome::Failed;
   }
   messages_.Show("Die Karte wurde aus der Sicherung " + std::string(path) + " wiederhergestellt.",

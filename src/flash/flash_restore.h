@@ -46,8 +46,11 @@ class FlashRestore {
   // be read by the flash outside the record (which proves little where cards of
   // one model are alike). Another card's file is refused when the journal
   // offered it and asked about otherwise.
+  // card_serial: the card's serial number as the caller knows it (its list
+  // entry, or the journal's history of its slot); empty: as the card reads, else
+  // the file's. The journal files the restore under it.
   RestoreOutcome RestoreFromBackup(CardSlot slot, int card_number, std::string_view path,
-                                   FileOwner owner);
+                                   FileOwner owner, std::string_view card_serial = {});
 
  private:
   // How the flash outside the record compares with the file's, counting only
@@ -62,7 +65,8 @@ class FlashRestore {
   // or asked (No being the default) here.
   std::optional<RestoreOutcome> CheckOwner(CardSlot slot, int card_number, std::string_view path,
                                            std::span<const std::uint8_t> file_flash,
-                                           std::string_view file_serial, FileOwner owner);
+                                           std::string_view file_serial, FileOwner owner,
+                                           std::optional<std::string>& card_serial);
   // Read twice alike, or Unreadable.
   Untouched CompareUntouched(CardSlot slot, std::span<const std::uint8_t> file_flash);
   Files& files_;

@@ -23,6 +23,7 @@ constexpr std::string_view kVersionKey = "Version=";
 constexpr std::string_view kDifferenceKey = "Abweichung=";
 constexpr std::string_view kSizeKey = "Bytes=";
 constexpr std::string_view kContentKey = "Inhalt-CRC32=";
+constexpr std::string_view kFileSerialKey = "Seriennummer-Sicherung=";
 
 std::string Escape(std::string_view value) {
   std::string out;
@@ -135,6 +136,9 @@ std::string EncodeJournalLine(const JournalEntry& entry) {
     line += "\t" + std::string(kSizeKey) + std::to_string(entry.backupSize);
     line += "\t" + std::string(kContentKey) + HexText(entry.backupCrc);
   }
+  if (!entry.fileSerial.empty()) {
+    line += "\t" + std::string(kFileSerialKey) + Escape(entry.fileSerial);
+  }
   if (!entry.difference.empty()) {
     line += "\t" + std::string(kDifferenceKey) + Escape(entry.difference);
   }
@@ -183,6 +187,10 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
     content = *parsed_content;
     extra += 2;
   }
+  std::optional<std::string> file_serial = std::string();
+  if (extra < fields.size() && fields[extra].starts_with(kFileSerialKey)) {
+    file_serial = Unescape(fields[extra++].substr(kFileSerialKey.size()));
+  }
   std::string_view difference;
   if (extra < fields.size() && fields[extra].starts_with(kDifferenceKey)) {
     difference = fields[extra++].substr(kDifferenceKey.size());
@@ -190,7 +198,7 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   if (extra < fields.size() && fields[extra].starts_with(kVersionKey) &&
       Unescape(fields[extra].substr(kVersionKey.size()))) {
     ++extra;
-  } else if (!difference.empty() || size != 0) {
+  } else if (!difference.empty() || size != 0 || !file_serial || !file_serial->empty()) {
     return std::nullopt;
   }
   if (extra != fields.size() || (!difference.empty() && fields[0] == kBegun)) {
@@ -221,6 +229,7 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   entry.backupFile = std::move(values[3]);
   entry.backupSize = size;
   entry.backupCrc = content;
+  entry.fileSerial = std::move(*file_serial);
   auto unescaped = Unescape(difference);
   if (!unescaped) {
     return std::nullopt;

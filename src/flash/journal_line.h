@@ -8,11 +8,12 @@
 // (one line in the file). Bytes and Inhalt-CRC32 bind the entry to its backup's
 // content: the file's size and the CRC-32 of all its bytes. Version names the
 // program that wrote the line, and so the backup the line names; lines of
-// earlier versions lack these fields. A write is closed by a line that begins
-// with "fertig", with "unverändert" when it failed and left the card as it was,
-// or with "aufgegeben" when the user gave up its restore point. The CRC-32 covers
-// everything before "<TAB>CRC32=", so a line torn by a crash or changed on disk
-// is recognised. Control characters and '%' in a value are written as %XX.
+// earlier versions lack these fields. A restore of another card's file notes
+// that card's serial number as "<TAB>Seriennummer-Sicherung=...". A write is closed by a line that
+// begins with "fertig", with "unverändert" when it failed and left the card as it was, or with
+// "aufgegeben" when the user gave up its restore point. The CRC-32 covers everything before
+// "<TAB>CRC32=", so a line torn by a crash or changed on disk is recognised. Control characters and
+// '%' in a value are written as %XX.
 
 #include <cstdint>
 #include <optional>
@@ -39,6 +40,9 @@ struct JournalEntry {
   // line comes from a version that did not note them.
   std::uint32_t backupSize = 0;
   std::uint32_t backupCrc = 0;
+  // A restore: the serial number of the card whose backup file it wrote, when
+  // that is not the card written (the user named another card's file).
+  std::string fileSerial = {};
   // Done without a restore: the user gave up the restore point of a write whose
   // backup could no longer bring the card back.
   bool abandoned = false;

@@ -52,6 +52,7 @@ bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_v
   begun_.backupSize = static_cast<std::uint32_t>(kBackupFileSize);
   begun_.backupCrc = result.fileCrc;
   begun_.operation = operation;
+  begun_.fileSerial = operation == "restore" ? restoring_serial_ : std::string();
   if (journal_ != nullptr) {
     // Appended and flushed: the entry is on disk before the first erase.
     try {
@@ -224,11 +225,12 @@ int RecordWriter::WriteRecordV12(CardSlot slot, RecordV12 record) {
 
 bool RecordWriter::WriteBackup(CardSlot slot, RecordRevision revision,
                                std::span<const std::uint8_t> area, std::string_view file,
-                               std::string_view serial) {
+                               std::string_view serial, std::string_view file_serial) {
   const std::vector<HostWord> should(area.begin(), area.end());
   const std::size_t count = revision == kRevision13 ? kImageV13Size : record_write::kWordsV12;
   const auto words = std::span(should).subspan(kBackupRecordOffset, count);
   restoring_ = file;
+  restoring_serial_ = file_serial == serial ? std::string_view() : file_serial;
   Road road = RoadOf(revision);
   road.window = true;
   return WriteFrom(slot, road, words, serial, "restore", should, count, true);

@@ -69,9 +69,10 @@ class RecordWriter {
   // its blocks of the backup's bytes, under the progress window. Flash beyond
   // those blocks that the erase cleared is programmed back where the backup
   // holds data, once the record verified. True when the record reads back as
-  // the backup's.
+  // the backup's. The journal files it under serial, the card written, and notes
+  // file_serial, the card the file is from, when it is another.
   bool WriteBackup(CardSlot slot, RecordRevision revision, std::span<const std::uint8_t> area,
-                   std::string_view file, std::string_view serial);
+                   std::string_view file, std::string_view serial, std::string_view file_serial);
 
   // The backup file of the last write, empty when none was made.
   const std::string& LastBackupFile() const { return last_backup_; }
@@ -140,6 +141,7 @@ class RecordWriter {
   Protocol& protocol_;
   std::string last_backup_;
   std::string restoring_;              // the file a restore writes back
+  std::string restoring_serial_;       // a restore: the serial of another card's file
   JournalEntry begun_;                 // the journal entry of the write under way
   std::vector<HostWord> backup_area_;  // what the backup of the write holds
   WriteState state_ = WriteState::NotBegun;

@@ -252,6 +252,34 @@ TEST_F(Cli, BackupNamesOfEveryShortDateServeTheWayBack) {
   }
 }
 
+// The user writes card 0's backup onto card 1, answers Yes, and the write
+// fails: the restore point is card 1's own backup, filed under card 1.
+TEST_F(Cli, RestoreOfAnotherCardsFileIsFiledUnderTheCardItWrites) {
+  const auto before = Cards();
+  ASSERT_EQ(Run({"dump", "0", "--yes"}), kCliOk);
+  prepare_ = [](sim::SimPc& pc) {
+    pc.Card(1).Faults().commands.push_back(
+        {sim::CommandKind::kProgram, 1, sim::FaultAction::kFail, 0});
+  };
+  EXPECT_EQ(Run({"restore", "1", "C:\\FLASH_0_05.03.2003.SAV", "--yes"}), kCliFailed);
+  ASSERT_NE(Cards()[1].flash, before[1].flash);
+  const auto journal = sim::SimMachine(pc_).Pc().Drive().Contents("C:\\FLASH.JNL");
+  const std::string text(journal.begin(), journal.end());
+  const auto begun = text.find("begonnen\tSteckplatz=1");
+  ASSERT_NE(begun, std::string::npos) << text;
+  const std::string line = text.substr(begun, text.find('\n', begun) - begun);
+  EXPECT_EQ(line.find("Seriennummer=NHS-0202-0117\t"), std::string::npos) << line;
+  EXPECT_NE(line.find("\tSeriennummer-Sicherung=NHS-0202-0117\t"), std::string::npos) << line;
+
+  prepare_ = [](sim::SimPc& pc) { pc.Card(1).Faults() = {}; };
+  EXPECT_EQ(Run({"restore", "1"}), kCliOk) << Out();
+  EXPECT_NE(Out().find("aus der Sicherung C:\\FLASH_1_05.03.2003.SAV wiederhergestellt"),
+            std::string::npos)
+      << Out();
+  EXPECT_EQ(Cards()[1].flash, before[1].flash);
+  EXPECT_EQ(Cards()[0].flash, before[0].flash);
+}
+
 TEST_F(Cli, EndRequestedDuringAWriteIsCarriedOutAfterIt) {
   prepare_ = [this](sim::SimPc& pc) {
     pc.Card(0).SetCommandBegunHandler([this](const sim::CommandRecord& command) {
