@@ -150,15 +150,6 @@ std::string AbsentCardText(const JournalEntry& entry, BackupState state) {
   return text;
 }
 
-// Two journal views of a card name the same card: by serial number, or, for
-// cards without one, by slot.
-bool SameCard(const JournalEntry& a, const JournalEntry& b) {
-  if (a.serialNumber.empty() || b.serialNumber.empty()) {
-    return a.serialNumber.empty() && b.serialNumber.empty() && a.slot == b.slot;
-  }
-  return a.serialNumber == b.serialNumber;
-}
-
 }  // namespace
 
 JournalEntry TForm1::CardOf(int index) const {
@@ -310,9 +301,9 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
     outcome = sys_.restore.RestoreFromBackup(*slot, card_number, backup_file, owner,
                                              CardOf(card_number).serialNumber);
   }
-  last_backup_ = sys_.writer.LastBackupFile();
+  last_backup_ = sys_.writer.LastWrite().backupFile;
   last_difference_ =
-      outcome == RestoreOutcome::Restored ? sys_.writer.LastDifference() : std::nullopt;
+      outcome == RestoreOutcome::Restored ? sys_.writer.LastWrite().difference : std::nullopt;
   EndAction(*slot);
   switch (outcome) {
     case RestoreOutcome::Restored:
@@ -346,10 +337,10 @@ bool TForm1::OfferRestore(int index, std::string_view serial, std::string_view b
 }
 
 void TForm1::OfferRestoreAfterFailure() {
-  if (recovering_ || sys_.writer.LastWriteState() != WriteState::Changed) {
+  if (recovering_ || sys_.writer.LastWrite().state != WriteState::Changed) {
     return;
   }
-  const JournalEntry& written = sys_.writer.LastEntry();
+  const JournalEntry& written = sys_.writer.LastWrite().entry;
   // The card's restore point: an earlier unfinished write keeps the older backup.
   const JournalEntry point = sys_.journal.OpenWrite(written).value_or(written);
   const BackupState state = sys_.journal.StateOf(point);

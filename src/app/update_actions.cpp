@@ -96,8 +96,8 @@ ActionResult TForm1::RunWriteAction(ActionResult (TForm1::*action)(CardSlot)) {
 }
 
 ActionResult TForm1::FinishWrite(CardSlot slot, bool written) {
-  last_backup_ = sys_.writer.LastBackupFile();
-  last_difference_ = written ? sys_.writer.LastDifference() : std::nullopt;
+  last_backup_ = sys_.writer.LastWrite().backupFile;
+  last_difference_ = written ? sys_.writer.LastWrite().difference : std::nullopt;
   if (written) {
     Progress(100);
     messages_.Show(kUpdated, MessageKind::Information, Buttons::Ok);

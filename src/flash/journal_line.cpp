@@ -110,6 +110,13 @@ std::vector<std::string_view> Fields(std::string_view text) {
 
 }  // namespace
 
+bool SameCard(const JournalEntry& a, const JournalEntry& b) {
+  if (a.serialNumber.empty() || b.serialNumber.empty()) {
+    return a.serialNumber.empty() && b.serialNumber.empty() && a.slot == b.slot;
+  }
+  return a.serialNumber == b.serialNumber;
+}
+
 std::string JournalHeaderLine() {
   return std::string(journal_line::kHeader) + "\t" + std::string(kVersionKey) +
          std::string(kVersion);

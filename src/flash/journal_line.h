@@ -49,6 +49,10 @@ struct JournalEntry {
   friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 
+// Whether two entries name the same card: by serial number, or, for cards
+// without one, by slot. Every restore point is found by it.
+bool SameCard(const JournalEntry& a, const JournalEntry& b);
+
 namespace journal_line {
 // The first line of a journal file begins with it; this version follows it as
 // "<TAB>Version=1.3.0", earlier ones wrote it alone.

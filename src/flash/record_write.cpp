@@ -37,26 +37,24 @@ void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
 }
 
 bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_view operation) {
-  state_ = WriteState::NotBegun;
-  difference_.reset();
+  last_ = WriteOutcome{};
   BackupResult result = backup_.BackupFlash(slot);
-  last_backup_ = result.fileName;
+  last_.backupFile = result.fileName;
   if (!result.Ok()) {
     return false;
   }
   backup_area_ = std::move(result.area);
-  begun_ = JournalEntry{};
-  begun_.slot = slot;
-  begun_.serialNumber = serial;
-  begun_.backupFile = result.fileName;
-  begun_.backupSize = static_cast<std::uint32_t>(kBackupFileSize);
-  begun_.backupCrc = result.fileCrc;
-  begun_.operation = operation;
-  begun_.fileSerial = operation == "restore" ? restoring_serial_ : std::string();
+  last_.entry.slot = slot;
+  last_.entry.serialNumber = serial;
+  last_.entry.backupFile = result.fileName;
+  last_.entry.backupSize = static_cast<std::uint32_t>(kBackupFileSize);
+  last_.entry.backupCrc = result.fileCrc;
+  last_.entry.operation = operation;
+  last_.entry.fileSerial = operation == "restore" ? restoring_serial_ : std::string();
   if (journal_ != nullptr) {
     // Appended and flushed: the entry is on disk before the first erase.
     try {
-      journal_->Begin(begun_);
+      journal_->Begin(last_.entry);
     } catch (const FileError& error) {
       ShowError(std::string("Das Änderungsprotokoll "_cp) + std::string(UpdateJournal::kFileName) +
                 " kann nicht geschrieben werden: " + std::string(error.Text()) +
@@ -68,13 +66,13 @@ bool RecordWriter::Prepare(CardSlot slot, std::string_view serial, std::string_v
 }
 
 void RecordWriter::Finish() {
-  state_ = WriteState::Written;
+  last_.state = WriteState::Written;
   if (journal_ == nullptr) {
     return;
   }
-  begun_.difference = difference_ ? DifferenceField(*difference_) : std::string();
+  last_.entry.difference = last_.difference ? DifferenceField(*last_.difference) : std::string();
   try {
-    journal_->Done(begun_);
+    journal_->Done(last_.entry);
   } catch (const FileError& error) {
     // The card is written and verified, but the entry stays begun: the next
     // start-up would call this write unfinished. The user learns why now.
@@ -87,20 +85,20 @@ void RecordWriter::Finish() {
 }
 
 void RecordWriter::CheckAfterFailure(CardSlot slot) {
-  state_ = WriteState::Changed;
+  last_.state = WriteState::Changed;
   // The whole area: a card whose erase cleared more than the record is not
   // unchanged.
   std::vector<HostWord> now(kBackupWords, kNotArrived);
   if (!flash_.FlashRead(slot, kBackupAreaStart, now) || now != backup_area_) {
     return;  // changed, or not known to be unchanged
   }
-  state_ = WriteState::Unchanged;
+  last_.state = WriteState::Unchanged;
   messages_.Show(kCardUnchanged, MessageKind::Information, Buttons::Ok);
   if (journal_ == nullptr) {
     return;
   }
   try {
-    journal_->Unchanged(begun_);
+    journal_->Unchanged(last_.entry);
   } catch (const FileError&) {
     // Left begun, the entry makes the next start-up offer a backup that equals
     // the card: nothing is lost.
@@ -180,24 +178,24 @@ bool RecordWriter::ProgramBeyond(CardSlot slot, std::span<const HostWord> area,
 
 void RecordWriter::Report(std::span<const HostWord> area, bool whole,
                           std::span<const HostWord> should, std::size_t skip_to, bool restore) {
-  difference_ = whole ? CompareArea(area, should, kBackupRecordOffset, skip_to)
-                      : AreaDifference{true, 0, 0, 0};
-  const std::string& file = restore ? restoring_ : last_backup_;
+  last_.difference = whole ? CompareArea(area, should, kBackupRecordOffset, skip_to)
+                           : AreaDifference{true, 0, 0, 0};
+  const std::string& file = restore ? restoring_ : last_.backupFile;
   if (protocol_.On()) {
     std::string line;
     line += "Prüfung: Datensatz wie geschrieben; außerhalb davon "_cp;
-    if (!difference_) {
+    if (!last_.difference) {
       line += "gleich " + file;
-    } else if (difference_->unread) {
+    } else if (last_.difference->unread) {
       line += "nicht zweimal gleich gelesen";
     } else {
-      line += "abweichend von " + file + ", " + std::to_string(difference_->count) + " Bytes " +
-              DifferenceField(*difference_);
+      line += "abweichend von " + file + ", " + std::to_string(last_.difference->count) +
+              " Bytes " + DifferenceField(*last_.difference);
     }
     protocol_.Record(line);
   }
-  if (difference_) {
-    messages_.Show(DifferenceText(*difference_, file, restore ? last_backup_ : ""),
+  if (last_.difference) {
+    messages_.Show(DifferenceText(*last_.difference, file, restore ? last_.backupFile : ""),
                    MessageKind::Information, Buttons::Ok);
   }
 }

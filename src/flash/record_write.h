@@ -45,6 +45,16 @@ enum class WriteState {
   Changed,    // it failed, and the area differs from the backup or cannot be read
 };
 
+// The last write, as one value: what it left, its backup and journal entry, and
+// how the area beyond what it wrote differs from what it should hold.
+struct WriteOutcome {
+  WriteState state = WriteState::NotBegun;
+  std::string backupFile;  // empty when no backup was made
+  JournalEntry entry;      // once past the backup: the journal entry of the write
+  // After a write that succeeded: nothing when the area is as it should be.
+  std::optional<AreaDifference> difference;
+};
+
 class RecordWriter {
  public:
   RecordWriter(FlashCommands& flash, FlashBackup& backup, MessageService& messages,
@@ -74,14 +84,8 @@ class RecordWriter {
   bool WriteBackup(CardSlot slot, RecordRevision revision, std::span<const std::uint8_t> area,
                    std::string_view file, std::string_view serial, std::string_view file_serial);
 
-  // The backup file of the last write, empty when none was made.
-  const std::string& LastBackupFile() const { return last_backup_; }
-  WriteState LastWriteState() const { return state_; }
-  // The journal entry of the last write that got past its backup.
-  const JournalEntry& LastEntry() const { return begun_; }
-  // After a write that succeeded: how the area beyond what it wrote differs from
-  // what it should hold; nothing when it does not.
-  const std::optional<AreaDifference>& LastDifference() const { return difference_; }
+  // What the last write did and left on the card.
+  const WriteOutcome& LastWrite() const { return last_; }
 
  private:
   // The erase, the block size, and whether the progress window is shown.
@@ -139,13 +143,10 @@ class RecordWriter {
   FlashSplashFactory& splash_;
   UpdateJournal* journal_;
   Protocol& protocol_;
-  std::string last_backup_;
-  std::string restoring_;              // the file a restore writes back
-  std::string restoring_serial_;       // a restore: the serial of another card's file
-  JournalEntry begun_;                 // the journal entry of the write under way
+  std::string restoring_;         // the file a restore writes back
+  std::string restoring_serial_;  // a restore: the serial of another card's file
+  WriteOutcome last_;
   std::vector<HostWord> backup_area_;  // what the backup of the write holds
-  WriteState state_ = WriteState::NotBegun;
-  std::optional<AreaDifference> difference_;
 };
 
 }  // namespace fu

@@ -26,13 +26,6 @@ std::vector<std::uint8_t> ReadAll(Files& files, std::string_view path) {
   return bytes;
 }
 
-bool SameCard(const JournalEntry& a, const JournalEntry& b) {
-  if (a.serialNumber.empty() || b.serialNumber.empty()) {
-    return a.serialNumber.empty() && b.serialNumber.empty() && a.slot == b.slot;
-  }
-  return a.serialNumber == b.serialNumber;
-}
-
 // The first begun entry of the card after its last done one. An unchanged entry
 // closes only the write it names: when that write was the first unfinished one,
 // the card is as it was before it.

@@ -449,7 +449,7 @@ void CheckEnded(Program& p, std::size_t card, Action action, ActionResult result
     out.verdict += ", ends, the next start asks";  // the user asked it to end
   } else if (Says(texts, "kann halb geschrieben sein")) {
     out.verdict += ", told its backup cannot restore";
-  } else if (erased && p.system->writer.LastWriteState() != WriteState::Written) {
+  } else if (erased && p.system->writer.LastWrite().state != WriteState::Written) {
     out.problems.push_back("the card's state after the failed write not told");
   }
   if (!erased && (unchanged || asked)) {

@@ -202,7 +202,7 @@ TEST_P(BackupReadFault, WritesNoBackupAndErasesNothing) {
   EXPECT_EQ(rig_.drive.FilesCreated(), 0);
   EXPECT_EQ(splash_.Created(), 0);
   EXPECT_TRUE(FlashUnchanged());
-  EXPECT_TRUE(writer_.LastBackupFile().empty());
+  EXPECT_TRUE(writer_.LastWrite().backupFile.empty());
 }
 
 constexpr std::string_view kIncomplete =
@@ -310,7 +310,7 @@ TEST_F(RecordStore, Revision13WriteShowsItsBlocksAndReadsBack) {
                           Flash().begin() + kRecordSectorEnd, [](auto b) { return b == 0xFF; }));
   EXPECT_TRUE(OutsideRecordSectorUnchanged());
   EXPECT_EQ(rig_.ErasedAt(), std::vector<std::uint32_t>{0xD02000});
-  EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.SAV");
+  EXPECT_EQ(writer_.LastWrite().backupFile, "C:\\FLASH_0_05.03.2003.SAV");
 
   std::vector<std::string> expected = {"show"};
   for (int b = 1; b <= 4; ++b) {
@@ -336,7 +336,7 @@ TEST_F(RecordStore, FailedEraseClosesTheWindowThenTellsTheUser) {
   EXPECT_EQ(rig_.messages.Texts(),
             (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp),
                                       std::string("Die Karte ist unverändert."_cp)}));
-  EXPECT_EQ(writer_.LastWriteState(), WriteState::Unchanged);
+  EXPECT_EQ(writer_.LastWrite().state, WriteState::Unchanged);
   EXPECT_TRUE(FlashUnchanged());
 
   // A failed erase that hit the sector before the record leaves the card changed.
@@ -346,7 +346,7 @@ TEST_F(RecordStore, FailedEraseClosesTheWindowThenTellsTheUser) {
   EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
   EXPECT_EQ(rig_.messages.Texts(),
             (std::vector<std::string>{std::string("Fehler beim Löschen des Flash"_cp)}));
-  EXPECT_EQ(writer_.LastWriteState(), WriteState::Changed);
+  EXPECT_EQ(writer_.LastWrite().state, WriteState::Changed);
 }
 
 TEST_F(RecordStore, FailedThirdBlockEndsTheWrite) {
@@ -408,7 +408,7 @@ TEST_F(RecordStore, Revision12FailuresAreShownOnce) {
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
   Fault(CommandKind::kProgram, 1, FaultAction::kFail);
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
-  EXPECT_EQ(writer_.LastWriteState(), WriteState::Changed);  // erased
+  EXPECT_EQ(writer_.LastWrite().state, WriteState::Changed);  // erased
   Fault(CommandKind::kProgram, 1, FaultAction::kLie, 0);
   EXPECT_EQ(writer_.WriteRecordV12(0, test::SampleRecordV12()), 1);
   // Unchanged means: as the backup of this write holds it (here erased).

@@ -91,7 +91,8 @@ TEST_F(RestoreAndJournal, RestoreBringsBackEveryByteAndKeepsTheFile) {
                 {0, 2048}, {2048, 2048}, {4096, 2048}, {6144, 1030}, {0x1E00, 16}, {0x1E20, 4}}));
   EXPECT_EQ(rig_.card.Flash().AllBytes(), good_);
   EXPECT_EQ(rig_.drive.Contents(file), saved);  // the restored file stays as it was
-  EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.2.SAV");  // a fresh backup first
+  EXPECT_EQ(writer_.LastWrite().backupFile,
+            "C:\\FLASH_0_05.03.2003.2.SAV");  // a fresh backup first
   EXPECT_EQ(rig_.messages.Texts(), (std::vector<std::string>{"Die Karte wurde aus der Sicherung " +
                                                              file + " wiederhergestellt."}));
   EXPECT_EQ(journal_.History().back().operation, "restore");
@@ -119,7 +120,7 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   const std::string file = Backup();
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), 0u);  // serial RTC-0311-0007
   const auto v13_state = rig_.card.Flash().AllBytes();
-  const auto last_backup = writer_.LastBackupFile();
+  const auto last_backup = writer_.LastWrite().backupFile;
   rig_.messages.Clear();
   // Unanswered, the question says No: nothing is backed up, erased or written.
   EXPECT_EQ(restore_.RestoreFromBackup(0, 0, file, FileOwner::Unknown), RestoreOutcome::Declined);
@@ -131,7 +132,7 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   EXPECT_NE(rig_.messages.Texts()[0].find("widerspricht dem der Sicherung nicht"),
             std::string::npos);
   EXPECT_EQ(rig_.card.Flash().AllBytes(), v13_state);
-  EXPECT_EQ(writer_.LastBackupFile(), last_backup);
+  EXPECT_EQ(writer_.LastWrite().backupFile, last_backup);
 
   // Offered by the journal, it is refused: no question, nothing read back or written.
   rig_.messages.Clear();
@@ -155,7 +156,7 @@ TEST_F(RestoreAndJournal, AnotherCardsBackupIsWrittenOnlyOnTheUsersWord) {
   // the record is the file's.
   rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 1, sim::FaultAction::kFail});
   ASSERT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
-  const std::string before_write = writer_.LastBackupFile();
+  const std::string before_write = writer_.LastWrite().backupFile;
   rig_.messages.Clear();
   EXPECT_EQ(restore_.RestoreFromBackup(0, 0, before_write, FileOwner::ThisCard),
             RestoreOutcome::Restored);
@@ -254,7 +255,7 @@ TEST_F(RestoreAndJournal, FlashBeyondTheRecordThatDiffersIsToldAndRecordedNotAFa
     at_erase(row.at_erase);
     rig_.messages.Clear();
     EXPECT_EQ(row.write(), 0) << row.told;
-    EXPECT_EQ(writer_.LastWriteState(), WriteState::Written);
+    EXPECT_EQ(writer_.LastWrite().state, WriteState::Written);
     EXPECT_FALSE(journal_.RestorePoint(serial).has_value());
     EXPECT_EQ(journal_.History().back().difference, row.recorded);
     const auto shown = rig_.messages.Shown();
@@ -328,9 +329,9 @@ TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) 
   for (const WriteState state : {WriteState::Changed, WriteState::Unchanged}) {
     rig_.card.Faults().commands.push_back({sim::CommandKind::kProgram, 2, sim::FaultAction::kFail});
     EXPECT_EQ(writer_.WriteRecordV13(0, test::SampleRecordV13()), ERROR_WORD);
-    EXPECT_EQ(writer_.LastWriteState(), state);
+    EXPECT_EQ(writer_.LastWrite().state, state);
   }
-  EXPECT_EQ(writer_.LastBackupFile(), "C:\\FLASH_0_05.03.2003.1.SAV");  // of the damaged card
+  EXPECT_EQ(writer_.LastWrite().backupFile, "C:\\FLASH_0_05.03.2003.1.SAV");  // of the damaged card
   EXPECT_TRUE(journal_.History().back().unchanged);
   JournalEntry first{0, serial, "C:\\FLASH_0_05.03.2003.SAV", "upgrade", false};
   const auto content = rig_.drive.Contents(first.backupFile);  // bound to the entry
