@@ -15,6 +15,7 @@
 #include "record/image_codec.h"
 #include "record/revision.h"
 #include "record/upgrade.h"
+#include "sim/default_cards.h"
 #include "sim/machine_fault.h"
 #include "sim/power_cut.h"
 
@@ -733,6 +734,21 @@ void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial
   pc.Save();
 }
 
+void AddTwin(sim::SimPc& pc) {
+  pc.AddCardLike(0, {2, 1, 0xFE800000});
+  std::string serial = SerialOf(pc.Card(0).Flash().AllBytes()).value_or("0");
+  serial.back() = serial.back() == '9' ? '0' : static_cast<char>(serial.back() + 1);
+  SetSerialNumber(pc, pc.CardCount() - 1, serial);
+  // Its own factory data too, where the card carries some.
+  auto& flash = pc.Card(pc.CardCount() - 1).Flash().AllBytes();
+  const auto factory = flash.begin() + (sim::kFactoryDataStart - sim::kFlashStart);
+  if (std::equal(factory, factory + 4, "WERK")) {
+    std::fill(std::copy(serial.begin(), serial.end(), factory + 4),
+              factory + sim::kFactoryDataSize, std::uint8_t{0});
+  }
+  pc.Save();
+}
+
 Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Action action,
                     const Scenario& s) {
   Outcome out;
@@ -783,7 +799,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     if (action == Action::Restore) {
       // A backup of the card's good state, then its record damaged and its own
       // bytes gone.
-      Select(p, card);
+      Select(p, s.restoreTwin ? p.Pc().CardCount() - 1 : card);
       p.form->Button4Click();
       restore_file = p.form->LastBackupFile();
       std::fill_n(flash.begin() + kRecordStart, 100, 0x00);
@@ -971,7 +987,7 @@ Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Actio
     const std::string interrupted = RunInterruptible(q, [&] { q.Start(); });
     Disarm(q, card);
     Bytes goal = done ? ended : before;
-    if (!done && action == Action::Restore) {
+    if (!done && action == Action::Restore && !s.restoreTwin) {
       goal = FileFlash(q.Pc(), restore_file).value_or(before);
     }
     if (!interrupted.empty()) {

@@ -115,6 +115,9 @@ struct Scenario {
   // Another program holds the card's busy flag: the user says No to taking it
   // over, and the other program has ended before the recovery.
   bool heldByOther = false;
+  // A restore whose file is a backup of card 0's twin (the last card): the
+  // user says No to writing it, and the card stays as it was.
+  bool restoreTwin = false;
 };
 
 struct Outcome {
@@ -134,6 +137,9 @@ struct Outcome {
 Outcome RunScenario(const std::filesystem::path& folder, std::size_t card, Action action,
                     const Scenario& scenario);
 
+// Plugs in a twin of card 0: a card of its model whose serial number differs
+// only in its last digit.
+void AddTwin(sim::SimPc& pc);
 // Gives the card a serial number of its own (cards copied with AddCardLike share one).
 void SetSerialNumber(sim::SimPc& pc, std::size_t card, const std::string& serial);
 

@@ -210,6 +210,13 @@ void AddUsers(const std::vector<CommandKind>& commands, std::vector<Scenario>& l
     s.user = user;
     list.push_back(s);
   }
+  // The mover puts the card where its twin was: the twin is restored from
+  // nothing of the card's, its serial number differing in one digit.
+  Scenario twin = Interrupted({Kind::kCrash, first_block}, "after the erase");
+  twin.fault += "; user swaps the card with its twin";
+  twin.user = User::kMover;
+  twin.moveTo = 2;
+  list.push_back(twin);
   for (std::uint32_t n = 1; n <= commands.size(); ++n) {
     Scenario s{Name(User::kInterrupter), "at command " + std::to_string(n)};
     s.user = User::kInterrupter;
@@ -311,6 +318,10 @@ std::vector<Scenario> Scenarios(Action action, const Outcome& shape) {
   }
   if (action != Action::Restore) {
     AddAlteredReads(list);
+  } else {
+    Scenario twin{"the file is a backup of the card's twin", "owner area read"};
+    twin.restoreTwin = true;
+    list.push_back(twin);
   }
   // At every flash command: the program dies as it begins, or the card loses
   // power half-way through it.

@@ -21,10 +21,11 @@
 namespace fu::campaign {
 namespace {
 
-// A fresh simulated PC of the kind in folder.
+// A fresh simulated PC of the kind in folder, with a twin of card 0.
 void MakePc(const std::filesystem::path& folder, const test::CardKind& kind) {
   sim::SimPc pc(folder);
   kind.apply(pc);
+  AddTwin(pc);
   pc.Save();
 }
 
