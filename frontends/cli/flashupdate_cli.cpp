@@ -32,6 +32,13 @@ constexpr std::string_view kUsage =
     "                Karte danach wieder aktualisiert)\n"
     "N ist die Nummer aus \"list\", von 0 an. --yes und --no beantworten die Rückfragen\n"
     "des gegebenen Befehls; ohne sie wird am Terminal gefragt, sonst gilt Nein.\n"
+    "Rückfragen, deren Ja eine Karte gefährden kann, beantwortet --yes mit Nein;\n"
+    "mit Ja beantwortet jede nur ihre eigene Option:\n"
+    "  --yes-other-card         die Sicherung einer anderen Karte zurückschreiben\n"
+    "  --yes-failed-conversion  einen Datensatz schreiben, dessen Konvertierung\n"
+    "                           fehlschlug\n"
+    "  --yes-unknown-name       eine Karte aktualisieren, deren Kartenname keiner\n"
+    "                           Karte zugeordnet werden kann\n"
     "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
     "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
     "--protokoll DATEI schreibt ein Protokoll für den Support in DATEI.\n"
@@ -43,11 +50,22 @@ struct Arguments {
   std::string command;
   std::optional<int> card;
   std::optional<Answer> answer;
+  std::vector<Risk> risky_yes;  // the risky questions answered Yes by their options
   std::optional<std::string> machine;
   std::optional<std::string> protocol;  // --protokoll: the protocol's file
   std::string file;                     // restore: the backup file
   std::string error;
 };
+
+// The risky question an option answers Yes.
+std::optional<Risk> RiskOf(std::string_view option) {
+  for (const Risk risk : {Risk::OtherCardsBackup, Risk::FailedConversion, Risk::UnknownCardName}) {
+    if (option == RiskOption(risk)) {
+      return risk;
+    }
+  }
+  return std::nullopt;
+}
 
 bool NeedsCard(const std::string& command) {
   return command != "list";
@@ -63,6 +81,10 @@ Arguments Parse(std::span<const std::string> args, const CliProgram& program) {
         a.error = "--yes und --no schließen sich aus.";
       }
       a.answer = answer;
+    } else if (const auto risk = RiskOf(arg)) {
+      if (std::ranges::count(a.risky_yes, *risk) == 0) {
+        a.risky_yes.push_back(*risk);
+      }
     } else if (arg == "--machine") {
       if (!program.simulated_pc) {
         a.error = "--machine gibt es nur in " + std::string(kConsoleSimProgram) +
@@ -101,6 +123,9 @@ Arguments Parse(std::span<const std::string> args, const CliProgram& program) {
     } else {
       a.error = "Zu viele Argumente.";
     }
+  }
+  if (a.error.empty() && a.answer == Answer::No && !a.risky_yes.empty()) {
+    a.error = "--no und " + std::string(RiskOption(a.risky_yes.front())) + " schließen sich aus.";
   }
   const bool known = a.command == "list" || a.command == "show" || a.command == "upgrade" ||
                      a.command == "downgrade" || a.command == "dump" || a.command == "restore" ||
@@ -225,7 +250,7 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
                        Utf8ToCp1252(CommandLineText(args)));
   }
 
-  ConsoleMessageService messages(out, in, input_is_terminal, a.answer);
+  ConsoleMessageService messages(out, in, input_is_terminal, a.answer, a.risky_yes);
   ConsoleMainWindow view(out);
   ConsoleFlashSplash splash(out);
   FlashUpdateSystem system(Ports{machine->System(), machine->Ports(), machine->Bus(),

@@ -3,7 +3,8 @@
 // line, over the machine the caller builds (the real PC or a simulated one).
 //
 //   list | show N | upgrade N | downgrade N | dump N | restore N [FILE]
-//   [--yes|--no] [--machine DIR]   (--machine only on a simulated PC)
+//   [--yes|--no] [--yes-other-card] [--yes-failed-conversion] [--yes-unknown-name]
+//   [--machine DIR]   (--machine only on a simulated PC)
 //
 // Exit status: 0 success, 1 failed or declined, 2 a raised error or the
 // hardware could not be reached, 3 usage or input error, 4 done, but the flash
@@ -48,8 +49,13 @@ inline constexpr CliProgram kRealPcCli{kConsoleProgram, false};
 using MachineFactory =
     std::function<std::unique_ptr<Machine>(const std::optional<std::string>& folder)>;
 
+// What the console programs write to standard error when an end request
+// (Ctrl+C) ends them outside a write, at once: nothing is being written then.
+inline constexpr std::string_view kEndedOutsideAWrite = "\nAbbruch\n";
+
 // end_requests: where the program's end requests (signals, Ctrl+C) arrive;
-// nullptr for none. One that arrives during a write ends the program after it.
+// nullptr for none. One that arrives during a write ends the program after it;
+// one outside a write ends it at once.
 int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
                       std::istream& in, bool input_is_terminal, const MachineFactory& make_machine,
                       EndRequests* end_requests = nullptr, const CliProgram& program = kSimPcCli);

@@ -23,7 +23,7 @@ std::unique_ptr<fu::Machine> MakeMachine(const std::optional<std::string>& folde
 }  // namespace
 
 int main(int argc, char** argv) {
-  fu::SignalEndRequests end_requests;
+  fu::SignalEndRequests end_requests(fu::kEndedOutsideAWrite);
   const std::vector<std::string> args(argv + 1, argv + argc);
   return fu::RunFlashUpdateCli(args, std::cout, std::cerr, std::cin, fu::StandardInputIsTerminal(),
                                MakeMachine, &end_requests);

@@ -17,7 +17,7 @@ int RunWindowsConsoleProgram(int argc, char** argv, const CliProgram& program,
                              const MachineFactory& make_machine) {
   const ConsoleCodePageStream out(std::cout, STD_OUTPUT_HANDLE);
   const ConsoleCodePageStream err(std::cerr, STD_ERROR_HANDLE);
-  ConsoleEndRequests end_requests;
+  ConsoleEndRequests end_requests(kEndedOutsideAWrite);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     args.push_back(Cp1252ToUtf8(argv[i]));

@@ -56,7 +56,9 @@ TForm1::TForm1(FlashUpdateSystem& system, MainWindowView& view, RestoreOffers of
       view_(view),
       messages_(system.ports.messages),
       offers_(offers),
-      console_program_(console_program) {}
+      console_program_(console_program) {
+  sys_.writer.SetEndRequests(write_end_requests_);
+}
 
 bool TForm1::Claim(CardSlot slot) {
   if (sys_.slots.SelectCard(slot) != 1 || sys_.host.ClaimCard(slot) != 0) {

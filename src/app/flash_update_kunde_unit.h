@@ -43,9 +43,9 @@ class TForm1 {
   TForm1(FlashUpdateSystem& system, MainWindowView& view, RestoreOffers offers = RestoreOffers::Ask,
          std::string_view console_program = kConsoleProgram);
 
-  // Where the program's end requests arrive. Each write holds them; one that
-  // arrived meanwhile ends the program once the write is done. Without a call
-  // no request ever arrives.
+  // Where the program's end requests arrive. Each write holds them from its
+  // backup to its journal's closing line; one that arrived meanwhile ends the
+  // program once the event is done. Without a call no request ever arrives.
   void SetEndRequests(EndRequests& requests) { end_requests_ = &requests; }
 
   // Of the cards found busy at start-up, only the one of list item index is
@@ -119,18 +119,17 @@ class TForm1 {
   void Progress(int percent);
   ActionResult StartUpCard(CardSlot slot, const std::string& directory);
 
-  // Holds end requests from before a write until it has returned (its journal
-  // entry closed) or raised; a request that arrived meanwhile is noted.
-  class EndHold {
+  // The end requests as the writer holds them: a request that arrived during a
+  // write is noted, to be carried out after the event.
+  class WriteEndRequests : public EndRequests {
    public:
-    explicit EndHold(TForm1& form) : form_(form) { form_.end_requests_->Hold(); }
-    ~EndHold() {
-      if (form_.end_requests_->Release()) {
-        form_.end_requested_ = true;
-      }
+    explicit WriteEndRequests(TForm1& form) : form_(form) {}
+    void Hold() override { form_.end_requests_->Hold(); }
+    bool Release() override {
+      const bool requested = form_.end_requests_->Release();
+      form_.end_requested_ = form_.end_requested_ || requested;
+      return requested;
     }
-    EndHold(const EndHold&) = delete;
-    EndHold& operator=(const EndHold&) = delete;
 
    private:
     TForm1& form_;
@@ -181,6 +180,7 @@ class TForm1 {
   std::vector<std::string> reported_;   // backups whose restore was explained
   HeldEndRequests no_end_requests_;
   EndRequests* end_requests_ = &no_end_requests_;
+  WriteEndRequests write_end_requests_{*this};
   bool end_requested_ = false;  // during a write; the program ends after it
   bool ending_ = false;         // said and asked the view to quit
 

@@ -54,15 +54,25 @@ std::string OneLine(std::string_view text) {
 
 }  // namespace
 
-Answer ProtocolMessages::Show(std::string_view text, MessageKind kind, Buttons buttons) {
+template <typename Ask>
+Answer ProtocolMessages::Recorded(std::string_view text, MessageKind kind, Ask ask) {
   if (protocol_.On()) {
     protocol_.Record("Meldung (" + std::string(KindText(kind)) + "): " + OneLine(text));
   }
-  const Answer answer = inner_.Show(text, kind, buttons);
+  const Answer answer = ask();
   if (protocol_.On()) {
     protocol_.Record("Antwort: " + std::string(AnswerText(answer)));
   }
   return answer;
+}
+
+Answer ProtocolMessages::Show(std::string_view text, MessageKind kind, Buttons buttons) {
+  return Recorded(text, kind, [&] { return inner_.Show(text, kind, buttons); });
+}
+
+Answer ProtocolMessages::ShowRisky(std::string_view text, MessageKind kind, Buttons buttons,
+                                   Risk risk) {
+  return Recorded(text, kind, [&] { return inner_.ShowRisky(text, kind, buttons, risk); });
 }
 
 }  // namespace fu

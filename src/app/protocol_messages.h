@@ -13,8 +13,13 @@ class ProtocolMessages : public MessageService {
       : inner_(inner), protocol_(protocol) {}
 
   Answer Show(std::string_view text, MessageKind kind, Buttons buttons) override;
+  Answer ShowRisky(std::string_view text, MessageKind kind, Buttons buttons, Risk risk) override;
 
  private:
+  // Records the message, asks inner_ by ask, records the answer.
+  template <typename Ask>
+  Answer Recorded(std::string_view text, MessageKind kind, Ask ask);
+
   MessageService& inner_;
   Protocol& protocol_;
 };

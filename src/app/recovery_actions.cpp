@@ -295,12 +295,8 @@ ActionResult TForm1::RestoreSelected(std::string_view backup_file, FileOwner own
     return ActionResult::Failed;
   }
   view_.SetHourglass(true);
-  RestoreOutcome outcome = RestoreOutcome::Failed;
-  {
-    const EndHold hold(*this);
-    outcome = sys_.restore.RestoreFromBackup(*slot, card_number, backup_file, owner,
-                                             CardOf(card_number).serialNumber);
-  }
+  const RestoreOutcome outcome = sys_.restore.RestoreFromBackup(
+      *slot, card_number, backup_file, owner, CardOf(card_number).serialNumber);
   last_backup_ = sys_.writer.LastWrite().backupFile;
   last_difference_ =
       outcome == RestoreOutcome::Restored ? sys_.writer.LastWrite().difference : std::nullopt;

@@ -124,18 +124,14 @@ ActionResult TForm1::Upgrade(CardSlot slot) {
   const RecordV12& image = *read;
   RecordV13 record;
   const bool converted = UpgradeRecord(image, record, messages_);
-  if (!converted &&
-      messages_.Show(ConvertAnywayQuestion(), MessageKind::Error, Buttons::YesNo) == Answer::No) {
+  if (!converted && messages_.ShowRisky(ConvertAnywayQuestion(), MessageKind::Error, Buttons::YesNo,
+                                        Risk::FailedConversion) == Answer::No) {
     CloseAction(slot);
     return ActionResult::Declined;
   }
   Progress(30);
   view_.SetHourglass(true);
-  bool written = false;
-  {
-    const EndHold hold(*this);
-    written = sys_.writer.WriteRecordV13(slot, record) == 0;
-  }
+  const bool written = sys_.writer.WriteRecordV13(slot, record) == 0;
   return FinishWrite(slot, written);
 }
 
@@ -154,11 +150,7 @@ ActionResult TForm1::Downgrade(CardSlot slot) {
   DowngradeRecord(record, image);
   Progress(30);
   view_.SetHourglass(true);
-  bool written = false;
-  {
-    const EndHold hold(*this);
-    written = sys_.writer.WriteRecordV12(slot, image) == 0;
-  }
+  const bool written = sys_.writer.WriteRecordV12(slot, image) == 0;
   return FinishWrite(slot, written);
 }
 

@@ -1,5 +1,6 @@
 #include "console/console_message_service.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
@@ -64,6 +65,20 @@ std::string_view MessagePrefix(MessageKind kind) {
   return {};
 }
 
+std::string_view RiskOption(Risk risk) {
+  switch (risk) {
+    case Risk::OtherCardsBackup:
+      return "--yes-other-card";
+    case Risk::FailedConversion:
+      return "--yes-failed-conversion";
+    case Risk::UnknownCardName:
+      return "--yes-unknown-name";
+    case Risk::None:
+      return {};
+  }
+  return {};
+}
+
 std::string TerminalText(std::string_view text) {
   std::string lines;
   lines.reserve(text.size());
@@ -82,21 +97,51 @@ std::string TerminalText(std::string_view text) {
 
 ConsoleMessageService::ConsoleMessageService(std::ostream& out, std::istream& in,
                                              bool inputIsTerminal,
-                                             std::optional<Answer> fixedAnswer)
-    : out_(out), in_(in), inputIsTerminal_(inputIsTerminal), fixedAnswer_(fixedAnswer) {}
+                                             std::optional<Answer> fixedAnswer,
+                                             std::optional<std::vector<Risk>> riskyYes)
+    : out_(out),
+      in_(in),
+      inputIsTerminal_(inputIsTerminal),
+      fixedAnswer_(fixedAnswer),
+      riskyYes_(std::move(riskyYes)) {}
 
-Answer ConsoleMessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
+void ConsoleMessageService::Write(std::string_view text, MessageKind kind) {
   std::string message(MessagePrefix(kind));
   message += VisibleText(text);
   out_ << TerminalText(message) << '\n';
+}
+
+Answer ConsoleMessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
+  Write(text, kind);
   if (!IsQuestion(buttons)) {
     out_.flush();
     return DismissAnswer(buttons);
   }
-  return Ask();
+  return Ask(Risk::None);
 }
 
-Answer ConsoleMessageService::Ask() {
+Answer ConsoleMessageService::ShowRisky(std::string_view text, MessageKind kind, Buttons buttons,
+                                        Risk risk) {
+  if (!IsQuestion(buttons) || !riskyYes_) {
+    return Show(text, kind, buttons);
+  }
+  Write(text, kind);
+  return Ask(risk);
+}
+
+Answer ConsoleMessageService::Ask(Risk risk) {
+  const bool fixedNo = fixedAnswer_ && *fixedAnswer_ != Answer::Yes;
+  if (risk != Risk::None && !fixedNo) {
+    const std::string option(RiskOption(risk));
+    if (std::ranges::count(*riskyYes_, risk) > 0) {
+      out_ << kPrompt << "j (vorgegeben mit " << option << ")" << std::endl;
+      return Answer::Yes;
+    }
+    if (fixedAnswer_) {
+      out_ << kPrompt << "n (nur " << option << " beantwortet diese Frage mit Ja)" << std::endl;
+      return Answer::No;
+    }
+  }
   if (fixedAnswer_) {
     const Answer answer = *fixedAnswer_ == Answer::Yes ? Answer::Yes : Answer::No;
     out_ << kPrompt << Letter(answer) << TerminalText(" (vorgegeben)"_cp) << std::endl;

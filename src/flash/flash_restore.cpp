@@ -147,7 +147,8 @@ std::optional<RestoreOutcome> FlashRestore::CheckOwner(
   }
   question += flash_text;
   question += kWriteAnyway;
-  if (messages_.Show(question, MessageKind::Error, Buttons::YesNoDefaultNo) != Answer::Yes) {
+  if (messages_.ShowRisky(question, MessageKind::Error, Buttons::YesNoDefaultNo,
+                          Risk::OtherCardsBackup) != Answer::Yes) {
     return RestoreOutcome::Declined;
   }
   return std::nullopt;

@@ -30,6 +30,27 @@ std::string VerifyFailedText(std::size_t byte) {
 // A word value a flash read never stores: it marks the words that did not arrive.
 constexpr HostWord kNotArrived = 0xFFFFFFFF;
 
+// Holds end requests while it lives, from the backup to the closing line (or the
+// failure) of one write. Release()'s answer reaches whoever handed in the requests.
+class WriteHold {
+ public:
+  explicit WriteHold(EndRequests* requests) : requests_(requests) {
+    if (requests_ != nullptr) {
+      requests_->Hold();
+    }
+  }
+  ~WriteHold() {
+    if (requests_ != nullptr) {
+      static_cast<void>(requests_->Release());
+    }
+  }
+  WriteHold(const WriteHold&) = delete;
+  WriteHold& operator=(const WriteHold&) = delete;
+
+ private:
+  EndRequests* requests_;
+};
+
 }  // namespace
 
 void RecordWriter::ShowError(std::string_view text, Buttons buttons) {
@@ -279,6 +300,7 @@ bool RecordWriter::WriteFrom(CardSlot slot, const Road& road, std::span<const Ho
                              std::string_view serial, std::string_view operation,
                              std::span<const HostWord> should, std::size_t record_words,
                              bool restore) {
+  const WriteHold held(end_requests_);
   if (!Prepare(slot, serial, operation)) {
     return false;
   }

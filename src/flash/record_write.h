@@ -9,6 +9,9 @@
 // business. So a write succeeds when the words it programmed read back as
 // written; the rest of the area is compared with what it should hold, and a
 // difference is told, recorded and kept in the backup, never called a failure.
+//
+// End requests are held from the backup to the journal's closing line, and only
+// then: a question asked before or after a write can still end the program.
 
 #include <functional>
 #include <optional>
@@ -18,6 +21,7 @@
 #include "flash/flash_backup.h"
 #include "flash/flash_commands.h"
 #include "flash/update_journal.h"
+#include "platform/end_requests.h"
 #include "platform/flash_splash_screen.h"
 #include "platform/message_service.h"
 #include "platform/protocol.h"
@@ -67,6 +71,12 @@ class RecordWriter {
         journal_(journal),
         protocol_(protocol) {}
 
+  // Where the program's end requests arrive. Each write holds them from its
+  // backup to its closing line; what a request noted meanwhile means is for
+  // whoever handed them in, whose Release() learns it. Without a call none is
+  // held.
+  void SetEndRequests(EndRequests& requests) { end_requests_ = &requests; }
+
   // Encodes the record and writes its image in four blocks, with the progress
   // window shown from before the erase to the end. 0 when written and verified,
   // ERROR_WORD otherwise.
@@ -109,9 +119,9 @@ class RecordWriter {
   // The erase, then the words from program offset 0 in blocks. Shows a failure.
   bool EraseAndProgram(CardSlot slot, const Road& road, std::span<const HostWord> words);
   // Prepare, the erase and the blocks, the verify, then the area compared with
-  // should outside the first record_words of the record area: true when the
-  // written words verified. restore: flash beyond the words that the erase
-  // cleared is programmed back from should.
+  // should outside the first record_words of the record area, all under held
+  // end requests: true when the written words verified. restore: flash beyond the words that the
+  // erase cleared is programmed back from should.
   bool WriteFrom(CardSlot slot, const Road& road, std::span<const HostWord> words,
                  std::string_view serial, std::string_view operation,
                  std::span<const HostWord> should, std::size_t record_words, bool restore);
@@ -143,6 +153,7 @@ class RecordWriter {
   FlashSplashFactory& splash_;
   UpdateJournal* journal_;
   Protocol& protocol_;
+  EndRequests* end_requests_ = nullptr;
   std::string restoring_;         // the file a restore writes back
   std::string restoring_serial_;  // a restore: the serial of another card's file
   WriteOutcome last_;

@@ -5,6 +5,9 @@ namespace fu {
 Answer ScriptedMessageService::Show(std::string_view text, MessageKind kind, Buttons buttons) {
   Answer answer = DismissAnswer(buttons);
   if (IsQuestion(buttons)) {
+    if (on_question_) {
+      on_question_(text);
+    }
     if (answers_.empty()) {
       ++unscripted_;
     } else {

@@ -4,6 +4,7 @@
 // boxes with a single button, the box is dismissed (DismissAnswer).
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ class ScriptedMessageService : public MessageService {
   Answer Show(std::string_view text, MessageKind kind, Buttons buttons) override;
 
   void Script(Answer answer) { answers_.push_back(answer); }
+  // Called with each question's text while the question is open, before it is
+  // answered; nothing by default.
+  void OnQuestion(std::function<void(std::string_view)> hook) { on_question_ = std::move(hook); }
   const std::vector<ShownMessage>& Shown() const { return shown_; }
   std::vector<std::string> Texts() const;
   // Questions asked after the script ran out.
@@ -34,6 +38,7 @@ class ScriptedMessageService : public MessageService {
 
  private:
   std::deque<Answer> answers_;
+  std::function<void(std::string_view)> on_question_;
   std::vector<ShownMessage> shown_;
   int unscripted_ = 0;
 };

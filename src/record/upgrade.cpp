@@ -312,8 +312,8 @@ bool Upgrade::CopyModelDataSet() {
   const std::string untrimmed = old_.Get(v12::CardName);
   const ModelRow* row = FindModel(TrimTrailingBlanks(untrimmed));
   if (row == nullptr) {
-    const Answer answer =
-        messages_.Show(UnknownModelQuestion(), MessageKind::Error, Buttons::YesNo);
+    const Answer answer = messages_.ShowRisky(UnknownModelQuestion(), MessageKind::Error,
+                                              Buttons::YesNo, Risk::UnknownCardName);
     return answer != Answer::No;
   }
   if (row->effect == ModelEffect::NoDataSet) {

@@ -463,7 +463,7 @@ TEST_F(UpdateActions, DumpSavesTheAreaAndSaysSo) {
 
 // An end request (a signal, Ctrl+C) that arrives during a write waits for the
 // write and then ends the program with one message; one that arrives during a
-// read or a dump is carried out at once, as before.
+// read, a dump or a question before the write is carried out at once, as before.
 TEST_F(UpdateActions, EndRequestIsHeldOnlyDuringAWrite) {
   const std::string ended(
       "Das Programm sollte beendet werden, während eine Karte beschrieben wurde.\r\n"
@@ -471,14 +471,18 @@ TEST_F(UpdateActions, EndRequestIsHeldOnlyDuringAWrite) {
   const struct {
     const char* name;
     std::size_t card;
-    CommandKind arrives_at;
+    std::optional<CommandKind> arrives_at;  // none: at the question
     std::function<ActionResult(TForm1&)> event;
     bool held;
+    ActionResult result = ActionResult::Done;
   } kRows[] = {
       {"refresh", 0, CommandKind::kRead, [](TForm1& f) { return f.ComboBox1Change(); }, false},
       {"dump", 0, CommandKind::kRead, [](TForm1& f) { return f.Button4Click(); }, false},
       {"restore", 0, CommandKind::kProgram,
        [](TForm1& f) { return f.RestoreClick("C:\\FLASH_0_05.03.2003.SAV"); }, true},
+      {"another card's backup, No", 1, std::nullopt,
+       [](TForm1& f) { return f.RestoreClick("C:\\FLASH_0_05.03.2003.SAV"); }, false,
+       ActionResult::Declined},
       {"downgrade", 1, CommandKind::kErase, [](TForm1& f) { return f.Button3Click(); }, true},
   };
   for (const auto& row : kRows) {
@@ -488,16 +492,33 @@ TEST_F(UpdateActions, EndRequestIsHeldOnlyDuringAWrite) {
     HeldEndRequests requests;
     Form().SetEndRequests(requests);
     Select(static_cast<int>(row.card));
+    const auto flash = Card(row.card).Flash().AllBytes();
+    const auto files = rig_.Pc().Drive().List();
     bool arrived = false;
-    Card(row.card).SetCommandBegunHandler([&](const sim::CommandRecord& command) {
-      if (command.kind == row.arrives_at && !arrived) {
+    const auto arrive = [&] {
+      if (!arrived) {
         arrived = true;
         requests.Request();
       }
+    };
+    Card(row.card).SetCommandBegunHandler([&](const sim::CommandRecord& command) {
+      if (command.kind == row.arrives_at) {
+        arrive();
+      }
     });
-    EXPECT_EQ(row.event(Form()), ActionResult::Done);
+    rig_.messages.OnQuestion([&](std::string_view) {
+      if (!row.arrives_at) {
+        arrive();
+      }
+    });
+    EXPECT_EQ(row.event(Form()), row.result);
     Card(row.card).SetCommandBegunHandler({});
+    rig_.messages.OnQuestion({});
     ASSERT_TRUE(arrived);
+    if (row.result == ActionResult::Declined) {  // nothing written: no backup, no erase
+      EXPECT_EQ(Card(row.card).Flash().AllBytes(), flash);
+      EXPECT_EQ(rig_.Pc().Drive().List(), files);
+    }
     EXPECT_EQ(requests.EndedAtOnce(), row.held ? 0 : 1);
     EXPECT_FALSE(requests.Held());
     const auto texts = rig_.messages.Texts();

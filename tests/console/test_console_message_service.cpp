@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "base/cp1252.h"
 #include "console/console_message_service.h"
@@ -47,6 +48,51 @@ TEST(ConsoleMessageService, FixedAnswerIsShownAndNoInputIsRead) {
     EXPECT_NE(c.out.str().find(fixed == Answer::Yes ? "[j/n] j" : "[j/n] n"), std::string::npos);
     EXPECT_EQ(c.in.tellg(), 0);
   }
+}
+
+// A question that risks a card: --yes answers it No and names the option that
+// answers it Yes; that option alone answers it Yes; --no answers it No; without
+// fixed answers a terminal asks it. A program that keeps no risks apart
+// (flashrecord) lets --yes answer it.
+TEST(ConsoleMessageService, RiskyQuestionIsAnsweredYesOnlyByItsOwnOption) {
+  const std::vector<Risk> other_card = {Risk::OtherCardsBackup};
+  const struct {
+    const char* name;
+    std::optional<Answer> fixed;
+    std::optional<std::vector<Risk>> risky_yes;
+    bool terminal;
+    Answer answer;
+    const char* said;
+  } kRows[] = {
+      {"--yes", Answer::Yes, std::vector<Risk>{}, false, Answer::No,
+       "[j/n] n (nur --yes-other-card beantwortet diese Frage mit Ja)\n"},
+      {"--yes, another risk's option", Answer::Yes, std::vector<Risk>{Risk::FailedConversion},
+       false, Answer::No, "[j/n] n (nur --yes-other-card beantwortet diese Frage mit Ja)\n"},
+      {"its option", std::nullopt, other_card, false, Answer::Yes,
+       "[j/n] j (vorgegeben mit --yes-other-card)\n"},
+      {"--yes and its option", Answer::Yes, other_card, false, Answer::Yes,
+       "[j/n] j (vorgegeben mit --yes-other-card)\n"},
+      {"--no", Answer::No, std::vector<Risk>{}, true, Answer::No, "[j/n] n (vorgegeben)\n"},
+      {"terminal", std::nullopt, std::vector<Risk>{}, true, Answer::Yes, "[j/n] "},
+      {"flashrecord's --yes", Answer::Yes, std::nullopt, false, Answer::Yes,
+       "[j/n] j (vorgegeben)\n"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    std::ostringstream out;
+    std::istringstream in("j\n");
+    ConsoleMessageService service(out, in, row.terminal, row.fixed, row.risky_yes);
+    EXPECT_EQ(service.ShowRisky("Trotzdem?", MessageKind::Error, Buttons::YesNoDefaultNo,
+                                Risk::OtherCardsBackup),
+              row.answer);
+    EXPECT_EQ(out.str(), std::string("Fehler: Trotzdem?\n") + row.said);
+  }
+  // An ordinary question still follows --yes.
+  std::ostringstream out;
+  std::istringstream in;
+  ConsoleMessageService service(out, in, false, Answer::Yes, std::vector<Risk>{});
+  EXPECT_EQ(service.ShowRisky("Weiter?", MessageKind::Question, Buttons::YesNo, Risk::None),
+            Answer::Yes);
 }
 
 TEST(ConsoleMessageService, WithoutTerminalTheAnswerIsNo) {

@@ -13,6 +13,7 @@
 #include "platform/end_requests.h"
 #include "platform/file_protocol.h"
 #include "record/record_v12.h"
+#include "record/revision.h"
 #include "sim/sim_machine.h"
 #include "support/card_kinds.h"
 #include "support/machine_faults.h"
@@ -112,21 +113,99 @@ TEST_F(Cli, UpgradeThenTheCardListsAsRevision13) {
   EXPECT_NE(Out().find("Dump erfolgreich erzeugt"), std::string::npos);
 }
 
-TEST_F(Cli, QuestionsFollowTheFlagOrAreDeclined) {
-  prepare_ = [](sim::SimPc& pc) {
+// A record field of card 0's revision-1.2 record set to value.
+std::function<void(sim::SimPc&)> CardRecordField(V12String field, std::string value) {
+  return [field, value](sim::SimPc& pc) {
     auto& flash = pc.Card(0).Flash().AllBytes();
     RecordV12 record(std::span<const std::uint8_t>(flash).subspan(0x1000, kRecordV12Size));
-    if (record.Get(v12::CardName) == "nimbaPCI/HS") {
-      record.Set(v12::CardName, "Eigenbau");
+    if (RecognizeRevision(record) == kRevision12) {
+      record.Set(field, value);
       std::copy(record.Bytes().begin(), record.Bytes().end(), flash.begin() + 0x1000);
     }
   };
-  EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);  // no terminal, no flag: No
+}
+
+// Each question that risks a card: --yes answers it No, names its option and
+// nothing is written; its option alone answers it Yes and the card is written.
+TEST_F(Cli, RiskyQuestionsNeedTheirOwnOption) {
+  const auto unknown_name = CardRecordField(v12::CardName, "Eigenbau");
+  const auto bad_clock = CardRecordField(v12::ProcessorClock, "schnell");
+  const std::string other_file = "C:\\FLASH_0_05.03.2003.SAV";
+  const struct {
+    const char* name;
+    std::function<void(sim::SimPc&)> prepare;
+    std::vector<std::string> args;
+    std::size_t card;
+    const char* option;
+    int written;  // the status of the write; kCliFailed: nothing written
+  } kRows[] = {
+      {"unknown name, --yes",
+       unknown_name,
+       {"upgrade", "0", "--yes"},
+       0,
+       "--yes-unknown-name",
+       kCliFailed},
+      {"unknown name, its option",
+       unknown_name,
+       {"upgrade", "0", "--yes-unknown-name"},
+       0,
+       nullptr,
+       kCliDoneFlashDiffers},
+      {"failed conversion, --yes",
+       bad_clock,
+       {"upgrade", "0", "--yes"},
+       0,
+       "--yes-failed-conversion",
+       kCliFailed},
+      {"failed conversion, its option",
+       bad_clock,
+       {"upgrade", "0", "--yes-failed-conversion"},
+       0,
+       nullptr,
+       kCliDoneFlashDiffers},
+      {"another card's backup, --yes",
+       nullptr,
+       {"restore", "1", other_file, "--yes"},
+       1,
+       "--yes-other-card",
+       kCliFailed},
+      {"another card's backup, its option",
+       nullptr,
+       {"restore", "1", other_file, "--yes-other-card"},
+       1,
+       nullptr,
+       kCliDoneFlashDiffers},
+  };
+  for (std::size_t i = 0; i < std::size(kRows); ++i) {
+    const auto& row = kRows[i];
+    SCOPED_TRACE(row.name);
+    pc_ = folder_.Path() / ("risk" + std::to_string(i));
+    prepare_ = nullptr;
+    ASSERT_EQ(Run({"dump", "0"}), kCliOk);  // the file another card's restore names
+    prepare_ = row.prepare;
+    ASSERT_EQ(Run({"show", "0"}), kCliOk);  // the card as the command finds it
+    const auto before = Cards();
+    const auto saved = sim::SimMachine(pc_).Pc().Drive().List();
+    EXPECT_EQ(Run(row.args), row.written) << Out();
+    const std::string hint = row.option == nullptr ? std::string("(nur --yes")
+                                                   : "[j/n] n (nur " + std::string(row.option) +
+                                                         " beantwortet diese Frage mit Ja)\n";
+    EXPECT_EQ(Out().find(hint) != std::string::npos, row.option != nullptr) << Out();
+    if (row.option != nullptr) {
+      EXPECT_EQ(Cards(), before);
+      EXPECT_EQ(sim::SimMachine(pc_).Pc().Drive().List(), saved);
+    } else {
+      EXPECT_NE(Cards()[row.card].flash, before[row.card].flash);
+    }
+  }
+  // Neither flag nor terminal: No; --no: No.
+  prepare_ = unknown_name;
+  EXPECT_EQ(Run({"upgrade", "0"}), kCliFailed);
   EXPECT_NE(Out().find("ACHTUNG"), std::string::npos);
   EXPECT_EQ(Run({"upgrade", "0", "--no"}), kCliFailed);
-  EXPECT_EQ(Run({"upgrade", "0", "--yes"}), kCliDoneFlashDiffers);
+}
 
-  // Both cards found busy: --yes takes over only the card the command names.
+TEST_F(Cli, TakeOverFollowsTheFlag) {
   prepare_ = nullptr;
   for (const std::size_t card : {0u, 1u}) {
     sim::SimMachine(pc_).Pc().SetBusyHeldByOther(card, true);
@@ -261,7 +340,7 @@ TEST_F(Cli, RestoreOfAnotherCardsFileIsFiledUnderTheCardItWrites) {
     pc.Card(1).Faults().commands.push_back(
         {sim::CommandKind::kProgram, 1, sim::FaultAction::kFail, 0});
   };
-  EXPECT_EQ(Run({"restore", "1", "C:\\FLASH_0_05.03.2003.SAV", "--yes"}), kCliFailed);
+  EXPECT_EQ(Run({"restore", "1", "C:\\FLASH_0_05.03.2003.SAV", "--yes-other-card"}), kCliFailed);
   ASSERT_NE(Cards()[1].flash, before[1].flash);
   const auto journal = sim::SimMachine(pc_).Pc().Drive().Contents("C:\\FLASH.JNL");
   const std::string text(journal.begin(), journal.end());
@@ -421,6 +500,8 @@ TEST_F(Cli, UsageErrors) {
   EXPECT_EQ(Run({"upgrade", "x"}), kCliUsage);
   EXPECT_EQ(Run({"list", "0"}), kCliUsage);
   EXPECT_EQ(Run({"upgrade", "0", "--yes", "--no"}), kCliUsage);
+  EXPECT_EQ(Run({"restore", "1", "--yes-other-card", "--no"}), kCliUsage);
+  EXPECT_EQ(Err().find("--no und --yes-other-card schließen sich aus.\n"), 0u) << Err();
   EXPECT_NE(Err().find("Aufruf: " + std::string(kConsoleSimProgram) +
                        " BEFEHL [--yes | --no] [--machine ORDNER]\n"),
             std::string::npos)

@@ -35,6 +35,16 @@ TEST(SignalEndRequestsDeathTest, SignalIsHeldDuringAHoldAndEndsTheProgramOutside
           std::_Exit(0);
         },
         ::testing::KilledBySignal(signal), "");
+    // A console program says why it ends; a hold before does not keep it silent.
+    EXPECT_EXIT(
+        {
+          SignalEndRequests requests("\nAbbruch\n");
+          requests.Hold();
+          requests.Release();
+          std::raise(signal);
+          std::_Exit(0);
+        },
+        ::testing::KilledBySignal(signal), "\nAbbruch\n");
   }
 }
 

@@ -3,11 +3,13 @@
 // the whole run: output to a closed pipe (a console program piped into head)
 // then fails its writes instead of killing the program. SIGINT, SIGTERM and
 // SIGHUP keep their disposition outside a hold, so they end the program as
-// always; during a hold they are only noted, and Release() reports them.
-// The signal state is the process's: one object at a time.
+// always (a console program first writes its ending text to standard error);
+// during a hold they are only noted, and Release() reports them. The signal
+// state is the process's: one object at a time.
 
 #include <csignal>
 #include <iterator>
+#include <string_view>
 
 #include "platform/end_requests.h"
 
@@ -15,7 +17,9 @@ namespace fu {
 
 class SignalEndRequests : public EndRequests {
  public:
-  SignalEndRequests();
+  // ending_text: written to standard error when a request ends the program
+  // outside a hold; it must outlive the object (a literal). Empty: nothing.
+  explicit SignalEndRequests(std::string_view ending_text = {});
   ~SignalEndRequests() override;
   SignalEndRequests(const SignalEndRequests&) = delete;
   SignalEndRequests& operator=(const SignalEndRequests&) = delete;

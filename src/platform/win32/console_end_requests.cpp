@@ -13,9 +13,16 @@ std::atomic<bool> g_requested{false};
 // Signalled while no write runs; a handler that must not return during a
 // write waits for it.
 HANDLE g_released = nullptr;
+std::string_view g_ending_text;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (!g_held.load()) {
+    // On a thread of its own, not in a signal: any call may be made here.
+    if (!g_ending_text.empty()) {
+      DWORD written = 0;
+      ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), g_ending_text.data(),
+                  static_cast<DWORD>(g_ending_text.size()), &written, nullptr);
+    }
     return FALSE;  // the default handler ends the program
   }
   g_requested.store(true);
@@ -31,7 +38,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 }  // namespace
 
-ConsoleEndRequests::ConsoleEndRequests() {
+ConsoleEndRequests::ConsoleEndRequests(std::string_view ending_text) {
+  g_ending_text = ending_text;
   g_released = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
   ::SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
 }
@@ -41,6 +49,7 @@ ConsoleEndRequests::~ConsoleEndRequests() {
   ::SetConsoleCtrlHandler(&OnConsoleEvent, FALSE);
   ::CloseHandle(g_released);
   g_released = nullptr;
+  g_ending_text = {};
 }
 
 void ConsoleEndRequests::Hold() {
