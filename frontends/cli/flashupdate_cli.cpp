@@ -41,10 +41,12 @@ constexpr std::string_view kUsage =
     "                           Karte zugeordnet werden kann\n"
     "Nach einer nicht abgeschlossenen Aktualisierung nennt jeder Befehl die Karte und\n"
     "ihre Sicherung; zurückgeschrieben wird sie nur mit \"restore N\".\n"
-    "--protokoll DATEI schreibt ein Protokoll für den Support in DATEI.\n"
-    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder abgelehnt, 2 Fehler oder Hardware\n"
-    "nicht erreichbar, 3 falscher Aufruf oder falsche Eingabe, 4 Erfolg, aber das Flash\n"
-    "außerhalb des Datensatzes weicht von der Sicherung ab (die Sicherung aufbewahren).\n";
+    "--protokoll DATEI schreibt ein Protokoll für den Support in DATEI. --version allein\n"
+    "zeigt die Version des Programms.\n"
+    "Rückgabewerte: 0 Erfolg, 1 fehlgeschlagen oder mit Nein beantwortet, 2 Fehler oder\n"
+    "Hardware nicht erreichbar, 3 falscher Aufruf, falsche Eingabe oder vom Programm\n"
+    "abgelehnt, 4 Erfolg, aber das Flash außerhalb des Datensatzes weicht von der\n"
+    "Sicherung ab (die Sicherung aufbewahren).\n";
 
 struct Arguments {
   std::string command;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "app/console_program.h"
@@ -518,6 +520,34 @@ TEST_F(Cli, UsageErrors) {
             0u)
       << Err();
   EXPECT_EQ(Err().find("ORDNER"), std::string::npos) << Err();
+}
+
+// The customer's guide names only the commands and options of the usage text,
+// and exactly its exit statuses.
+TEST_F(Cli, GuideNamesWhatTheUsageTextGives) {
+  EXPECT_EQ(Run({}), kCliUsage);
+  const std::string usage = Err();
+  std::ifstream file(FU_SOURCE_DIR "/package/LIESMICH.txt", std::ios::binary);
+  const std::string guide{std::istreambuf_iterator<char>(file), {}};
+  ASSERT_NE(guide.find("Rückgabewerte (ERRORLEVEL):"), std::string::npos);
+  const auto all = [](const std::string& text, const char* pattern) {
+    std::set<std::string> found;
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator();
+         ++it) {
+      found.insert((*it)[1].str());
+    }
+    return found;
+  };
+  for (const std::string& command : all(guide, R"(FlashUpdateCli\.exe ([a-z]+)(?: N|[),\n]))")) {
+    EXPECT_NE(usage.find("\n  " + command + " "), std::string::npos) << command;
+  }
+  for (const std::string& option : all(guide, R"((--[a-z][a-z-]*))")) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+  const std::size_t codes = guide.find("Rückgabewerte (ERRORLEVEL):");
+  EXPECT_EQ(all(guide.substr(codes, guide.find("\n\n", codes) - codes), R"(\n  ([0-9])  )"),
+            all(usage.substr(usage.find("Rückgabewerte:")), R"([:,] ([0-9]) )"));
 }
 
 TEST_F(Cli, MachineThatCannotBeHadIsAUsageError) {
