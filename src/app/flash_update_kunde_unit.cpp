@@ -240,8 +240,8 @@ void TForm1::ShowCard(CardSlot slot) {
     ShowState(CardState::Unknown, {}, {});
   }
   if (sys_.ports.protocol.On()) {
-    sys_.ports.protocol.Record("Karte in Steckplatz " + std::to_string(slot) + ": " +
-                               shown_name_ + identity);
+    sys_.ports.protocol.Record("Karte in Steckplatz " + std::to_string(slot) + ": " + shown_name_ +
+                               identity);
   }
 }
 

@@ -6,13 +6,13 @@
 //   <TAB>Zeit=05.03.2003 14:07:09<TAB>Version=1.3.0<TAB>CRC32=1A2B3C4D<CR><LF>
 //
 // (one line in the file). Zeit is the local date and time of day the line was
-// written, for support to match a journal to a call; older lines lack it. Bytes and Inhalt-CRC32 bind the entry to its backup's
-// content: the file's size and the CRC-32 of all its bytes. Version names the
-// program that wrote the line, and so the backup the line names; lines of
-// earlier versions lack these fields. A restore of another card's file notes
-// that card's serial number as "<TAB>Seriennummer-Sicherung=...". A write is closed by a line that
-// begins with "fertig", with "unverändert" when it failed and left the card as it was, or with
-// "aufgegeben" when the user gave up its restore point. The CRC-32 covers everything before
+// written, for support to match a journal to a call; older lines lack it. Bytes and Inhalt-CRC32
+// bind the entry to its backup's content: the file's size and the CRC-32 of all its bytes. Version
+// names the program that wrote the line, and so the backup the line names; lines of earlier
+// versions lack these fields. A restore of another card's file notes that card's serial number as
+// "<TAB>Seriennummer-Sicherung=...". A write is closed by a line that begins with "fertig", with
+// "unverändert" when it failed and left the card as it was, or with "aufgegeben" when the user gave
+// up its restore point. The CRC-32 covers everything before
 // "<TAB>CRC32=", so a line torn by a crash or changed on disk is recognised. Control characters and
 // '%' in a value are written as %XX.
 

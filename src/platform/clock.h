@@ -22,7 +22,7 @@ class Clock {
 };
 
 // A local date and time of day in the form of Clock::DateAndTime.
-std::string DateAndTimeText(int year, unsigned month, unsigned day, unsigned hour,
-                            unsigned minute, unsigned second);
+std::string DateAndTimeText(int year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+                            unsigned second);
 
 }  // namespace fu
