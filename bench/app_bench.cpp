@@ -33,6 +33,7 @@ class SleepCounter : public fu::Clock {
   }
   std::chrono::milliseconds Uptime() const override { return inner_.Uptime(); }
   std::string ShortDate() override { return inner_.ShortDate(); }
+  std::string DateAndTime() override { return inner_.DateAndTime(); }
   std::chrono::milliseconds slept{0};
 
  private:

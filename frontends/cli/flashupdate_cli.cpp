@@ -6,11 +6,11 @@
 
 #include "app/console_program.h"
 #include "app/flash_update_kunde_unit.h"
+#include "app/protocol_start.h"
 #include "base/cp1252.h"
 #include "base/version.h"
 #include "console/console_message_service.h"
 #include "console_view.h"
-#include "platform/file_protocol.h"
 
 namespace fu {
 
@@ -185,20 +185,12 @@ int ExitCode(ActionResult result) {
 }
 
 // A file name of the host as the system opens it (code page 1252 on Windows,
-// UTF-8 elsewhere), from the UTF-8 of the arguments; and back.
+// UTF-8 elsewhere), from the UTF-8 of the arguments.
 std::string HostName(const std::string& utf8) {
 #ifdef _WIN32
   return Utf8ToCp1252(utf8);
 #else
   return utf8;
-#endif
-}
-
-std::string HostTextToUtf8(std::string_view text) {
-#ifdef _WIN32
-  return Cp1252ToUtf8(text);
-#else
-  return std::string(text);
 #endif
 }
 
@@ -213,43 +205,55 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     return kCliOk;
   }
   const Arguments a = Parse(args, program);
-  if (!a.error.empty()) {
-    err << a.error << "\n\nAufruf: " << program.name << " BEFEHL [--yes | --no]"
-        << (program.simulated_pc ? " [--machine ORDNER]" : "") << "\n"
-        << kUsage;
-    return kCliUsage;
-  }
-  // Opened before anything else: without it the program does not begin.
-  std::unique_ptr<FileProtocol> protocol_file;
-  if (a.protocol) {
+  // The machine first: a program the one-program check refuses touches no
+  // protocol, not even the running program's.
+  std::unique_ptr<Machine> machine;
+  std::string machine_error;
+  if (a.error.empty() || a.protocol) {
     try {
-      protocol_file = std::make_unique<FileProtocol>(HostName(*a.protocol));
+      machine = make_machine(a.machine);
+    } catch (const std::exception& e) {
+      machine_error = e.what();
+    }
+  }
+  // Then the protocol: without it the program does not begin.
+  std::unique_ptr<FileProtocol> protocol_file;
+  if (a.protocol && machine) {
+    try {
+      protocol_file = OpenProtocol(HostName(*a.protocol), program.name, *machine,
+                                   Utf8ToCp1252(CommandLineText(args)));
     } catch (const ProtocolFileError& e) {
-      err << HostTextToUtf8(e.what()) << "\n";
+      err << Cp1252ToUtf8(e.what()) << "\n";
       return kCliUsage;
     }
   }
   Protocol& protocol = protocol_file ? *protocol_file : NoProtocol();
-  // Whichever way the program ends, lines the protocol lost are told; the
-  // status stays that of the work.
+  // Whichever way the program ends, the protocol notes the status and lines it
+  // lost are told; the status stays that of the work.
   const auto ended = [&](int status) {
+    RecordProgramEnd(protocol, status);
     if (protocol_file && !protocol_file->Complete()) {
       err << "Hinweis: " << Cp1252ToUtf8(protocol_file->IncompleteText()) << "\n";
     }
     return status;
   };
-  std::unique_ptr<Machine> machine;
-  try {
-    machine = make_machine(a.machine);
-  } catch (const std::exception& e) {
-    protocol.Record("Abbruch: " + std::string(e.what()));
-    err << Cp1252ToUtf8(e.what()) << "\n";
+  // A refusal goes to the error output and into the protocol.
+  const auto refuse = [&](const std::string& utf8) {
+    if (protocol.On()) {
+      protocol.Record("Abgelehnt: " + Utf8ToCp1252(utf8));
+    }
+    err << utf8 << "\n";
+  };
+  if (!a.error.empty()) {
+    refuse(a.error);
+    err << "\nAufruf: " << program.name << " BEFEHL [--yes | --no]"
+        << (program.simulated_pc ? " [--machine ORDNER]" : "") << "\n"
+        << kUsage;
     return ended(kCliUsage);
   }
-  if (protocol_file) {
-    protocol_file->StartClock(machine->Time());
-    RecordProgramStart(protocol, program.name, machine->Platform(),
-                       Utf8ToCp1252(CommandLineText(args)));
+  if (!machine) {
+    err << Cp1252ToUtf8(machine_error) << "\n";
+    return kCliUsage;
   }
 
   ConsoleMessageService messages(out, in, input_is_terminal, a.answer, a.risky_yes);
@@ -285,10 +289,10 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
       PrintCard(out, i, view, form);
     }
   } else if (*a.card >= cards) {
-    err << "Karte " << *a.card << " gibt es nicht"
-        << (cards == 0
-                ? ": es wurde keine Karte gefunden.\n"
-                : "; die Karten sind von 0 bis " + std::to_string(cards - 1) + " nummeriert.\n");
+    refuse("Karte " + std::to_string(*a.card) + " gibt es nicht" +
+           (cards == 0
+                ? ": es wurde keine Karte gefunden."
+                : "; die Karten sind von 0 bis " + std::to_string(cards - 1) + " nummeriert."));
     status = unreachable ? kCliRaised : kCliUsage;
   } else {
     view.SelectItem(*a.card);
@@ -303,8 +307,9 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
       if (((upgrade && !view.Enabled(Control::Button2)) ||
            (downgrade && !view.Enabled(Control::Button3))) &&
           !form.SelectedHasOpenWrite()) {
-        err << (upgrade ? "Flash upgraden" : "Flash downgraden") << " ist für Karte " << *a.card
-            << " nicht möglich (Flashversion " << Cp1252ToUtf8(view.Text(Control::Edit3)) << ").\n";
+        refuse(std::string(upgrade ? "Flash upgraden" : "Flash downgraden") + " ist für Karte " +
+               std::to_string(*a.card) + " nicht möglich (Flashversion " +
+               Cp1252ToUtf8(view.Text(Control::Edit3)) + ").");
         status = kCliUsage;
       } else {
         const bool restore = a.command == "restore";
@@ -333,9 +338,6 @@ int RunFlashUpdateCli(std::span<const std::string> args, std::ostream& out, std:
     }
   }
   form.FormClose();
-  if (protocol.On()) {
-    protocol.Record(std::string("Ende, Rückgabewert "_cp) + std::to_string(status));
-  }
   return ended(status);
 }
 

@@ -11,8 +11,8 @@
 #include <optional>
 
 #include "app/flash_update_kunde_unit.h"
+#include "app/protocol_start.h"
 #include "console/console_message_service.h"
-#include "platform/file_protocol.h"
 #include "qt_end_requests.h"
 #include "qt_flash_splash.h"
 #include "qt_main_window.h"
@@ -180,6 +180,9 @@ int main(int argc, char** argv) {
     }
   });
   const int result = QApplication::exec();
+  if (protocol) {
+    fu::RecordProgramEnd(*protocol, status != 0 ? status : result);
+  }
   if (protocol && !protocol->Complete()) {
     messages.Show(protocol->IncompleteText(), fu::MessageKind::Error, fu::Buttons::Ok);
   }

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "app/flash_update_kunde_unit.h"
+#include "app/protocol_start.h"
 #include "base/version.h"
 #include "flash_splash.h"
 #include "gui_common.h"
 #include "main_window.h"
-#include "platform/file_protocol.h"
 #include "platform/win32/win32_message_service.h"
 
 namespace fu {
@@ -35,8 +35,12 @@ int RunWindowProgram(HINSTANCE instance, int show_command, Machine& machine,
     ShowStartError(error.what());
     return 1;
   }
-  // Whichever way the program ends, lines the protocol lost are told.
+  // Whichever way the program ends, the protocol notes it, and lines it lost
+  // are told.
   const auto ended = [&](int exit_code) {
+    if (protocol) {
+      RecordProgramEnd(*protocol, exit_code);
+    }
     if (protocol && !protocol->Complete()) {
       ShowBox(protocol->IncompleteText(), MB_ICONWARNING);
     }

@@ -228,15 +228,22 @@ void TForm1::ShowCard(CardSlot slot) {
   if (index >= 0 && static_cast<std::size_t>(index) < list_serials_.size()) {
     list_serials_[static_cast<std::size_t>(index)] = SerialNumberOf(image, record);
   }
+  std::string identity;  // for the protocol: serial number and revision
   if (RecognizeRevision(image) == kRevision12) {
     shown_name_ = image.Get(v12::CardName);
     ShowState(CardState::Revision12, image.Get(v12::SerialNumber), image.Get(v12::Customer));
+    identity = ", Seriennummer " + image.Get(v12::SerialNumber) + ", Revision 1.2";
   } else if (RecognizeRevision(record) == kRevision13) {
     shown_name_ = record.CardName.str();
     ShowState(CardState::Revision13, record.SerialNumber.str(), record.Customer.str());
+    identity = ", Seriennummer " + record.SerialNumber.str() + ", Revision 1.3";
   } else {
     shown_name_ = kUnknownCard;
     ShowState(CardState::Unknown, {}, {});
+  }
+  if (sys_.ports.protocol.On()) {
+    sys_.ports.protocol.Record("Karte in Steckplatz " + std::to_string(slot) + ": " + shown_name_ +
+                               identity);
   }
 }
 

@@ -61,7 +61,8 @@ class FlashUpdateSystem {
         backup(flash, p.files, p.clock, ports.messages, p.protocol,
                [this](std::string_view path) { return journal.Mentions(path); }),
         journal(
-            p.files, [](std::span<const std::uint8_t> bytes) { return RestorableBackup(bytes); },
+            p.files, p.clock,
+            [](std::span<const std::uint8_t> bytes) { return RestorableBackup(bytes); },
             p.protocol),
         writer(flash, backup, ports.messages, p.splash, &journal, p.protocol),
         restore(p.files, flash, reader, writer, ports.messages),

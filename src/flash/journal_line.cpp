@@ -23,6 +23,7 @@ constexpr std::string_view kVersionKey = "Version=";
 constexpr std::string_view kDifferenceKey = "Abweichung=";
 constexpr std::string_view kSizeKey = "Bytes=";
 constexpr std::string_view kContentKey = "Inhalt-CRC32=";
+constexpr std::string_view kTimeKey = "Zeit=";
 constexpr std::string_view kFileSerialKey = "Seriennummer-Sicherung=";
 
 std::string Escape(std::string_view value) {
@@ -149,6 +150,9 @@ std::string EncodeJournalLine(const JournalEntry& entry) {
   if (!entry.difference.empty()) {
     line += "\t" + std::string(kDifferenceKey) + Escape(entry.difference);
   }
+  if (!entry.time.empty()) {
+    line += "\t" + std::string(kTimeKey) + Escape(entry.time);
+  }
   line += "\t" + std::string(kVersionKey) + Escape(kVersion);
   line += std::string(kCheckKey) + HexText(Crc32(line)) + "\r\n";
   return line;
@@ -177,8 +181,8 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
     return std::nullopt;
   }
   // After the keys: the backup's size and CRC-32, the difference a write left
-  // beyond its record (closing lines only), then the program's version; lines of
-  // earlier versions lack them.
+  // beyond its record (closing lines only), the time it was written, then the
+  // program's version; lines of earlier versions lack them.
   std::size_t extra = kKeys.size() + 1;
   std::uint32_t size = 0;
   std::uint32_t content = 0;
@@ -202,10 +206,15 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   if (extra < fields.size() && fields[extra].starts_with(kDifferenceKey)) {
     difference = fields[extra++].substr(kDifferenceKey.size());
   }
+  std::optional<std::string> time = std::string();
+  if (extra < fields.size() && fields[extra].starts_with(kTimeKey)) {
+    time = Unescape(fields[extra++].substr(kTimeKey.size()));
+  }
   if (extra < fields.size() && fields[extra].starts_with(kVersionKey) &&
       Unescape(fields[extra].substr(kVersionKey.size()))) {
     ++extra;
-  } else if (!difference.empty() || size != 0 || !file_serial || !file_serial->empty()) {
+  } else if (!difference.empty() || size != 0 || !file_serial || !file_serial->empty() || !time ||
+             !time->empty()) {
     return std::nullopt;
   }
   if (extra != fields.size() || (!difference.empty() && fields[0] == kBegun)) {
@@ -236,7 +245,11 @@ std::optional<JournalEntry> DecodeJournalLine(std::string_view line) {
   entry.backupFile = std::move(values[3]);
   entry.backupSize = size;
   entry.backupCrc = content;
+  if (!file_serial || !time) {
+    return std::nullopt;
+  }
   entry.fileSerial = std::move(*file_serial);
+  entry.time = std::move(*time);
   auto unescaped = Unescape(difference);
   if (!unescaped) {
     return std::nullopt;

@@ -3,15 +3,16 @@
 //
 //   begonnen<TAB>Steckplatz=0<TAB>Seriennummer=RTC-0311-0007<TAB>Vorgang=upgrade
 //   <TAB>Sicherung=C:\FLASH_0_05.03.2003.SAV<TAB>Bytes=262152<TAB>Inhalt-CRC32=5E6F7A8B
-//   <TAB>Version=1.3.0<TAB>CRC32=1A2B3C4D<CR><LF>
+//   <TAB>Zeit=05.03.2003 14:07:09<TAB>Version=1.3.0<TAB>CRC32=1A2B3C4D<CR><LF>
 //
-// (one line in the file). Bytes and Inhalt-CRC32 bind the entry to its backup's
-// content: the file's size and the CRC-32 of all its bytes. Version names the
-// program that wrote the line, and so the backup the line names; lines of
-// earlier versions lack these fields. A restore of another card's file notes
-// that card's serial number as "<TAB>Seriennummer-Sicherung=...". A write is closed by a line that
-// begins with "fertig", with "unverändert" when it failed and left the card as it was, or with
-// "aufgegeben" when the user gave up its restore point. The CRC-32 covers everything before
+// (one line in the file). Zeit is the local date and time of day the line was
+// written, for support to match a journal to a call; older lines lack it. Bytes and Inhalt-CRC32
+// bind the entry to its backup's content: the file's size and the CRC-32 of all its bytes. Version
+// names the program that wrote the line, and so the backup the line names; lines of earlier
+// versions lack these fields. A restore of another card's file notes that card's serial number as
+// "<TAB>Seriennummer-Sicherung=...". A write is closed by a line that begins with "fertig", with
+// "unverändert" when it failed and left the card as it was, or with "aufgegeben" when the user gave
+// up its restore point. The CRC-32 covers everything before
 // "<TAB>CRC32=", so a line torn by a crash or changed on disk is recognised. Control characters and
 // '%' in a value are written as %XX.
 
@@ -46,6 +47,8 @@ struct JournalEntry {
   // Done without a restore: the user gave up the restore point of a write whose
   // backup could no longer bring the card back.
   bool abandoned = false;
+  // When the line was written ("05.03.2003 14:07:09"); empty in older lines.
+  std::string time = {};
   friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 

@@ -141,10 +141,19 @@ bool RecordWriter::Verify(CardSlot slot, std::span<const HostWord> expected) {
       [](HostWord got, HostWord want) { return got == (want & 0xFF); });
   const auto first_bad = static_cast<std::size_t>(differs.first - back.begin());
   if (first_bad < stop || !arrived) {
-    ShowError(VerifyFailedText(std::min(first_bad, stop)));
+    VerifyFailed(std::min(first_bad, stop), first_bad < stop);
     return false;
   }
   return true;
+}
+
+void RecordWriter::VerifyFailed(std::size_t byte, bool differs) {
+  if (protocol_.On()) {
+    protocol_.Record(std::string("Prüfung: Datensatz "_cp) +
+                     (differs ? "abweichend ab Byte " : "nicht ganz gelesen, ab Byte ") +
+                     std::to_string(byte));
+  }
+  ShowError(VerifyFailedText(byte));
 }
 
 bool RecordWriter::ReadArea(CardSlot slot, std::vector<HostWord>& area,
@@ -355,7 +364,7 @@ bool RecordWriter::RecordAsWritten(std::span<const HostWord> area,
   if (differs.first == record.end()) {
     return true;
   }
-  ShowError(VerifyFailedText(static_cast<std::size_t>(differs.first - record.begin())));
+  VerifyFailed(static_cast<std::size_t>(differs.first - record.begin()), true);
   return false;
 }
 

@@ -128,6 +128,9 @@ class RecordWriter {
   // Reads back the words from the record area's start; shows the first byte
   // that differs or did not arrive.
   bool Verify(CardSlot slot, std::span<const HostWord> expected);
+  // Records and tells a record that does not read back as written from byte on:
+  // differing there, or not read further.
+  void VerifyFailed(std::size_t byte, bool differs);
   // Reads the whole area into area: false when it did not arrive whole, or
   // differed from should outside the record's first skip_to offsets and a
   // second read did not agree.

@@ -233,6 +233,7 @@ void UpdateJournal::Append(JournalEntry entry) {
     text += JournalHeaderLine();
     text += "\r\n";
   }
+  entry.time = clock_.DateAndTime();
   const std::string line = EncodeJournalLine(entry);
   text += line;
   const auto file = files_.OpenAppend(kFileName);

@@ -22,6 +22,7 @@
 
 #include "dsplink/window_table.h"
 #include "flash/journal_line.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/protocol.h"
 
@@ -38,11 +39,12 @@ enum class BackupState {
 class UpdateJournal {
  public:
   // restorable tells whether a file's bytes are a backup that can bring a card
-  // back (whole, with its checks right, holding a record).
-  explicit UpdateJournal(
-      Files& files, std::function<bool(std::span<const std::uint8_t> bytes)> restorable = nullptr,
-      Protocol& protocol = NoProtocol())
-      : files_(files), restorable_(std::move(restorable)), protocol_(protocol) {}
+  // back (whole, with its checks right, holding a record). Each line notes the
+  // clock's date and time of day.
+  UpdateJournal(Files& files, Clock& clock,
+                std::function<bool(std::span<const std::uint8_t> bytes)> restorable = nullptr,
+                Protocol& protocol = NoProtocol())
+      : files_(files), clock_(clock), restorable_(std::move(restorable)), protocol_(protocol) {}
 
   // "C:\FLASH.JNL", beside the backups.
   static constexpr std::string_view kFileName = "C:\\FLASH.JNL";
@@ -93,6 +95,7 @@ class UpdateJournal {
   void Append(JournalEntry entry);
 
   Files& files_;
+  Clock& clock_;
   std::function<bool(std::span<const std::uint8_t> bytes)> restorable_;
   Protocol& protocol_;
 };

@@ -137,7 +137,12 @@ bool CardAccess::CloseCard(CardSlot slot) {
   if (!windows_.HasWindow(slot)) {
     return false;
   }
-  UnmapRegisterWindow(windows_.Get(slot));
+  const std::uint32_t linear = windows_.Get(slot);
+  const bool unmapped = UnmapRegisterWindow(linear);
+  if (protocol_.On()) {
+    protocol_.Record("Steckplatz " + std::to_string(slot) + ": Fenster " + Hex(linear) +
+                     (unmapped ? " freigegeben" : " nicht freigegeben"));
+  }
   windows_.Clear(slot);
   const int before = open_windows_;
   open_windows_ = before > 0 ? before - 1 : 0;

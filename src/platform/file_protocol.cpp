@@ -28,14 +28,14 @@ std::string OpenErrorText(const std::string& path, int error) {
       reason = "Fehler " + std::to_string(error);
       break;
   }
-  return "Die Protokolldatei " + path + " kann nicht angelegt werden (" + reason +
+  return "Die Protokolldatei " + HostTextToCp1252(path) + " kann nicht angelegt werden (" + reason +
          "). Das Programm beginnt nicht.";
 }
 
 }  // namespace
 
 FileProtocol::FileProtocol(const std::string& path)
-    : path_(path), file_(std::fopen(path.c_str(), "wb")) {
+    : path_(path), file_(std::fopen(path.c_str(), "ab")) {
   if (file_ == nullptr) {
     throw ProtocolFileError(OpenErrorText(path, errno));
   }
@@ -73,8 +73,9 @@ std::string FileProtocol::IncompleteText() const {
   return text;
 }
 
-void RecordProgramStart(Protocol& protocol, std::string_view program, std::string_view platform,
-                        std::string_view command_line) {
+void RecordProgramStart(Protocol& protocol, Clock& clock, std::string_view program,
+                        std::string_view platform, std::string_view command_line) {
+  protocol.Record("Beginn: " + clock.DateAndTime());
   protocol.Record("Programm: " + std::string(program) + " " + std::string(kVersion));
   protocol.Record("Plattform: " + std::string(platform));
   protocol.Record("Aufruf: " + std::string(command_line));
@@ -106,23 +107,6 @@ ProtocolOption FindProtocolOption(std::span<const std::string> args) {
     option.file = args[i + 1];
   }
   return option;
-}
-
-std::unique_ptr<FileProtocol> StartProtocolFromArguments(std::span<const std::string> args,
-                                                         std::string_view program,
-                                                         Machine& machine) {
-  const ProtocolOption option = FindProtocolOption(args);
-  if (!option.error.empty()) {
-    throw ProtocolFileError(option.error);
-  }
-  if (!option.given) {
-    return nullptr;
-  }
-  auto protocol = std::make_unique<FileProtocol>(option.file);
-  protocol->StartClock(machine.Time());
-  RecordProgramStart(*protocol, program, machine.Platform(),
-                     HostTextToCp1252(CommandLineText(args)));
-  return protocol;
 }
 
 std::vector<std::string> SplitCommandLine(std::string_view command_line) {

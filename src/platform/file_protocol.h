@@ -1,9 +1,9 @@
 #pragma once
 // The support protocol as a text file of the host (on the simulated PC not on
 // its drive C:): one event per line after its time in milliseconds since the
-// start, flushed at each line so that a crash keeps every line before it. On
-// Windows the lines are code page 1252 and end in CR LF, so that Notepad shows
-// them; elsewhere UTF-8 with LF.
+// start, appended after the sessions before, flushed at each line so that a crash keeps every line
+// before it. On Windows the lines are code page 1252 and end in CR LF, so that Notepad shows them;
+// elsewhere UTF-8 with LF.
 
 #include <chrono>
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/machine.h"
+#include "platform/clock.h"
 #include "platform/protocol.h"
 
 namespace fu {
@@ -25,7 +25,8 @@ inline constexpr std::string_view kProtocolLineEnd = "\r\n";
 inline constexpr std::string_view kProtocolLineEnd = "\n";
 #endif
 
-// The file cannot be created; what() is the German text (code page 1252).
+// The file cannot be created or is refused; what() is the German text (code
+// page 1252).
 class ProtocolFileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -33,7 +34,7 @@ class ProtocolFileError : public std::runtime_error {
 
 class FileProtocol : public Protocol {
  public:
-  // Creates the file, or empties it; throws ProtocolFileError.
+  // Creates the file, or opens it to append; throws ProtocolFileError.
   explicit FileProtocol(const std::string& path);
   ~FileProtocol() override;
   FileProtocol(const FileProtocol&) = delete;
@@ -59,10 +60,10 @@ class FileProtocol : public Protocol {
   std::chrono::milliseconds start_{0};
 };
 
-// The protocol's first lines: the program with its version, the platform and
-// the command line.
-void RecordProgramStart(Protocol& protocol, std::string_view program, std::string_view platform,
-                        std::string_view command_line);
+// A session's first lines: the date and time of day, the program with its
+// version, the platform and the command line.
+void RecordProgramStart(Protocol& protocol, Clock& clock, std::string_view program,
+                        std::string_view platform, std::string_view command_line);
 
 // The command line as one text, each argument with a space or a quote in quotes.
 std::string CommandLineText(std::span<const std::string> args);
@@ -74,15 +75,6 @@ struct ProtocolOption {
   std::string error;  // German text when the option lacks its file
 };
 ProtocolOption FindProtocolOption(std::span<const std::string> args);
-
-// The protocol that "/protokoll DATEI" (or "--protokoll DATEI") among the
-// window program's arguments names (host file names: the ANSI code page on
-// Windows, UTF-8 elsewhere), timed on the machine's clock and begun with its
-// first lines; nullptr when none is named. Throws ProtocolFileError when the
-// option lacks its file or the file cannot be created.
-std::unique_ptr<FileProtocol> StartProtocolFromArguments(std::span<const std::string> args,
-                                                         std::string_view program,
-                                                         Machine& machine);
 
 // A Windows command line (WinMain's) split into its arguments: separated by
 // blanks, a double-quoted part kept together without its quotes.

@@ -20,6 +20,7 @@ class SimMachine : public Machine {
   fu::Clock& Time() override { return pc_.Clock(); }
   Files& Drive() override { return pc_.Drive(); }
   std::string Platform() override;
+  std::optional<std::string> DrivePathOf(const std::string& host_file) override;
 
   SimPc& Pc() { return pc_; }
 

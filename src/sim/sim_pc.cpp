@@ -367,6 +367,10 @@ std::string PcClock::ShortDate() {
   return virtual_ ? virtual_->ShortDate() : system_->ShortDate();
 }
 
+std::string PcClock::DateAndTime() {
+  return virtual_ ? virtual_->DateAndTime() : system_->DateAndTime();
+}
+
 void PcClock::SetPicture(std::string_view picture) {
   if (virtual_) {
     virtual_->SetShortDatePicture(picture);

@@ -93,6 +93,7 @@ class PcClock : public fu::Clock, public SimTime {
 
   void Sleep(std::chrono::milliseconds duration) override;
   std::string ShortDate() override;
+  std::string DateAndTime() override;
   std::chrono::milliseconds Uptime() const override;
 
   void SetPicture(std::string_view picture);

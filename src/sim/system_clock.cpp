@@ -30,4 +30,17 @@ std::string SystemClock::ShortDate() {
   return picture_.Format(date);
 }
 
+std::string SystemClock::DateAndTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  if (const std::tm* local = std::localtime(&now); local != nullptr) {
+    parts = *local;
+  } else if (const std::tm* utc = std::gmtime(&now); utc != nullptr) {
+    parts = *utc;
+  }
+  return DateAndTimeText(parts.tm_year + 1900, static_cast<unsigned>(parts.tm_mon + 1),
+                         static_cast<unsigned>(parts.tm_mday), static_cast<unsigned>(parts.tm_hour),
+                         static_cast<unsigned>(parts.tm_min), static_cast<unsigned>(parts.tm_sec));
+}
+
 }  // namespace fu::sim

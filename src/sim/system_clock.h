@@ -20,6 +20,8 @@ class SystemClock : public fu::Clock, public SimTime {
 
   void Sleep(std::chrono::milliseconds duration) override;
   std::string ShortDate() override;
+  // The host's local time (universal time when it knows none).
+  std::string DateAndTime() override;
   // The host's steady clock.
   std::chrono::milliseconds Uptime() const override;
 

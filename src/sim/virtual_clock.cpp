@@ -68,4 +68,9 @@ std::string VirtualClock::ShortDate() {
   return picture_.Format(std::chrono::year_month_day{floor<days>(now_)});
 }
 
+std::string VirtualClock::DateAndTime() {
+  const LocalDateTime now = Now();
+  return DateAndTimeText(now.year, now.month, now.day, now.hour, now.minute, now.second);
+}
+
 }  // namespace fu::sim

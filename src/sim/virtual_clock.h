@@ -39,6 +39,7 @@ class VirtualClock : public fu::Clock, public SimTime {
   // Negative durations count as zero, as a wait cannot go back.
   void Sleep(std::chrono::milliseconds duration) override;
   std::string ShortDate() override;
+  std::string DateAndTime() override;
 
   void Set(const LocalDateTime& now);
   LocalDateTime Now() const;

@@ -22,6 +22,7 @@ class LoggingClock : public Clock {
   }
   std::chrono::milliseconds Uptime() const override { return {}; }
   std::string ShortDate() override { return "05.03.2003"; }
+  std::string DateAndTime() override { return "05.03.2003 10:00:00"; }
 
  private:
   FakeBus& bus_;

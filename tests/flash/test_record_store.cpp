@@ -171,6 +171,7 @@ class MidnightClock : public Clock {
     inner_.Advance(std::chrono::hours(24));
     return date;
   }
+  std::string DateAndTime() override { return inner_.DateAndTime(); }
 
  private:
   sim::VirtualClock& inner_;

@@ -58,10 +58,16 @@ class RestoreAndJournal : public ::testing::Test {
     rig_.drive.Install(path, bytes);
   }
 
+  // The entry as the journal notes it now, with the date and time of day.
+  JournalEntry Stamped(JournalEntry entry) {
+    entry.time = rig_.clock.DateAndTime();
+    return entry;
+  }
+
   test::SimCardRig rig_;
   sim::SimFlash::Bytes good_{};
   RecordingFlashSplash splash_;
-  UpdateJournal journal_{rig_.drive};
+  UpdateJournal journal_{rig_.drive, rig_.clock};
   FlashBackup backup_{rig_.flash, rig_.drive, rig_.clock, rig_.messages};
   RecordWriter writer_{rig_.flash, backup_, rig_.messages, splash_, &journal_};
   RecordReader reader_{rig_.flash};
@@ -337,6 +343,7 @@ TEST_F(RestoreAndJournal, FailedTriesKeepTheFirstRestorePointUntilAWriteIsDone) 
   const auto content = rig_.drive.Contents(first.backupFile);  // bound to the entry
   first.backupSize = static_cast<std::uint32_t>(content.size());
   first.backupCrc = Crc32(content);
+  first.time = journal_.History().front().time;
   EXPECT_EQ(journal_.RestorePoint(serial), first);
   // The card turns up in another slot: still the same card and restore point.
   journal_.Begin({2, serial, "C:\\FLASH_2_05.03.2003.SAV", "restore", false});
@@ -392,9 +399,10 @@ TEST_F(RestoreAndJournal, RestorePointStaysBoundToItsBackupsContent) {
     } else {
       rig_.drive.Uninstall(first);
     }
-    UpdateJournal checked(
-        rig_.drive, [](std::span<const std::uint8_t> bytes) { return RestorableBackup(bytes); });
-    const JournalEntry entry = c.noted ? begun : older;
+    UpdateJournal checked(rig_.drive, rig_.clock, [](std::span<const std::uint8_t> bytes) {
+      return RestorableBackup(bytes);
+    });
+    const JournalEntry entry = Stamped(c.noted ? begun : older);
     checked.Begin(entry);
     checked.Begin({0, serial, damaged, "upgrade", false});  // a later try, already damaged
     EXPECT_EQ(checked.StateOf(entry), c.state);
@@ -404,7 +412,7 @@ TEST_F(RestoreAndJournal, RestorePointStaysBoundToItsBackupsContent) {
               c.state == BackupState::Usable ? std::optional(entry) : std::nullopt);
   }
   // Given up, the point is gone, and the card's next write starts afresh.
-  UpdateJournal checked(rig_.drive);
+  UpdateJournal checked(rig_.drive, rig_.clock);
   checked.Abandon(older);
   EXPECT_FALSE(checked.OpenWrite(older).has_value());
   EXPECT_TRUE(checked.History().back().abandoned);
@@ -465,7 +473,7 @@ TEST_F(RestoreAndJournal, DamagedJournalIsReportedAndItsGoodEntriesKept) {
   // A file that is no journal is reported and appended to.
   Install(UpdateJournal::kFileName, bytes("kein Protokoll\r\n"));
   journal_.Begin(b);
-  EXPECT_EQ(journal_.History().back(), b);
+  EXPECT_EQ(journal_.History().back(), Stamped(b));
   ASSERT_EQ(journal_.Damage().size(), 2u);  // the header naming the version is one
   const auto appended = rig_.drive.Contents(UpdateJournal::kFileName);
   EXPECT_NE(std::string(appended.begin(), appended.end())
@@ -498,6 +506,7 @@ TEST_P(JournalLines, AreKeptOnlyWhenWholeAndNamingAnOwnBackup) {
   JournalEntry x{1, "RTC-0302-0031", row.backup, "upgrade", true};
   x.backupSize = 262152;  // the backup's content, as noted since it is bound to it
   x.backupCrc = 0x0123ABCD;
+  x.time = "06.03.2003 14:07:09";  // a and b are lines of versions that noted no time
   std::string line = EncodeJournalLine(x);
   if (!row.flip.empty()) {
     line[line.find(row.flip)] ^= 0x01;
@@ -533,7 +542,7 @@ TEST_P(JournalLines, AreKeptOnlyWhenWholeAndNamingAnOwnBackup) {
   // The next entry starts a line of its own; what was read stays as it was.
   const JournalEntry c{3, "RTC-0302-0099", "C:\\FLASH_3_06.03.2003.SAV", "upgrade", false};
   journal_.Begin(c);
-  kept.push_back(c);
+  kept.push_back(Stamped(c));
   EXPECT_EQ(journal_.History(), kept);
   EXPECT_EQ(journal_.Damage(), damage);
   const auto after = rig_.drive.Contents(UpdateJournal::kFileName);
@@ -577,6 +586,7 @@ INSTANTIATE_TEST_SUITE_P(
                        Verdict::Damaged},
         JournalLineRow{"SerialDigitChanged", kOwnName, "0031", Place::Middle, Verdict::Damaged},
         JournalLineRow{"BackupLetterChanged", kOwnName, "SAV", Place::Middle, Verdict::Damaged},
+        JournalLineRow{"TimeChanged", kOwnName, "14:07", Place::Middle, Verdict::Damaged},
         JournalLineRow{"LastWithoutLf", kOwnName, "", Place::LastWithoutLf, Verdict::Kept},
         JournalLineRow{"LastWithoutCrLf", kOwnName, "", Place::LastWithoutCrLf, Verdict::Kept},
         JournalLineRow{"LastChanged", kOwnName, "0031", Place::LastWithoutCrLf, Verdict::Damaged},

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/console_program.h"
+#include "app/protocol_start.h"
 #include "base/cp1252.h"
 #include "base/version.h"
 #include "flashupdate_cli.h"
@@ -627,12 +628,15 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
        {"upgrade", "0", "--yes"},
        nullptr,
        false,
-       {"Programm: " + std::string(kConsoleSimProgram) + " " + version,
+       {"Beginn: ",
+        "Programm: " + std::string(kConsoleSimProgram) + " " + version,
         "Plattform: simulierter PC in ",
         "Aufruf: upgrade 0 --yes --protokoll ",
         "Treiber: Dienst HWACCESS gestartet",
         "PCI-Suche: Karte an Bus 0, Gerät 9, BAR0 0xFEBF0000, Steckplatz 0",
         "Karte 1: Fenster 0xFEBF0000 abgebildet auf ",
+        "Karte in Steckplatz 0: nimbaPCI/HS, Seriennummer NHS-0202-0117, Revision 1.2",
+        " freigegeben",
         "DSP-Programm: C:\\PROGRAMME\\FLASHUPDATE\\QX4FLASH_PCI.PCI, 3344 Bytes, CRC32 ",
         "Warten 500 ms: Reset des DSP vor dem Boot",
         "Boot Steckplatz 0: 418 Wörter gesendet",
@@ -645,7 +649,9 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
         "Prüfung: Datensatz wie geschrieben; außerhalb davon abweichend von "
         "C:\\FLASH_0_05.03.2003.SAV, 68 Bytes 0xD02E00-0xD02E43",
         "Journal: C:\\FLASH.JNL + fertig\tSteckplatz=0",
-        "\tAbweichung=0xD02E00-0xD02E43\tVersion=" + version,
+        "\tAbweichung=0xD02E00-0xD02E43\tZeit=",
+        "\tVersion=" + version,
+        "Karte in Steckplatz 0: nimbaPCI/HS_1, Seriennummer NHS-0202-0117, Revision 1.3",
         "Meldung (Information): Flash erfolgreich aktualisiert\n",
         "Antwort: OK\n",
         "Ende, Rückgabewert 4"}},
@@ -681,6 +687,25 @@ TEST_F(Cli, ProtocolRecordsEachRoad) {
        false,
        {"Flash-Befehl Löschen: Steckplatz 0, Adresse 0xD02000, Status 1, ",
         "Ende, Rückgabewert 1"}},
+      {"block written wrong",
+       {"upgrade", "0", "--yes"},
+       [](sim::SimPc& pc) {
+         pc.Card(0).Faults().commands.push_back(
+             {sim::CommandKind::kProgram, 1, sim::FaultAction::kLie, 100});
+       },
+       false,
+       {"Prüfung: Datensatz abweichend ab Byte 100", "Ende, Rückgabewert 1"}},
+      {"no such card",
+       {"show", "7"},
+       nullptr,
+       false,
+       {"Abgelehnt: Karte 7 gibt es nicht; die Karten sind von 0 bis 1 nummeriert.",
+        "Ende, Rückgabewert 3"}},
+      {"wrong call",
+       {"frobnicate"},
+       nullptr,
+       false,
+       {"Abgelehnt: Unbekannter Befehl \"frobnicate\".", "Ende, Rückgabewert 3"}},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
@@ -711,7 +736,7 @@ TEST_F(Cli, ProtocolThatCannotBeWrittenStopsTheProgram) {
                        " kann nicht angelegt werden (Ordner nicht gefunden)"),
             std::string::npos)
       << Err();
-  EXPECT_FALSE(fs::exists(pc_));  // the simulated PC was not even made
+  EXPECT_EQ(Out(), "");  // no card was listed
   EXPECT_EQ(Run({"list", "--protokoll"}), kCliUsage);
 
   sim::SimMachine machine(pc_);
@@ -728,6 +753,73 @@ TEST_F(Cli, ProtocolThatCannotBeWrittenStopsTheProgram) {
   EXPECT_EQ(StartProtocolFromArguments(SplitCommandLine("/x"), "FlashUpdate", machine), nullptr);
   EXPECT_THROW(StartProtocolFromArguments(SplitCommandLine("/protokoll"), "FlashUpdate", machine),
                ProtocolFileError);
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// A protocol keeps what it holds: each session is appended with its header; a
+// file the program owns on drive C: is refused, whatever its case or path,
+// and so is every file while another program holds the PC.
+TEST_F(Cli, ProtocolKeepsWhatItHolds) {
+  const fs::path file = folder_.Path() / "support.txt";
+  std::ofstream(file) << "vorher\n";
+  EXPECT_EQ(Run({"list", "--protokoll", file.string()}), kCliOk);
+  EXPECT_EQ(Run({"show", "1", "--protokoll", file.string()}), kCliOk);
+  const std::string text = ReadText(file);
+  EXPECT_TRUE(text.starts_with("vorher\n")) << text;
+  EXPECT_EQ(Count(text, "Beginn: "), 2u) << text;
+  EXPECT_EQ(Count(text, "ms  Programm: "), 2u) << text;
+  EXPECT_EQ(Count(text, InProtocol("Ende, Rückgabewert 0")), 2u) << text;
+
+  const fs::path drive = pc_ / "C";
+  Run({"upgrade", "0", "--yes"});  // a journal and a backup to protect
+  const struct {
+    fs::path file;
+    const char* told;  // empty: an own protocol, not refused
+  } kNames[] = {
+      {drive / "FLASH.JNL", "ist das Änderungsprotokoll des Programms"},
+      {drive / "flash.jnl", "ist das Änderungsprotokoll des Programms"},
+      {drive / "." / "Flash_0_05.03.2003.sav", "trägt den Namen einer Sicherung des Programms"},
+      {drive / "FLASH_3_06.03.2003.1.SAV", "trägt den Namen einer Sicherung des Programms"},
+      {drive / "FLASH_1_05.03.2003.TMP", "trägt den Namen einer Sicherung des Programms"},
+      {drive / "FLASH_2.JNL", "ist das Änderungsprotokoll des Programms"},
+      {drive / "NOTIZEN.TXT", ""},
+      {folder_.Path() / "FLASH.JNL", ""},
+  };
+  for (const auto& name : kNames) {
+    SCOPED_TRACE(name.file.string());
+    const bool existed = fs::exists(name.file);
+    const std::string before = existed ? ReadText(name.file) : "";
+    const int status = Run({"list", "--protokoll", name.file.string()});
+    if (*name.told == '\0') {
+      EXPECT_EQ(status, kCliOk);
+      EXPECT_NE(ReadText(name.file).find("Programm: "), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(status, kCliUsage);
+    EXPECT_NE(Err().find(std::string("Die Protokolldatei ") + name.file.string() + " " + name.told),
+              std::string::npos)
+        << Err();
+    EXPECT_EQ(Out(), "");
+    EXPECT_EQ(fs::exists(name.file), existed);
+    EXPECT_EQ(existed ? ReadText(name.file) : "", before);
+  }
+  EXPECT_TRUE(IsOwnedFile("c:\\flash_0_5-m\xe4r-2003.sav"));
+  EXPECT_FALSE(IsOwnedFile("C:\\ALT\\FLASH.JNL"));
+
+  // A second program, refused while the first holds the PC, leaves the first
+  // one's protocol alone.
+  const std::string held = ReadText(file);
+  const sim::SimPc first_program(pc_);
+  EXPECT_EQ(Run({"list", "--protokoll", file.string()}), kCliUsage);
+  EXPECT_NE(Err().find("wird schon von einem anderen Programm benutzt"), std::string::npos);
+  EXPECT_EQ(ReadText(file), held);
 }
 
 #ifndef _WIN32

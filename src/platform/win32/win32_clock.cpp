@@ -46,6 +46,12 @@ std::string Win32Clock::ShortDate() {
   return Format(today, {});
 }
 
+std::string Win32Clock::DateAndTime() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return DateAndTimeText(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
 std::string FormatDate(int year, int month, int day, std::string_view picture) {
   SYSTEMTIME date{};
   date.wYear = static_cast<WORD>(year);

@@ -16,6 +16,8 @@ class Win32Clock : public Clock {
   std::chrono::milliseconds Uptime() const override;
   // Today (local time) in the user's short date format.
   std::string ShortDate() override;
+  // Now (local time), from GetLocalTime.
+  std::string DateAndTime() override;
 
  private:
   mutable std::uint64_t ticks_ = 0;

@@ -4,6 +4,16 @@
 
 namespace fu {
 
+std::optional<std::string> Win32Machine::DrivePathOf(const std::string& host_file) {
+  char full[MAX_PATH];
+  char* name = nullptr;
+  const DWORD size = ::GetFullPathNameA(host_file.c_str(), MAX_PATH, full, &name);
+  if (size == 0 || size >= MAX_PATH) {
+    return host_file;
+  }
+  return std::string(full, size);
+}
+
 std::string Win32Machine::Platform() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof(version);

@@ -24,6 +24,8 @@ class Win32Machine : public Machine {
   Files& Drive() override { return files_; }
   // "Windows 5.1.2600 (NT) Service Pack 3", from GetVersionExA.
   std::string Platform() override;
+  // GetFullPathNameA: relative names and "." or ".." resolved.
+  std::optional<std::string> DrivePathOf(const std::string& host_file) override;
 
  private:
   OneInstance instance_;  // first: taken before anything else is built
