@@ -743,8 +743,8 @@ void AddTwin(sim::SimPc& pc) {
   auto& flash = pc.Card(pc.CardCount() - 1).Flash().AllBytes();
   const auto factory = flash.begin() + (sim::kFactoryDataStart - sim::kFlashStart);
   if (std::equal(factory, factory + 4, "WERK")) {
-    std::fill(std::copy(serial.begin(), serial.end(), factory + 4),
-              factory + sim::kFactoryDataSize, std::uint8_t{0});
+    std::fill(std::copy(serial.begin(), serial.end(), factory + 4), factory + sim::kFactoryDataSize,
+              std::uint8_t{0});
   }
   pc.Save();
 }

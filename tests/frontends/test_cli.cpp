@@ -133,72 +133,41 @@ std::function<void(sim::SimPc&)> CardRecordField(V12String field, std::string va
 TEST_F(Cli, RiskyQuestionsNeedTheirOwnOption) {
   const auto unknown_name = CardRecordField(v12::CardName, "Eigenbau");
   const auto bad_clock = CardRecordField(v12::ProcessorClock, "schnell");
-  const std::string other_file = "C:\\FLASH_0_05.03.2003.SAV";
   const struct {
-    const char* name;
+    const char* option;
     std::function<void(sim::SimPc&)> prepare;
     std::vector<std::string> args;
     std::size_t card;
-    const char* option;
-    int written;  // the status of the write; kCliFailed: nothing written
   } kRows[] = {
-      {"unknown name, --yes",
-       unknown_name,
-       {"upgrade", "0", "--yes"},
-       0,
-       "--yes-unknown-name",
-       kCliFailed},
-      {"unknown name, its option",
-       unknown_name,
-       {"upgrade", "0", "--yes-unknown-name"},
-       0,
-       nullptr,
-       kCliDoneFlashDiffers},
-      {"failed conversion, --yes",
-       bad_clock,
-       {"upgrade", "0", "--yes"},
-       0,
-       "--yes-failed-conversion",
-       kCliFailed},
-      {"failed conversion, its option",
-       bad_clock,
-       {"upgrade", "0", "--yes-failed-conversion"},
-       0,
-       nullptr,
-       kCliDoneFlashDiffers},
-      {"another card's backup, --yes",
-       nullptr,
-       {"restore", "1", other_file, "--yes"},
-       1,
-       "--yes-other-card",
-       kCliFailed},
-      {"another card's backup, its option",
-       nullptr,
-       {"restore", "1", other_file, "--yes-other-card"},
-       1,
-       nullptr,
-       kCliDoneFlashDiffers},
+      {"--yes-unknown-name", unknown_name, {"upgrade", "0"}, 0},
+      {"--yes-failed-conversion", bad_clock, {"upgrade", "0"}, 0},
+      {"--yes-other-card", nullptr, {"restore", "1", "C:\\FLASH_0_05.03.2003.SAV"}, 1},
   };
-  for (std::size_t i = 0; i < std::size(kRows); ++i) {
-    const auto& row = kRows[i];
-    SCOPED_TRACE(row.name);
-    pc_ = folder_.Path() / ("risk" + std::to_string(i));
-    prepare_ = nullptr;
-    ASSERT_EQ(Run({"dump", "0"}), kCliOk);  // the file another card's restore names
-    prepare_ = row.prepare;
-    ASSERT_EQ(Run({"show", "0"}), kCliOk);  // the card as the command finds it
-    const auto before = Cards();
-    const auto saved = sim::SimMachine(pc_).Pc().Drive().List();
-    EXPECT_EQ(Run(row.args), row.written) << Out();
-    const std::string hint = row.option == nullptr ? std::string("(nur --yes")
-                                                   : "[j/n] n (nur " + std::string(row.option) +
-                                                         " beantwortet diese Frage mit Ja)\n";
-    EXPECT_EQ(Out().find(hint) != std::string::npos, row.option != nullptr) << Out();
-    if (row.option != nullptr) {
-      EXPECT_EQ(Cards(), before);
-      EXPECT_EQ(sim::SimMachine(pc_).Pc().Drive().List(), saved);
-    } else {
-      EXPECT_NE(Cards()[row.card].flash, before[row.card].flash);
+  int run = 0;
+  for (const auto& row : kRows) {
+    for (const bool own_option : {false, true}) {
+      SCOPED_TRACE(std::string(row.option) + (own_option ? "" : " (--yes)"));
+      pc_ = folder_.Path() / ("risk" + std::to_string(run++));
+      prepare_ = nullptr;
+      ASSERT_EQ(Run({"dump", "0"}), kCliOk);  // the file another card's restore names
+      prepare_ = row.prepare;
+      ASSERT_EQ(Run({"show", "0"}), kCliOk);  // the card as the command finds it
+      const auto before = Cards();
+      const auto saved = sim::SimMachine(pc_).Pc().Drive().List();
+      auto args = row.args;
+      args.push_back(own_option ? row.option : "--yes");
+      const std::string hint =
+          "[j/n] n (nur " + std::string(row.option) + " beantwortet diese Frage mit Ja)\n";
+      if (own_option) {
+        EXPECT_EQ(Run(args), kCliDoneFlashDiffers) << Out();
+        EXPECT_EQ(Out().find("(nur --yes"), std::string::npos) << Out();
+        EXPECT_NE(Cards()[row.card].flash, before[row.card].flash);
+      } else {
+        EXPECT_EQ(Run(args), kCliFailed) << Out();
+        EXPECT_NE(Out().find(hint), std::string::npos) << Out();
+        EXPECT_EQ(Cards(), before);
+        EXPECT_EQ(sim::SimMachine(pc_).Pc().Drive().List(), saved);
+      }
     }
   }
   // Neither flag nor terminal: No; --no: No.
