@@ -737,7 +737,7 @@ std::size_t Count(const std::string& text, const std::string& part) {
 // and so is every file while another program holds the PC.
 TEST_F(Cli, ProtocolKeepsWhatItHolds) {
   const fs::path file = folder_.Path() / "support.txt";
-  std::ofstream(file) << "vorher\n";
+  std::ofstream(file, std::ios::binary) << "vorher\n";
   EXPECT_EQ(Run({"list", "--protokoll", file.string()}), kCliOk);
   EXPECT_EQ(Run({"show", "1", "--protokoll", file.string()}), kCliOk);
   const std::string text = ReadText(file);
